@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Builds and runs every test: the plain build, the AddressSanitizer + UndefinedBehaviorSanitizer
+# build, and the ThreadSanitizer build for the concurrency tests. GUI tests run on a private
+# Xvfb display. Usage: scripts/test.sh [--quick]   (--quick: the plain build only)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+
+"$root/scripts/install-deps.sh"
+# shellcheck source=scripts/xvfb.sh
+. "$root/scripts/xvfb.sh"
+lyrevane_start_xvfb
+
+jobs=$(nproc)
+quick=0
+[ "${1:-}" = "--quick" ] && quick=1
+
+build() {
+  local dir=$1; shift
+  cmake -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+  cmake --build "$dir" -j "$jobs"
+}
+
+echo "== plain build"
+build build/test
+ctest --test-dir build/test --output-on-failure -j "$jobs"
+
+if [ "$quick" = 1 ]; then
+  exit 0
+fi
+
+echo "== AddressSanitizer + UndefinedBehaviorSanitizer"
+build build/asan -DLYREVANE_SANITIZE=address,undefined
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  ctest --test-dir build/asan --output-on-failure -j "$jobs"
+
+echo "== ThreadSanitizer (concurrency tests)"
+build build/tsan -DLYREVANE_SANITIZE=thread
+TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build/tsan --output-on-failure -L concurrency -j "$jobs"
