@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake pkg-config
+  build-essential g++-multilib cmake pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   libpng-dev zlib1g-dev libcairo2-dev libx11-dev libxtst-dev
   libsndfile1-dev libfftw3-dev
