@@ -1,0 +1,32 @@
+// A read-only file over bytes already in memory (a resource), with the open, seek, read and
+// close steps that the chunk reader expects of a file.
+#pragma once
+
+#include <cstdint>
+
+namespace platform {
+
+class MemoryStream
+{
+public:
+    enum class Origin { Start, Current, End };
+
+    // Fails (false) for null bytes; the stream does not copy or own them.
+    bool open(const void* bytes, uint32_t size);
+    void close();
+    bool isOpen() const { return bytes != nullptr; }
+
+    // New position from the start, or -1 (position unchanged) when closed or when the
+    // target lies before the start or past the end.
+    int64_t seek(int64_t offset, Origin origin);
+    // Copies up to count bytes from the current position; returns how many were copied.
+    uint32_t read(void* destination, uint32_t count);
+    uint32_t size() const { return length; }
+
+private:
+    const unsigned char* bytes = nullptr;
+    uint32_t length = 0;
+    uint32_t position = 0;
+};
+
+}  // namespace platform

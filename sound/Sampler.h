@@ -1,0 +1,131 @@
+// The sound engine: 32 sample-playback voices, each with an exponential envelope, read
+// without interpolation and mixed into one mono signal.
+//
+// A plain single-threaded engine: notes, bend, reset, set selection and sample-rate changes
+// are all made on the audio thread (the instrument hands requests from other threads over
+// at the start of a block), so nothing here is atomic. Nothing allocates after construction.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "sound/WaveData.h"
+
+// Equal-tempered frequency of a MIDI note (69 = 440 Hz), computed in double precision and
+// rounded to float once, so a note played on a recording of the same root has ratio 1.0.
+float noteFrequency(int32_t note);
+
+struct EnvelopeRate
+{
+    float coefficient;  // fraction of the distance to target left after one sample
+    float target;
+};
+
+// One row per envelope state. Every sampler has its own table, shared by its 32 voices:
+// instruments in one host may run at different rates, so the table cannot be process-wide.
+using EnvelopeRates = std::array<EnvelopeRate, 5>;
+
+struct CEnvelope
+{
+    enum State : int32_t { kAttack = 0, kDecay = 1, kSustain = 2, kRelease = 3, kOff = 4 };
+
+    // Stores the times (in output samples) and level, and rebuilds the whole shared table.
+    void setParameters(float attackTime, float decayTime, float sustainLevel,
+                       float releaseTime, EnvelopeRates& rates);
+    void advance(const EnvelopeRates& rates);
+
+    float attack = 220.0f;
+    float decay = 8820.0f;
+    float sustain = 1.0f;
+    float release = 441.0f;
+    int32_t state = kOff;
+    float value = 0.0f;
+};
+
+struct CWavePlayer
+{
+    CWavePlayer() : wave(&ownWave) {}
+
+    // The stored sample at the read position, folded into the loop; silence while the
+    // position has wrapped negative.
+    float sample() const;
+    // Moves on by bend x ratio x rateStep recording samples, keeping the fraction.
+    void step(float rateStep);
+
+    float ratio = 1.0f;     // note frequency / recording root frequency
+    float bend = 1.0f;
+    float fraction = 0.0f;  // in [0, 1)
+    int32_t position = 0;   // in recording samples; wraps to negative after 2^31 - 1
+    const CWaveData* wave;
+    CWaveData ownWave;      // silent stand-in until the first start or for an empty map entry
+};
+
+struct SmoothingStage
+{
+    float state = 0.0f;
+    float coefficient = 1.0f;  // 1.0 hands the input straight through
+};
+
+struct CSamplerVoice
+{
+    int32_t note = 0;
+    float velocityGain = 0.0f;  // velocity / 127
+    CWavePlayer player;
+    CEnvelope envelope;
+    std::array<SmoothingStage, 4> smoothing;
+};
+
+class CSampler
+{
+public:
+    static constexpr int32_t kVoiceCount = 32;
+    static constexpr int32_t kNoteCount = 128;
+    static constexpr int32_t kVelocityCount = 128;
+    // Rate of the recordings; the envelope times below are in samples at this rate.
+    static constexpr float kRecordingRate = 44100.0f;
+    static constexpr float kAttackTime = 220.0f;
+    static constexpr float kDecayTime = 8820.0f;
+    static constexpr float kSustainLevel = 1.0f;
+    static constexpr float kReleaseTime = 441.0f;
+
+    CSampler();
+    CSampler(const CSampler&) = delete;
+    CSampler& operator=(const CSampler&) = delete;
+
+    // Starts a voice (a free one, else the lowest releasing one; dropped when all 32 are
+    // held). Notes or velocities outside 0..127 are ignored. The channel is not used.
+    void noteOn(int32_t channel, int32_t note, int32_t velocity);
+    // Releases the lowest-numbered held voice playing this note, if any.
+    void noteOff(int32_t note);
+    // Releases every voice and centres the bend.
+    void reset();
+    // Pitch-bend ratio for the sounding voices and later starts; ignored unless positive
+    // and finite.
+    void setBend(float ratio);
+    // Adapts pitch steps and envelope times to the host's output rate so both keep their
+    // sound in Hz and seconds; ignored unless finite and at least 1 Hz.
+    void setSampleRate(float hostRate);
+
+    float renderSample();
+    void advance();
+
+    // Makes every velocity of note play record (the set selections fill the map this way).
+    void mapNote(int32_t note, const CWaveData& record);
+    // Null for an entry not yet filled or a note or velocity outside 0..127.
+    const CWaveData* mapEntry(int32_t note, int32_t velocity) const;
+
+    const CSamplerVoice& voice(int32_t index) const { return voices[index]; }
+    float bend() const { return engineBend; }
+    const EnvelopeRates& envelopeRates() const { return rates; }
+
+private:
+    const CWaveData* sampleMap[kNoteCount][kVelocityCount] = {};
+    CSamplerVoice voices[kVoiceCount];
+    float engineBend = 1.0f;
+    EnvelopeRates rates{};
+    // Recording samples per output sample at unit pitch: 1.0 at the recordings' own rate.
+    float rateStep = 1.0f;
+    float attackTime = kAttackTime;    // output samples at the host rate
+    float decayTime = kDecayTime;
+    float releaseTime = kReleaseTime;
+};

@@ -1,0 +1,39 @@
+// Recording storage with its validity rules.
+#include "sound/WaveData.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr int32_t kDefaultLength = 20;
+// One cycle of the default 20 samples at 44100 Hz.
+constexpr float kDefaultRoot = 2205.0f;
+
+}  // namespace
+
+CWaveData::CWaveData()
+    : samples(new float[kDefaultLength]()),
+      count(kDefaultLength),
+      root(kDefaultRoot),
+      firstLooped(0),
+      lastLooped(kDefaultLength - 1)
+{
+}
+
+void CWaveData::setData(float rootFrequency, const float* newSamples, int32_t newCount,
+                        int32_t loopStart, int32_t loopEnd)
+{
+    // A NaN or infinite root would turn every voice step into an invalid conversion.
+    if (newSamples == nullptr || newCount < 3 || !std::isfinite(rootFrequency) ||
+        rootFrequency < 1.0f || loopStart < 0 || loopStart > newCount - 1 ||
+        loopEnd <= loopStart || loopEnd > newCount - 1) {
+        return;
+    }
+    samples.reset(new float[newCount]);
+    std::copy(newSamples, newSamples + newCount, samples.get());
+    count = newCount;
+    root = rootFrequency;
+    firstLooped = loopStart;
+    lastLooped = loopEnd;
+}
