@@ -1,0 +1,211 @@
+// Key actions of the strum engine: chord selection with the late chord change, the four
+// strums, single picked strings and the release of everything.
+#include "strum/CArpStrum.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+constexpr auto relaxed = std::memory_order_relaxed;
+
+// All strum timing figures are samples at this rate.
+constexpr float kReferenceRate = 44100.0f;
+constexpr float kReferenceTempo = 120.0f;
+constexpr int32_t kSpacingBase = 660;  // strum spacing at velocity 0, before the tempo factor
+constexpr int32_t kShortLength = 660;  // how long a short-strum string sounds
+constexpr int32_t kLateChordWindow = 2205;
+
+// Longest span a strum computes (about six minutes at 44100 Hz): keeps the float-to-integer
+// conversion defined for absurd host rates, and sums of such spans inside int32.
+constexpr int32_t kMaxSpan = 1 << 24;
+
+int32_t toSamples(float samples)
+{
+    if (!(samples > 0.0f)) {
+        return 0;
+    }
+    return samples >= static_cast<float>(kMaxSpan) ? kMaxSpan : static_cast<int32_t>(samples);
+}
+
+int32_t clampTime(int64_t time)
+{
+    return static_cast<int32_t>(std::min<int64_t>(time, std::numeric_limits<int32_t>::max()));
+}
+
+constexpr std::array<KeyBinding, 128> makeKeyMap()
+{
+    std::array<KeyBinding, 128> map{};
+    for (int32_t chord = 0; chord < CArpStrum::kChordCount; ++chord) {
+        map[48 + chord] = {SelectChord, chord};
+    }
+    map[60] = {StrumDown, 0};
+    map[62] = {StrumUp, 0};
+    map[64] = {ShortStrumDown, 0};
+    map[65] = {ShortStrumUp, 0};
+    // The white keys above the strums pick strings 0..5, lowest first.
+    constexpr int32_t pickKeys[CArpStrum::kStringCount] = {67, 69, 71, 72, 74, 76};
+    for (int32_t string = 0; string < CArpStrum::kStringCount; ++string) {
+        map[pickKeys[string]] = {PickString, string};
+    }
+    return map;
+}
+
+}  // namespace
+
+const std::array<KeyBinding, 128> CArpStrum::keyMap = makeKeyMap();
+
+CArpStrum::CArpStrum()
+    : lastAction(0),
+      lastArg(0),
+      elapsed(0),
+      lastVelocity(0),
+      selectedChord(0),
+      tempo(kReferenceTempo),
+      rateScale(1.0f),
+      lateChordWindow(kLateChordWindow)
+{
+    loadDefaultChords();
+}
+
+void CArpStrum::processBlock(float tempo, float position, int32_t blockLength,
+                             float sampleRate)
+{
+    // Taken before the block's keys, so that even the first block strums at the host rate.
+    // A rate that is not a positive finite number plays as the reference rate.
+    const float rate = std::isfinite(sampleRate) && sampleRate > 0.0f ? sampleRate
+                                                                       : kReferenceRate;
+    rateScale = rate / kReferenceRate;
+    lateChordWindow = toSamples(static_cast<float>(
+        static_cast<double>(kLateChordWindow) * rate / static_cast<double>(kReferenceRate)));
+    CArpeggiator::processBlock(tempo, position, blockLength, sampleRate);
+}
+
+void CArpStrum::noteEventOn(int32_t time, uint32_t packed)
+{
+    const uint32_t note = msgData1(packed);
+    const auto velocity = static_cast<int32_t>(msgData2(packed));
+    if (note >= keyMap.size()) {
+        return;
+    }
+    const KeyBinding key = keyMap[note];
+    if (key.action >= StrumUp) {
+        lastAction = key.action;
+        lastArg = key.argument;
+        elapsed = 0;
+        lastVelocity = velocity;
+    }
+    perform(key.action, key.argument, time, velocity);
+}
+
+void CArpStrum::perform(KeyAction action, int32_t argument, int32_t time, int32_t velocity)
+{
+    switch (action) {
+    case MuteAll:
+        allNotesOff();
+        break;
+    case SelectChord:
+        selectChord(time, static_cast<uint32_t>(argument));
+        break;
+    case StrumUp:
+        strum(time, velocity, false, false);
+        break;
+    case StrumDown:
+        strum(time, velocity, true, false);
+        break;
+    case ShortStrumUp:
+        strum(time, velocity, false, true);
+        break;
+    case ShortStrumDown:
+        strum(time, velocity, true, true);
+        break;
+    case PickString:
+        pickString(time, velocity, static_cast<uint32_t>(argument));
+        break;
+    }
+}
+
+void CArpStrum::updateTime(float tempo, float, int32_t blockLength, float)
+{
+    this->tempo = tempo;
+    // Held at the window: only "below the window" matters, and holding keeps it from
+    // overflowing during hours without a strum key.
+    if (elapsed < lateChordWindow) {
+        elapsed = static_cast<int32_t>(std::min<int64_t>(
+            static_cast<int64_t>(elapsed) + std::max(blockLength, 0), lateChordWindow));
+    }
+}
+
+void CArpStrum::resetStrum()
+{
+    CArpeggiator::resetStrum();
+    lastAction = 0;
+    lastArg = 0;
+    elapsed = 0;
+    lastVelocity = 0;
+}
+
+void CArpStrum::strum(int32_t time, int32_t velocity, bool ascending, bool isShort)
+{
+    // A tempo that is not a number fails the comparison and plays like one below 120.
+    const float tempoFactor = tempo >= kReferenceTempo ? kReferenceTempo / tempo : 1.0f;
+    // rateScale is exactly 1.0 at the reference rate, leaving the figures untouched there.
+    const float timeScale = tempoFactor * rateScale;
+    // Velocity bytes reach 255 at most, so the spacing stays positive.
+    const int32_t spacing = toSamples(static_cast<float>(kSpacingBase - 2 * velocity) * timeScale);
+    const int32_t gap = isShort ? spacing / 2 : spacing;
+    const int32_t length = toSamples(static_cast<float>(kShortLength) * timeScale);
+    const int32_t step = velocity / 12;
+    const int32_t chord = selectedChord.load(relaxed);
+
+    int64_t t = static_cast<int64_t>(time) - gap;
+    auto stringVelocity = static_cast<uint8_t>(velocity);
+    for (int32_t k = 0; k < kStringCount; ++k) {
+        const int32_t string = ascending ? k : kStringCount - 1 - k;
+        const int32_t note = chordBank[chord][string].load(relaxed);
+        if (note < 0) {
+            continue;
+        }
+        t += gap;
+        stringVelocity = static_cast<uint8_t>(stringVelocity - step);
+        pushNoteEvent(clampTime(t), packMsg(kNoteOnKind, 0, note, stringVelocity));
+        if (isShort) {
+            pushEvent(clampTime(t + length), packMsg(kNoteOffKind, 0, note, 0));
+        }
+    }
+}
+
+void CArpStrum::pickString(int32_t time, int32_t velocity, uint32_t string)
+{
+    if (string >= kStringCount) {
+        return;
+    }
+    const auto& chord = chordBank[selectedChord.load(relaxed)];
+    // The nearest sounding string, looking upwards first, then downwards.
+    int32_t note = kMuted;
+    for (int32_t s = static_cast<int32_t>(string); s < kStringCount && note <= 0; ++s) {
+        note = chord[s].load(relaxed);
+    }
+    for (int32_t s = static_cast<int32_t>(string) - 1; s >= 0 && note <= 0; --s) {
+        note = chord[s].load(relaxed);
+    }
+    if (note > 0) {
+        pushNoteEvent(time, packMsg(kNoteOnKind, 0, static_cast<uint32_t>(note),
+                                    static_cast<uint32_t>(velocity)));
+    }
+}
+
+void CArpStrum::selectChord(int32_t time, uint32_t chord)
+{
+    if (chord >= kChordCount || static_cast<int32_t>(chord) == selectedChord.load(relaxed)) {
+        return;
+    }
+    allNotesOff();
+    selectedChord.store(static_cast<int32_t>(chord), relaxed);
+    // A chord key shortly after a strum key counts as played together with it: the strum
+    // is repeated on the new chord from this key on.
+    if (elapsed < lateChordWindow && lastAction >= StrumUp) {
+        perform(static_cast<KeyAction>(lastAction), lastArg, time, lastVelocity);
+    }
+}

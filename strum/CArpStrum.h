@@ -1,0 +1,78 @@
+// The guitar behaviour of the strum engine: the chord bank of twelve six-string chords,
+// the fixed key map, and the key actions (select a chord, strum it four ways, pick one
+// string, release everything), including the late chord change after a strum key.
+#pragma once
+
+#include "strum/CArpeggiator.h"
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+
+enum KeyAction : int32_t {
+    MuteAll = 0,
+    SelectChord = 1,
+    StrumUp = 2,
+    StrumDown = 3,
+    ShortStrumUp = 4,
+    ShortStrumDown = 5,
+    PickString = 6,
+};
+
+struct KeyBinding {
+    KeyAction action;
+    int32_t argument;
+};
+
+class CArpStrum : public CArpeggiator
+{
+public:
+    static constexpr int32_t kChordCount = 12;
+    static constexpr int32_t kStringCount = 6;
+    // Stored note of a string that does not sound.
+    static constexpr int32_t kMuted = -1;
+    // Standard tuning E A D G B E, lowest string first.
+    static constexpr int32_t openNotes[kStringCount] = {40, 45, 50, 55, 59, 64};
+    // Action of every MIDI note number; fixed for the life of the instrument.
+    static const std::array<KeyBinding, 128> keyMap;
+
+    CArpStrum();
+
+    void noteEventOn(int32_t time, uint32_t packed) override;
+    void updateTime(float tempo, float position, int32_t blockLength,
+                    float sampleRate) override;
+    void resetStrum() override;
+    void processBlock(float tempo, float position, int32_t blockLength,
+                      float sampleRate) override;
+
+    // Parameter encoding of one string: k/19 for k = 0 (muted), 1 (open), 2..19 (frets
+    // 1..18). Safe to call from the host's user-interface thread while the audio plays.
+    void setChordValue(uint32_t chord, uint32_t string, float value);
+    float getChordValue(uint32_t chord, uint32_t string) const;
+
+protected:
+    ~CArpStrum() = default;
+
+    void strum(int32_t time, int32_t velocity, bool ascending, bool isShort);
+    void pickString(int32_t time, int32_t velocity, uint32_t string);
+    void selectChord(int32_t time, uint32_t chord);
+    void perform(KeyAction action, int32_t argument, int32_t time, int32_t velocity);
+    void loadDefaultChords();
+
+    // Trigger state of the last strum-type key, for the late chord change.
+    int32_t lastAction;
+    int32_t lastArg;
+    int32_t elapsed;  // samples at the host rate, held once it reaches lateChordWindow
+    int32_t lastVelocity;
+
+    // Written by the host's user-interface thread (chord edits) or the audio thread
+    // (chord selection) and read by the other; each is an independent word that no other
+    // value depends on, so relaxed ordering is enough.
+    std::atomic<int32_t> chordBank[kChordCount][kStringCount];
+    std::atomic<int32_t> selectedChord;
+
+    float tempo;  // beats per minute, as delivered with the previous block
+    // Strum timing is defined in samples at 44100 Hz; these carry it to the host rate.
+    float rateScale;          // host rate / 44100, exactly 1.0 at 44100
+    int32_t lateChordWindow;  // 2205 samples at 44100 Hz (50 ms), in host samples
+};

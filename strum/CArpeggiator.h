@@ -1,0 +1,42 @@
+// The strum scheduler: a queue of string events timed in samples from the start of the
+// current block, carried across blocks and handed to the decoder queue when due, with a
+// per-note count of sounding notes so that a note struck while it sounds is restruck.
+#pragma once
+
+#include "midi/CMidiMsg.h"
+
+#include <cstdint>
+
+// Runs on the host's audio thread only; resetStrum is called there too (the instrument
+// defers parameter resets to the start of a block), so nothing here needs atomics.
+class CArpeggiator : public CMidiMsg
+{
+public:
+    static constexpr int32_t kEventCapacity = 255;
+    static constexpr int32_t kNoteCount = 128;
+
+    CArpeggiator();
+
+    virtual void noteEventOn(int32_t time, uint32_t packed) = 0;
+    // Key releases never stop a string: strings stop only by the engine's own releases.
+    virtual void noteEventOff(int32_t, uint32_t) {}
+    virtual void updateTime(float tempo, float position, int32_t blockLength,
+                            float sampleRate) = 0;
+    virtual int pushEvent(int32_t time, uint32_t packed);
+    virtual int pushNoteEvent(int32_t time, uint32_t packed);
+    virtual void resetStrum();
+    virtual void processBlock(float tempo, float position, int32_t blockLength,
+                              float sampleRate);
+
+    void sortEvents();
+    void moveDueEvents(int32_t blockLength);
+    void allNotesOff();
+
+protected:
+    ~CArpeggiator() = default;
+
+    // Notes whose note-ons were handed to the decoder queue and not yet released.
+    int32_t noteCount[kNoteCount];
+    int32_t eventCount;
+    TimedMsg eventQueue[kEventCapacity];
+};
