@@ -1,0 +1,256 @@
+// Checks the synthesised guitar recordings as a listener and the sample loader would:
+// file layout, level and edges, pitch, decay, clicks, balance within a set, and that the
+// generator is fast and gives the same bytes every time.
+#include "tests/recordings/RecordingMeasure.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+
+namespace recordings {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr double kPi = 3.14159265358979323846;
+
+struct Loaded {
+    Recording recording;
+    WaveFile wave;
+    Measurements measured;
+};
+
+std::string recordingPath(const fs::path& dir, const Recording& rec)
+{
+    return (dir / (std::to_string(rec.resourceId) + ".wav")).string();
+}
+
+// Every file is read and measured once for all tests.
+const std::vector<Loaded>& builtRecordings()
+{
+    static const std::vector<Loaded> all = [] {
+        std::vector<Loaded> loaded;
+        for (const Recording& rec : kRecordings) {
+            const std::string path = recordingPath(LYREVANE_RECORDINGS_DIR, rec);
+            Loaded entry{rec, parseWave(readFileBytes(path)), {}};
+            if (entry.wave.valid && entry.wave.samples.size() > size_t(2 * kSampleRate)) {
+                entry.measured = measure(entry.wave.samples, rec);
+            }
+            loaded.push_back(entry);
+        }
+        return loaded;
+    }();
+    return all;
+}
+
+// The sample loader walks chunk headers one after another, stepping into RIFF and LIST by
+// their form type only and never skipping a pad byte. Returns the ids it reads in full, or
+// nothing when a chunk would run past the end (the loader then gives up on the file).
+std::vector<std::string> loaderWalk(const std::vector<uint8_t>& bytes)
+{
+    std::vector<std::string> ids;
+    size_t pos = 0;
+    while (pos < bytes.size()) {
+        if (pos + 8 > bytes.size()) {
+            pos = bytes.size();  // a partial header at the very end: read and ignored
+            break;
+        }
+        const std::string id(bytes.begin() + pos, bytes.begin() + pos + 4);
+        const uint32_t size = uint32_t(bytes[pos + 4]) | uint32_t(bytes[pos + 5]) << 8 |
+                              uint32_t(bytes[pos + 6]) << 16 | uint32_t(bytes[pos + 7]) << 24;
+        pos += 8;
+        ids.push_back(id);
+        if (id == "RIFF" || id == "LIST") {
+            pos += 4;
+        } else if (pos + size > bytes.size()) {
+            return {};
+        } else {
+            pos += size;
+        }
+    }
+    return ids;
+}
+
+TEST(Recordings, FilesHaveTheLayoutTheLoaderExpects)
+{
+    // The embedded table and ours must name the same recordings.
+    std::set<int> tableIds;
+    std::ifstream table(LYREVANE_RESOURCE_TABLE);
+    for (std::string line; std::getline(table, line);) {
+        std::istringstream fields(line);
+        std::string type;
+        int id = 0;
+        if (fields >> type >> id && type == "WAVE") tableIds.insert(id);
+    }
+    std::set<int> ourIds;
+    for (const Recording& rec : kRecordings) ourIds.insert(rec.resourceId);
+    EXPECT_EQ(tableIds, ourIds);
+
+    int withInfo = 0;
+    for (const Loaded& r : builtRecordings()) {
+        SCOPED_TRACE(r.recording.resourceId);
+        ASSERT_TRUE(r.wave.valid) << r.wave.error;
+        EXPECT_EQ(r.wave.formatTag, 1);
+        EXPECT_EQ(r.wave.channels, 1);
+        EXPECT_EQ(r.wave.sampleRate, uint32_t(kSampleRate));
+        EXPECT_EQ(r.wave.bitsPerSample, 16);
+        std::vector<std::string> ids;
+        for (const Chunk& c : r.wave.chunks) ids.push_back(c.id);
+        if (r.recording.hasInfoList) {
+            ++withInfo;
+            EXPECT_EQ(ids, (std::vector<std::string>{"fmt ", "data", "LIST"}));
+            ASSERT_FALSE(r.wave.infoTexts.empty());
+            EXPECT_EQ(r.wave.infoTexts.back().size % 2, 1u);
+            EXPECT_TRUE(r.wave.endsWithPadByte);
+        } else {
+            EXPECT_EQ(ids, (std::vector<std::string>{"fmt ", "data"}));
+        }
+        const std::vector<std::string> walked =
+            loaderWalk(readFileBytes(recordingPath(LYREVANE_RECORDINGS_DIR, r.recording)));
+        EXPECT_EQ(walked.size(), 3 + (r.recording.hasInfoList ? 1 + r.wave.infoTexts.size() : 0));
+        EXPECT_NE(std::find(walked.begin(), walked.end(), "data"), walked.end());
+        const double seconds = double(r.wave.samples.size()) / kSampleRate;
+        EXPECT_DOUBLE_EQ(seconds, r.recording.set == SoundSet::acoustic ? 4.0 : 6.0);
+    }
+    EXPECT_EQ(withInfo, 14);
+}
+
+TEST(Recordings, LevelAndEdgesSuitTheSampler)
+{
+    for (const Loaded& r : builtRecordings()) {
+        SCOPED_TRACE(r.recording.resourceId);
+        const Measurements& m = r.measured;
+        EXPECT_LE(std::fabs(m.dcOffset), 1e-4);
+        EXPECT_NEAR(m.peakDb, -3.0, 0.1);
+        EXPECT_LT(m.peakSampleMagnitude, 32767) << "clipped";
+        EXPECT_EQ(m.firstSample, 0);
+        EXPECT_LE(m.peakTimeMs, 60.0);
+        // The sampler holds the last two samples once a note runs out: they must be silent.
+        EXPECT_GE(m.trailingZeros, 64);
+    }
+}
+
+TEST(Recordings, FundamentalSitsOnTheRoot)
+{
+    for (const Loaded& r : builtRecordings()) {
+        SCOPED_TRACE(r.recording.resourceId);
+        EXPECT_LE(std::fabs(r.measured.pitchErrorCents), 1.0);
+    }
+}
+
+TEST(Recordings, DecayLikeAPluckedString)
+{
+    for (const Loaded& r : builtRecordings()) {
+        SCOPED_TRACE(r.recording.resourceId);
+        const Measurements& m = r.measured;
+        EXPECT_LE(m.maxLevelRiseDb, 1.0);
+        EXPECT_NEAR(m.fundamentalT60 / m.targetT60, 1.0, 0.25);
+        EXPECT_LT(m.t60Near2k, m.fundamentalT60) << "high partials must die first";
+        EXPECT_LT(m.centroidLateHz, m.centroidEarlyHz) << "the tone must darken";
+    }
+}
+
+TEST(Recordings, NoClicksAfterTheAttack)
+{
+    for (const Loaded& r : builtRecordings()) {
+        SCOPED_TRACE(r.recording.resourceId);
+        EXPECT_LE(r.measured.worstStepRatio, 1.0);
+    }
+}
+
+TEST(Recordings, NotesOfASetAreEquallyLoudSoAStrumIsBalanced)
+{
+    std::map<SoundSet, std::pair<double, double>> range;  // quietest, loudest
+    for (const Loaded& r : builtRecordings()) {
+        auto [it, added] = range.try_emplace(r.recording.set, r.measured.loudnessDb,
+                                             r.measured.loudnessDb);
+        it->second.first = std::min(it->second.first, r.measured.loudnessDb);
+        it->second.second = std::max(it->second.second, r.measured.loudnessDb);
+    }
+    ASSERT_EQ(range.size(), 2u);
+    for (const auto& [set, loudness] : range) {
+        SCOPED_TRACE(set == SoundSet::acoustic ? "acoustic" : "electric");
+        EXPECT_LE(loudness.second - loudness.first, 3.0);
+    }
+}
+
+// The checks above are only worth something if they notice a fault: a detuned tone, a
+// click and a swell must each show up in the measurements.
+TEST(Recordings, MeasurementsNoticeFaults)
+{
+    const Recording a4{1069, 69, SoundSet::acoustic, false};
+    const double freq = noteFrequency(69 + 0.02);  // two cents sharp
+    const int soundEnd = 4 * kSampleRate - 64, fadeStart = 3 * kSampleRate;
+    std::vector<int16_t> tone(4 * kSampleRate, 0);
+    for (int n = 1; n < soundEnd; ++n) {
+        const double t = double(n) / kSampleRate;
+        const double fade = std::min(1.0, double(soundEnd - n) / (soundEnd - fadeStart));
+        const double s = 20000 * fade * std::exp(-t) * std::sin(2 * kPi * freq * t);
+        tone[n] = int16_t(std::lround(s));
+    }
+    const Measurements clean = measure(tone, a4);
+    EXPECT_NEAR(clean.pitchErrorCents, 2.0, 0.1);
+    EXPECT_LE(clean.worstStepRatio, 1.0);
+    EXPECT_LE(clean.maxLevelRiseDb, 0.1);
+    EXPECT_NEAR(clean.fundamentalT60, 60.0 / (20 * std::log10(std::exp(1.0))), 0.05);
+
+    std::vector<int16_t> faulty = tone;
+    faulty[kSampleRate] = int16_t(faulty[kSampleRate] + 8000);
+    for (int n = 2 * kSampleRate; n < 3 * kSampleRate; ++n) faulty[n] = int16_t(faulty[n] * 2);
+    const Measurements broken = measure(faulty, a4);
+    EXPECT_GT(broken.worstStepRatio, 1.0);
+    EXPECT_GT(broken.maxLevelRiseDb, 3.0);
+}
+
+fs::path freshFolder(const char* name)
+{
+    const fs::path dir = fs::temp_directory_path() /
+                         (std::string("lyrevane-") + name + "-" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    return dir;
+}
+
+double childCpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
+}
+
+TEST(Recordings, GeneratorIsFastAndGivesIdenticalBytes)
+{
+    const fs::path first = freshFolder("first"), second = freshFolder("second");
+    const double before = childCpuSeconds();
+    ASSERT_EQ(std::system(("'" MAKE_RECORDINGS_PATH "' '" + first.string() + "'").c_str()), 0);
+    const double cpuSeconds = childCpuSeconds() - before;
+    ASSERT_EQ(std::system(("'" MAKE_RECORDINGS_PATH "' '" + second.string() + "'").c_str()), 0);
+    for (const Recording& rec : kRecordings) {
+        SCOPED_TRACE(rec.resourceId);
+        const std::vector<uint8_t> bytes = readFileBytes(recordingPath(first, rec));
+        EXPECT_FALSE(bytes.empty());
+        EXPECT_TRUE(bytes == readFileBytes(recordingPath(second, rec)));
+        EXPECT_TRUE(bytes == readFileBytes(recordingPath(LYREVANE_RECORDINGS_DIR, rec)));
+    }
+    fs::remove_all(first);
+    fs::remove_all(second);
+#ifndef LYREVANE_SANITIZED
+    // It runs on every build; a sanitized generator is several times slower by design.
+    EXPECT_LT(cpuSeconds, 5.0);
+#else
+    (void)cpuSeconds;
+#endif
+}
+
+}  // namespace
+}  // namespace recordings
