@@ -1,0 +1,309 @@
+// lyrevane-render end to end: it is run as a separate process on the example files, with the
+// module built beside it, and its WAV files are read back.
+#include "tools/MidiFile.h"
+
+#include <cairo.h>
+#include <gtest/gtest.h>
+#include <sndfile.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kRender = LYREVANE_RENDER;
+const std::string kExamples = LYREVANE_EXAMPLES_DIR;
+const std::string kEchoModule = LYREVANE_ECHO_MODULE;
+
+struct Wave {
+    int rate = 0;
+    int channels = 0;
+    std::vector<float> samples;  // interleaved
+};
+
+Wave readWave(const fs::path& path)
+{
+    Wave wave;
+    SF_INFO info{};
+    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+    if (file == nullptr) {
+        return wave;
+    }
+    wave.rate = info.samplerate;
+    wave.channels = info.channels;
+    wave.samples.resize(static_cast<size_t>(info.frames) * info.channels);
+    sf_readf_float(file, wave.samples.data(), info.frames);
+    sf_close(file);
+    return wave;
+}
+
+class RenderTool : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        std::string pattern = (fs::temp_directory_path() / "lyrevane-render-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        directory_ = pattern;
+    }
+
+    void TearDown() override { fs::remove_all(directory_); }
+
+    static bool moduleBuilt()
+    {
+        return fs::exists(fs::path(kRender).parent_path() / "Lyrevane.so");
+    }
+
+    fs::path path(const std::string& name) const { return directory_ / name; }
+
+    // Runs the tool; returns its exit code and keeps what it wrote on stderr in errors_.
+    int run(const std::string& arguments)
+    {
+        const fs::path errors = path("stderr.txt");
+        const std::string command =
+            kRender + " " + arguments + " > /dev/null 2> " + errors.string();
+        const int status = std::system(command.c_str());
+        std::ifstream in(errors);
+        errors_.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    void writeBytes(const fs::path& file, const std::vector<uint8_t>& bytes)
+    {
+        std::ofstream out(file, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    }
+
+    fs::path directory_;
+    std::string errors_;
+};
+
+#define REQUIRE_MODULE()                                                     \
+    if (!moduleBuilt()) {                                                    \
+        GTEST_SKIP() << "Lyrevane.so is not built beside lyrevane-render"; \
+    }
+
+}  // namespace
+
+// The echo module clicks at every note-on it receives and logs its calls, so the audio shows
+// where each event landed and the log shows the host's calls and time records.
+TEST_F(RenderTool, FeedsEveryEventAtItsExactSampleWithTheSongsTime)
+{
+    const std::string song = kExamples + "/song.mid";
+    std::string error;
+    const std::optional<smf::MidiFile> midi = smf::MidiFile::load(song, error);
+    ASSERT_TRUE(midi) << error;
+    const smf::TempoMap& tempo = midi->tempoMap();
+    std::vector<size_t> noteOnFrames;
+    for (const smf::ChannelEvent& event : midi->events()) {
+        if ((event.status & 0xF0) == 0x90 && event.data2 > 0) {
+            noteOnFrames.push_back(std::llround(tempo.secondsAtTick(event.tick) * 44100.0));
+        }
+    }
+    noteOnFrames.erase(std::unique(noteOnFrames.begin(), noteOnFrames.end()), noteOnFrames.end());
+
+    for (const int block : {64, 512, 4096}) {
+        const fs::path out = path("echo.wav");
+        const fs::path log = path("echo.log");
+        setenv("LYREVANE_ECHO_LOG", log.c_str(), 1);
+        ASSERT_EQ(run("--plugin " + kEchoModule + " --float --tail 0.1 --param 2=0.25 --block " +
+                      std::to_string(block) + " " + song + " " + out.string()),
+                  0)
+            << errors_;
+        unsetenv("LYREVANE_ECHO_LOG");
+
+        const Wave wave = readWave(out);
+        std::vector<size_t> clickFrames;
+        for (size_t frame = 0; frame < wave.samples.size() / 2; ++frame) {
+            if (wave.samples[2 * frame] != 0.0f) {
+                clickFrames.push_back(frame);
+            }
+        }
+        EXPECT_EQ(clickFrames, noteOnFrames) << "block " << block;
+
+        std::ifstream in(log);
+        std::vector<std::string> lines;
+        for (std::string line; std::getline(in, line);) {
+            lines.push_back(line);
+        }
+        ASSERT_GT(lines.size(), 7u);
+        EXPECT_EQ(lines[0], "open");
+        EXPECT_EQ(lines[1], "rate 44100");
+        EXPECT_EQ(lines[2], "block-size " + std::to_string(block));
+        EXPECT_EQ(lines[3], "mains 1");
+        EXPECT_EQ(lines[4], "param 2 0.25");
+        EXPECT_EQ(lines[lines.size() - 2], "mains 0");
+        EXPECT_EQ(lines.back(), "close");
+        const size_t frames = wave.samples.size() / 2;
+        EXPECT_EQ(lines.size() - 7, (frames + block - 1) / block);
+        for (size_t i = 5; i + 2 < lines.size(); ++i) {
+            std::istringstream fields(lines[i]);
+            std::string word;
+            int count = 0;
+            double position = 0.0, ppq = 0.0, bpm = 0.0;
+            int changed = -1;
+            fields >> word >> count >> word >> position >> word >> ppq >> word >> bpm >> word >>
+                changed;
+            const size_t start = (i - 5) * block;
+            ASSERT_EQ(position, static_cast<double>(start)) << lines[i];
+            EXPECT_EQ(count, static_cast<int>(std::min<size_t>(block, frames - start)));
+            EXPECT_EQ(changed, i == 5 ? 1 : 0) << lines[i];
+            EXPECT_NEAR(bpm, tempo.beatsPerMinuteAtSeconds(start / 44100.0), 1e-3);
+            EXPECT_NEAR(ppq, tempo.quartersAtSeconds(start / 44100.0), 1e-5);
+        }
+    }
+}
+
+TEST_F(RenderTool, WorkedStrumGivesTwoIdenticalAudibleChannels)
+{
+    REQUIRE_MODULE();
+    const fs::path out = path("worked.wav");
+    ASSERT_EQ(run(kExamples + "/worked-strum.mid " + out.string()), 0) << errors_;
+    const Wave wave = readWave(out);
+    ASSERT_EQ(wave.channels, 2);
+    EXPECT_EQ(wave.rate, 44100);
+    // The last key is let go half a second in; three seconds of tail follow it.
+    EXPECT_EQ(wave.samples.size() / 2, 22050u + 1 + 3 * 44100);
+    float peak = 0.0f;
+    for (size_t i = 0; i + 1 < wave.samples.size(); i += 2) {
+        ASSERT_EQ(wave.samples[i], wave.samples[i + 1]) << "frame " << i / 2;
+        peak = std::max(peak, std::fabs(wave.samples[i]));
+    }
+    EXPECT_GT(peak, 0.01f);
+    // The first string starts with the key, at the very first block.
+    EXPECT_TRUE(std::any_of(wave.samples.begin(), wave.samples.begin() + 2 * 460,
+                            [](float x) { return x != 0.0f; }));
+}
+
+// The strum's strings fall mid-block and across many block boundaries at 64 frames. Chord and
+// mute keys release ringing strings at the start of their block, so a file using them while
+// strings ring would differ between block sizes by design; this one does not.
+TEST_F(RenderTool, BlockSizeDoesNotChangeTheAudio)
+{
+    REQUIRE_MODULE();
+    const std::string song = kExamples + "/worked-strum.mid";
+    ASSERT_EQ(run("--float --tail 0.5 " + song + " " + path("512.wav").string()), 0) << errors_;
+    const Wave reference = readWave(path("512.wav"));
+    ASSERT_FALSE(reference.samples.empty());
+    for (const char* block : {"64", "4096"}) {
+        const fs::path out = path(std::string(block) + ".wav");
+        ASSERT_EQ(run("--float --tail 0.5 --block " + std::string(block) + " " + song + " " +
+                      out.string()),
+                  0)
+            << errors_;
+        const Wave wave = readWave(out);
+        ASSERT_EQ(wave.samples.size(), reference.samples.size()) << "block " << block;
+        const auto mismatch =
+            std::mismatch(wave.samples.begin(), wave.samples.end(), reference.samples.begin());
+        EXPECT_TRUE(mismatch.first == wave.samples.end())
+            << "block " << block << " differs first at frame "
+            << (mismatch.first - wave.samples.begin()) / 2;
+    }
+}
+
+TEST_F(RenderTool, BadInputEndsWithAMessageAndNoFile)
+{
+    const fs::path out = path("out.wav");
+    const std::string song = kExamples + "/worked-strum.mid";
+    writeBytes(path("garbage.mid"), {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0, 96,
+                                     'M', 'T', 'r', 'k', 0, 0, 0, 9, 0, 0x90});
+
+    const struct {
+        const char* what;
+        std::string arguments;
+        int exitCode;
+        const char* message;
+    } cases[] = {
+        {"missing file", path("absent.mid").string() + " " + out.string(), 1, "absent.mid"},
+        {"malformed file", path("garbage.mid").string() + " " + out.string(), 1, "garbage.mid"},
+        {"unknown option", "--loud " + song + " " + out.string(), 2, "--loud"},
+        {"bad block size", "--block 0 " + song + " " + out.string(), 2, "--block"},
+        {"bad parameter", "--param 3 " + song + " " + out.string(), 2, "--param"},
+        {"missing output", song, 2, "OUT.wav"},
+        {"missing module", "--plugin " + path("none.so").string() + " " + song + " " +
+                               out.string(), 1, "none.so"},
+        {"not a module", "--plugin " + std::string("libm.so.6 ") + song + " " + out.string(), 1,
+         "VSTPluginMain"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(run(c.arguments), c.exitCode) << c.what << ": " << errors_;
+        EXPECT_NE(errors_.find(c.message), std::string::npos) << c.what << ": " << errors_;
+        EXPECT_FALSE(fs::exists(out)) << c.what;
+    }
+
+    REQUIRE_MODULE();
+    const fs::path unwritable = path("no-such-folder") / "out.wav";
+    EXPECT_EQ(run(song + " " + unwritable.string()), 1);
+    EXPECT_NE(errors_.find("cannot write"), std::string::npos) << errors_;
+    EXPECT_EQ(run("--param 77=0.5 " + song + " " + out.string()), 1);
+    EXPECT_NE(errors_.find("parameter 77"), std::string::npos) << errors_;
+    EXPECT_FALSE(fs::exists(out));
+}
+
+TEST_F(RenderTool, SilentRenderIsAnErrorAndLeavesNoFile)
+{
+    REQUIRE_MODULE();
+    // Selects a chord and presses the mute key: nothing ever sounds.
+    const fs::path quiet = path("quiet.mid");
+    writeBytes(quiet, {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0, 96,
+                       'M', 'T', 'r', 'k', 0, 0, 0, 11,
+                       0x00, 0x90, 52, 100, 0x30, 61, 100, 0x00, 0xFF, 0x2F, 0x00});
+    const fs::path out = path("quiet.wav");
+    EXPECT_EQ(run(quiet.string() + " " + out.string()), 1);
+    EXPECT_NE(errors_.find("silent"), std::string::npos) << errors_;
+    EXPECT_FALSE(fs::exists(out));
+
+    // A muted chord: every string of chord 0 set to muted, then strummed.
+    std::string mutedChord;
+    for (int string = 0; string < 6; ++string) {
+        mutedChord += "--param " + std::to_string(string) + "=0 ";
+    }
+    const fs::path strum = path("strum.mid");
+    writeBytes(strum, {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0, 96,
+                       'M', 'T', 'r', 'k', 0, 0, 0, 7, 0x00, 0x90, 48, 100, 0x00, 60, 100});
+    EXPECT_EQ(run(mutedChord + strum.string() + " " + out.string()), 1) << errors_;
+    EXPECT_FALSE(fs::exists(out));
+}
+
+// The editor arrives after the engine: until then the tool must say so instead of writing
+// an empty picture.
+TEST_F(RenderTool, SnapshotWritesThePanelOrExplainsWhyNot)
+{
+    if (std::getenv("DISPLAY") == nullptr) {
+        GTEST_SKIP() << "no X display";
+    }
+    REQUIRE_MODULE();
+    const fs::path png = path("panel.png");
+    const int exitCode = run("--chord 4 --snapshot " + png.string());
+    if (exitCode != 0) {
+        EXPECT_EQ(exitCode, 1);
+        EXPECT_NE(errors_.find("no editor"), std::string::npos) << errors_;
+        EXPECT_FALSE(fs::exists(png));
+        return;
+    }
+    cairo_surface_t* image = cairo_image_surface_create_from_png(png.c_str());
+    ASSERT_EQ(cairo_surface_status(image), CAIRO_STATUS_SUCCESS);
+    EXPECT_EQ(cairo_image_surface_get_width(image), 529);
+    EXPECT_EQ(cairo_image_surface_get_height(image), 225);
+    // A drawn panel is not one flat colour.
+    const unsigned char* data = cairo_image_surface_get_data(image);
+    const int stride = cairo_image_surface_get_stride(image);
+    const auto* first = reinterpret_cast<const uint32_t*>(data);
+    bool varied = false;
+    for (int y = 0; y < 225 && !varied; ++y) {
+        const auto* row = reinterpret_cast<const uint32_t*>(data + y * stride);
+        varied = std::any_of(row, row + 529, [first](uint32_t p) { return p != *first; });
+    }
+    EXPECT_TRUE(varied);
+    cairo_surface_destroy(image);
+}

@@ -1,0 +1,9 @@
+// Opens a module's editor in a real X window and writes what the window shows as a PNG.
+#pragma once
+
+#include "tools/PluginHost.h"
+
+#include <string>
+
+// The module must be started. False with a one-line reason in error on failure.
+bool writeEditorSnapshot(PluginHost& host, const std::string& pngPath, std::string& error);

@@ -1,0 +1,371 @@
+// lyrevane-render: a command-line host that plays a Standard MIDI File through a VST 2.4
+// instrument module into a WAV file, or photographs the module's editor.
+#include "tools/MidiFile.h"
+#include "tools/PluginHost.h"
+#include "tools/Snapshot.h"
+
+#include <sndfile.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: lyrevane-render [--plugin PATH] [--rate HZ] [--block N] [--param INDEX=VALUE]...\n"
+    "                       [--tail SECONDS] [--float] IN.mid OUT.wav\n"
+    "       lyrevane-render [--plugin PATH] [--param INDEX=VALUE]... [--chord N]\n"
+    "                       --snapshot FILE.png\n";
+
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+constexpr double kLongestRenderSeconds = 3600.0;
+// Anything quieter than one step of a 16-bit file is silence to a listener and to the file.
+constexpr float kSilenceThreshold = 1.0f / 32768.0f;
+constexpr int kChordCount = 12;
+constexpr uint8_t kFirstChordKey = 48;
+constexpr double kChordSelectionSeconds = 0.1;
+
+struct Options {
+    std::string plugin;
+    double rate = 44100.0;
+    int block = 512;
+    double tail = 3.0;
+    bool floatOutput = false;
+    std::vector<std::pair<int, float>> parameters;
+    int chord = -1;  // -1: leave the selection alone
+    std::string snapshot;
+    std::vector<std::string> files;
+};
+
+struct TimedEvent {
+    int64_t sample;
+    uint8_t bytes[3];
+};
+
+int fail(const std::string& message)
+{
+    std::fprintf(stderr, "lyrevane-render: %s\n", message.c_str());
+    return kExitFailure;
+}
+
+int usageError(const std::string& message)
+{
+    std::fprintf(stderr, "lyrevane-render: %s\n%s", message.c_str(), kUsage);
+    return kExitUsage;
+}
+
+bool parseNumber(const std::string& text, double minimum, double maximum, double& out)
+{
+    char* end = nullptr;
+    const double value = std::strtod(text.c_str(), &end);
+    if (text.empty() || *end != '\0' || !std::isfinite(value) || value < minimum ||
+        value > maximum) {
+        return false;
+    }
+    out = value;
+    return true;
+}
+
+bool parseInteger(const std::string& text, long minimum, long maximum, int& out)
+{
+    char* end = nullptr;
+    const long value = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || *end != '\0' || value < minimum || value > maximum) {
+        return false;
+    }
+    out = static_cast<int>(value);
+    return true;
+}
+
+bool parseParameter(const std::string& text, std::pair<int, float>& out)
+{
+    const size_t equals = text.find('=');
+    double value = 0.0;
+    if (equals == std::string::npos ||
+        !parseInteger(text.substr(0, equals), 0, INT_MAX, out.first) ||
+        !parseNumber(text.substr(equals + 1), -1e30, 1e30, value)) {
+        return false;
+    }
+    out.second = static_cast<float>(value);
+    return true;
+}
+
+// An empty error means success; "help" asks for the usage text.
+std::string parseOptions(int argc, char** argv, Options& options)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            return "help";
+        }
+        if (arg == "--float") {
+            options.floatOutput = true;
+            continue;
+        }
+        if (arg.rfind("--", 0) != 0) {
+            options.files.push_back(arg);
+            continue;
+        }
+        if (i + 1 >= argc) {
+            return "option " + arg + " needs a value";
+        }
+        const std::string value = argv[++i];
+        bool valid = true;
+        if (arg == "--plugin") {
+            options.plugin = value;
+        } else if (arg == "--rate") {
+            valid = parseNumber(value, 8000.0, 384000.0, options.rate) &&
+                    options.rate == std::floor(options.rate);
+        } else if (arg == "--block") {
+            valid = parseInteger(value, 1, 65536, options.block);
+        } else if (arg == "--tail") {
+            valid = parseNumber(value, 0.0, 600.0, options.tail);
+        } else if (arg == "--param") {
+            options.parameters.emplace_back();
+            valid = parseParameter(value, options.parameters.back());
+        } else if (arg == "--chord") {
+            valid = parseInteger(value, 0, kChordCount - 1, options.chord);
+        } else if (arg == "--snapshot") {
+            options.snapshot = value;
+        } else {
+            return "unknown option " + arg;
+        }
+        if (!valid) {
+            return "invalid value '" + value + "' for " + arg;
+        }
+    }
+    const size_t expectedFiles = options.snapshot.empty() ? 2 : 0;
+    if (options.files.size() != expectedFiles) {
+        return options.snapshot.empty() ? "expected IN.mid and OUT.wav"
+                                        : "--snapshot takes no MIDI or WAV file";
+    }
+    return "";
+}
+
+std::string defaultPluginPath()
+{
+    char path[4096];
+    const ssize_t length = readlink("/proc/self/exe", path, sizeof(path) - 1);
+    if (length <= 0) {
+        return "Lyrevane.so";
+    }
+    std::string executable(path, static_cast<size_t>(length));
+    return executable.substr(0, executable.rfind('/') + 1) + "Lyrevane.so";
+}
+
+std::vector<TimedEvent> eventsAtSamples(const smf::MidiFile& file, double rate)
+{
+    std::vector<TimedEvent> events;
+    events.reserve(file.events().size());
+    for (const smf::ChannelEvent& event : file.events()) {
+        const double seconds = file.tempoMap().secondsAtTick(event.tick);
+        events.push_back({std::llround(seconds * rate), {event.status, event.data1, event.data2}});
+    }
+    return events;
+}
+
+VstTimeInfo timeAt(const smf::TempoMap& tempoMap, int64_t sample, double rate, bool first)
+{
+    VstTimeInfo time{};
+    const double seconds = sample / rate;
+    time.samplePos = static_cast<double>(sample);
+    time.sampleRate = rate;
+    time.ppqPos = tempoMap.quartersAtSeconds(seconds);
+    time.tempo = tempoMap.beatsPerMinuteAtSeconds(seconds);
+    time.flags = kVstTransportPlaying | kVstPpqPosValid | kVstTempoValid |
+                 (first ? kVstTransportChanged : 0);
+    return time;
+}
+
+class Progress
+{
+public:
+    explicit Progress(int64_t total) : total_(total), enabled_(isatty(STDERR_FILENO) == 1) {}
+
+    void update(int64_t done)
+    {
+        const int percent = static_cast<int>(done * 100 / std::max<int64_t>(total_, 1));
+        if (enabled_ && percent != shown_) {
+            shown_ = percent;
+            std::fprintf(stderr, "\rrendering %3d%%", percent);
+            if (done >= total_) {
+                std::fprintf(stderr, "\r              \r");
+            }
+        }
+    }
+
+private:
+    int64_t total_;
+    bool enabled_;
+    int shown_ = -1;
+};
+
+// Plays the events through the module in blocks, each event at its exact sample. The sink
+// receives every block and may stop the render by returning false.
+bool renderEvents(PluginHost& host, const smf::TempoMap& tempoMap,
+                  const std::vector<TimedEvent>& events, int64_t totalFrames, double rate,
+                  int blockSize,
+                  const std::function<bool(const float*, const float*, int)>& sink)
+{
+    std::vector<float> left(blockSize);
+    std::vector<float> right(blockSize);
+    std::vector<VstMidiEvent> blockEvents;
+    Progress progress(totalFrames);
+    size_t next = 0;
+    for (int64_t start = 0; start < totalFrames; start += blockSize) {
+        const int frames = static_cast<int>(std::min<int64_t>(blockSize, totalFrames - start));
+        blockEvents.clear();
+        for (; next < events.size() && events[next].sample < start + frames; ++next) {
+            VstMidiEvent midi{};
+            midi.type = kVstMidiType;
+            midi.byteSize = sizeof(VstMidiEvent);
+            midi.deltaFrames = static_cast<int32_t>(events[next].sample - start);
+            for (int i = 0; i < 3; ++i) {
+                midi.midiData[i] = static_cast<char>(events[next].bytes[i]);
+            }
+            blockEvents.push_back(midi);
+        }
+        host.processBlock(blockEvents, timeAt(tempoMap, start, rate, start == 0), left.data(),
+                          right.data(), frames);
+        if (!sink(left.data(), right.data(), frames)) {
+            return false;
+        }
+        progress.update(start + frames);
+    }
+    return true;
+}
+
+std::unique_ptr<PluginHost> startModule(const Options& options, std::string& error)
+{
+    const std::string path = options.plugin.empty() ? defaultPluginPath() : options.plugin;
+    std::unique_ptr<PluginHost> host = PluginHost::load(path, error);
+    if (!host) {
+        return nullptr;
+    }
+    host->start(options.rate, options.block);
+    for (const auto& [index, value] : options.parameters) {
+        if (index >= host->parameterCount()) {
+            error = "parameter " + std::to_string(index) + " does not exist (the module has " +
+                    std::to_string(host->parameterCount()) + ")";
+            return nullptr;
+        }
+        host->setParameter(index, value);
+    }
+    return host;
+}
+
+int renderToWave(const Options& options)
+{
+    const std::string& midiPath = options.files[0];
+    const std::string& wavePath = options.files[1];
+    std::string error;
+    const std::optional<smf::MidiFile> song = smf::MidiFile::load(midiPath, error);
+    if (!song) {
+        return fail(error);
+    }
+    const std::vector<TimedEvent> events = eventsAtSamples(*song, options.rate);
+    const double lastEvent = events.empty() ? 0.0 : events.back().sample / options.rate;
+    if (lastEvent + options.tail > kLongestRenderSeconds) {
+        return fail(midiPath + " plays for more than an hour; refusing to render it");
+    }
+    const int64_t totalFrames = (events.empty() ? 0 : events.back().sample + 1) +
+                                std::llround(options.tail * options.rate);
+
+    std::unique_ptr<PluginHost> host = startModule(options, error);
+    if (!host) {
+        return fail(error);
+    }
+
+    SF_INFO info{};
+    info.samplerate = static_cast<int>(options.rate);
+    info.channels = 2;
+    info.format = SF_FORMAT_WAV | (options.floatOutput ? SF_FORMAT_FLOAT : SF_FORMAT_PCM_16);
+    SNDFILE* wave = sf_open(wavePath.c_str(), SFM_WRITE, &info);
+    if (wave == nullptr) {
+        return fail("cannot write " + wavePath + ": " + sf_strerror(nullptr));
+    }
+    sf_command(wave, SFC_SET_CLIPPING, nullptr, SF_TRUE);  // loud peaks clip, never wrap
+
+    std::vector<float> interleaved(2 * static_cast<size_t>(options.block));
+    float peak = 0.0f;
+    bool finite = true;
+    const bool rendered = renderEvents(
+        *host, song->tempoMap(), events, totalFrames, options.rate, options.block,
+        [&](const float* left, const float* right, int frames) {
+            for (int i = 0; i < frames; ++i) {
+                interleaved[2 * i] = left[i];
+                interleaved[2 * i + 1] = right[i];
+                finite = finite && std::isfinite(left[i]) && std::isfinite(right[i]);
+                peak = std::max({peak, std::fabs(left[i]), std::fabs(right[i])});
+            }
+            if (!finite) {
+                error = "the module produced samples that are not finite numbers";
+                return false;
+            }
+            if (sf_writef_float(wave, interleaved.data(), frames) != frames) {
+                error = "cannot write " + wavePath + ": " + sf_strerror(wave);
+                return false;
+            }
+            return true;
+        });
+    const bool closed = sf_close(wave) == 0;
+    if (rendered && closed && peak < kSilenceThreshold) {
+        error = "the render of " + midiPath + " is silent; no file written";
+    } else if (rendered && !closed) {
+        error = "cannot finish " + wavePath;
+    }
+    if (!rendered || !closed || peak < kSilenceThreshold) {
+        std::remove(wavePath.c_str());
+        return fail(error);
+    }
+    std::printf("wrote %s: %.1f s at %.0f Hz, %s, peak %.1f dBFS\n", wavePath.c_str(),
+                totalFrames / options.rate, options.rate,
+                options.floatOutput ? "32-bit float" : "16-bit", 20.0 * std::log10(peak));
+    return 0;
+}
+
+int snapshotEditor(const Options& options)
+{
+    std::string error;
+    std::unique_ptr<PluginHost> host = startModule(options, error);
+    if (!host) {
+        return fail(error);
+    }
+    if (options.chord >= 0) {
+        // The panel follows the chord being played, so play the chord's key briefly.
+        const auto key = static_cast<uint8_t>(kFirstChordKey + options.chord);
+        const std::vector<TimedEvent> press = {{0, {0x90, key, 100}}};
+        const auto frames = static_cast<int64_t>(kChordSelectionSeconds * options.rate);
+        renderEvents(*host, smf::TempoMap(), press, frames, options.rate, options.block,
+                     [](const float*, const float*, int) { return true; });
+    }
+    if (!writeEditorSnapshot(*host, options.snapshot, error)) {
+        return fail(error);
+    }
+    std::printf("wrote %s\n", options.snapshot.c_str());
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    Options options;
+    const std::string problem = parseOptions(argc, argv, options);
+    if (problem == "help") {
+        std::printf("%s", kUsage);
+        return 0;
+    }
+    if (!problem.empty()) {
+        return usageError(problem);
+    }
+    return options.snapshot.empty() ? renderToWave(options) : snapshotEditor(options);
+}
