@@ -1,0 +1,229 @@
+// Plektra's construction, parameters, names and block driver.
+#include "host/Plektra.h"
+
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+
+#if defined(__SSE__)
+#include <xmmintrin.h>
+#endif
+
+namespace {
+
+// The float nearest 1/11: chord n reads back as n x 1/11, chord 11 as 1.0.
+constexpr float kChordStep = 0.09090909f;
+// Two semitones up at full bend: 2^(1/6), and full bend is 8191.
+const float kWholeTone = std::pow(2.0f, 1.0f / 6.0f);
+constexpr float kBendScale = 1.0f / 8191.0f;
+
+// Filters of the two time requests: first only the transport-changed bit, then the fields
+// the strum engine reads.
+constexpr int32_t kTransportFilter = kVstTransportChanged;
+constexpr int32_t kTimeFilter =
+    kVstTransportPlaying | kVstPpqPosValid | kVstTempoValid | kVstClockValid;
+
+// Host rates outside this range are taken for garbage and leave the rate in force, so that
+// no timing scale in the engines can overflow.
+constexpr float kMinSampleRate = 1000.0f;
+constexpr float kMaxSampleRate = 1000000.0f;
+
+constexpr const char* kProductName = "Lyrevane";
+constexpr const char* kVendorName = "Lyrevane Instruments";
+constexpr int32_t kVendorVersion = 64;
+
+// Converting a double beyond the float range is undefined; the host's tempo and position
+// are clamped to it instead (NaN passes through for the strum engine to judge).
+float toFloat(double value)
+{
+    return static_cast<float>(std::clamp(value, -double(FLT_MAX), double(FLT_MAX)));
+}
+
+float* advanced(float* channel, int32_t frames)
+{
+    return channel ? channel + frames : nullptr;
+}
+
+// Denormal arithmetic in decaying voices can cost a hundred times normal speed; flush them
+// to zero for the duration of a block and restore the host's mode afterwards.
+class DenormalFlush
+{
+public:
+#if defined(__SSE__)
+    DenormalFlush() : saved(_mm_getcsr()) { _mm_setcsr(saved | 0x8040); }
+    ~DenormalFlush() { _mm_setcsr(saved); }
+
+private:
+    unsigned int saved;
+#endif
+};
+
+}  // namespace
+
+Plektra::Plektra(audioMasterCallback audioMaster)
+    : AudioEffectX(audioMaster, 1, kParameterCount)
+{
+    cEffect.flags |= effFlagsCanReplacing | effFlagsIsSynth;
+    cEffect.numInputs = 0;
+    cEffect.numOutputs = 2;
+    cEffect.uniqueID = fourCharCode('S', 'M', 'P', 'L');
+    loadSoundSets(reader, acoustic, electric);
+    selectAcousticSet(sampler, acoustic);
+}
+
+void Plektra::setParameter(int32_t index, float value)
+{
+    const auto unsignedIndex = static_cast<uint32_t>(index);
+    if (unsignedIndex < kChordParameterCount) {
+        const uint32_t chord = unsignedIndex / kStringCount;
+        setChordValue(chord, unsignedIndex % kStringCount, value);
+        // A string of the selected chord changed: nothing of the old chord may ring on.
+        if (chord == static_cast<uint32_t>(selectedChord.load(std::memory_order_relaxed))) {
+            requestReset();
+        }
+    } else if (unsignedIndex == kSoundSetParameter) {
+        const SoundSet set = value == 0.0f ? SoundSet::Acoustic : SoundSet::Electric;
+        requestedSet.store(static_cast<int32_t>(set), std::memory_order_relaxed);
+        requestReset();
+    } else if (unsignedIndex == kResetParameter) {
+        requestReset();
+    }
+}
+
+float Plektra::getParameter(int32_t index)
+{
+    const auto unsignedIndex = static_cast<uint32_t>(index);
+    if (unsignedIndex >= kParameterCount) return 0.0f;
+    if (unsignedIndex == kSoundSetParameter) {
+        // A pending switch counts as done: a host that reads right after writing gets its
+        // own value back.
+        const auto set = static_cast<SoundSet>(requestedSet.load(std::memory_order_relaxed));
+        return set == SoundSet::Electric ? 1.0f : 0.0f;
+    }
+    if (unsignedIndex >= kSelectedChordParameter) {
+        return static_cast<float>(selectedChord.load(std::memory_order_relaxed)) * kChordStep;
+    }
+    // 72 and 73 address a thirteenth chord, which the bank answers with -1.
+    return getChordValue(unsignedIndex / kStringCount, unsignedIndex % kStringCount);
+}
+
+bool Plektra::getEffectName(char* name)
+{
+    copyHostString(name, kProductName, kHostNameBound);
+    return true;
+}
+
+bool Plektra::getVendorString(char* text)
+{
+    copyHostString(text, kVendorName, kHostTextBound);
+    return true;
+}
+
+bool Plektra::getProductString(char* text)
+{
+    copyHostString(text, kProductName, kHostTextBound);
+    return true;
+}
+
+int32_t Plektra::getVendorVersion()
+{
+    return kVendorVersion;
+}
+
+void Plektra::requestReset()
+{
+    resetRequested.store(true, std::memory_order_release);
+}
+
+void Plektra::applyPendingRequests()
+{
+    if (resetRequested.exchange(false, std::memory_order_acquire)) {
+        sampler.reset();
+        resetStrum();
+        const auto set = static_cast<SoundSet>(requestedSet.load(std::memory_order_relaxed));
+        if (set != setInForce) {
+            if (set == SoundSet::Electric) {
+                selectElectricSet(sampler, electric);
+            } else {
+                selectAcousticSet(sampler, acoustic);
+            }
+            setInForce = set;
+        }
+    }
+    const float rate = getSampleRate();
+    if (rate != sampleRateInForce && rate >= kMinSampleRate && rate <= kMaxSampleRate) {
+        sampler.setSampleRate(rate);
+        sampleRateInForce = rate;
+    }
+}
+
+int32_t Plektra::processEvents(VstEvents* events)
+{
+    clearQueue();
+    if (!events) return 1;
+    // Through a plain pointer: the host's list is longer than the declared array.
+    VstEvent* const* list = events->events;
+    for (int32_t i = 0; i < events->numEvents; ++i) {
+        const VstEvent* event = list[i];
+        if (!event || event->type != kVstMidiType) continue;
+        if (!pushMidiEvent(reinterpret_cast<const VstMidiEvent*>(event))) break;
+    }
+    return 1;
+}
+
+void Plektra::processReplacing(float** /*inputs*/, float** outputs, int32_t frames)
+{
+    DenormalFlush flush;
+    applyPendingRequests();
+
+    float* left = outputs ? outputs[0] : nullptr;
+    float* right = outputs ? outputs[1] : nullptr;
+    frames = std::max(frames, 0);
+
+    // The strum engine keeps its schedule across a transport jump: strums already under
+    // way still play, only the sounding voices are released.
+    const VstTimeInfo* transport = getTimeInfo(kTransportFilter);
+    if (transport && (transport->flags & kVstTransportChanged)) sampler.reset();
+    if (const VstTimeInfo* time = getTimeInfo(kTimeFilter)) {
+        hostTempo = toFloat(time->tempo);
+        hostPosition = toFloat(time->ppqPos);
+    }
+    processBlock(hostTempo, hostPosition, frames, sampleRateInForce);
+
+    // Render up to each event, then let it act from its own sample on. Times outside the
+    // block or running backwards are held to the part not yet rendered, so every sample is
+    // written exactly once whatever the host sent.
+    int32_t done = 0;
+    while (pendingCount() >= 1) {
+        const int32_t due = std::clamp(nextTime(), done, frames);
+        renderFrames(advanced(left, done), advanced(right, done), due - done);
+        dispatchNext();
+        done = due;
+    }
+    renderFrames(advanced(left, done), advanced(right, done), frames - done);
+}
+
+void Plektra::renderFrames(float* left, float* right, int32_t count)
+{
+    for (int32_t i = 0; i < count; ++i) {
+        const float sample = sampler.renderSample();
+        if (left) left[i] = sample;
+        if (right) right[i] = sample;
+        sampler.advance();
+    }
+}
+
+void Plektra::onNoteOn(int32_t channel, int32_t note, int32_t velocity)
+{
+    sampler.noteOn(channel, note & 0xFF, velocity & 0xFF);
+}
+
+void Plektra::onNoteOff(int32_t /*channel*/, int32_t note, int32_t /*velocity*/)
+{
+    sampler.noteOff(note & 0xFF);
+}
+
+void Plektra::onPitchBend(int32_t /*channel*/, int16_t bend)
+{
+    sampler.setBend(std::pow(kWholeTone, static_cast<float>(bend) * kBendScale));
+}

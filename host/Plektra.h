@@ -1,0 +1,74 @@
+// Plektra, the instrument: the host-facing effect joined with the strum engine, owning the
+// sound engine and the two sound sets; its 77 parameters and its per-block driver.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "host/AudioEffectX.h"
+#include "sound/RiffReader.h"
+#include "sound/SampleBank.h"
+#include "sound/Sampler.h"
+#include "sound/WaveData.h"
+#include "strum/CArpStrum.h"
+
+// The host parameters: six strings of each of the twelve chords, then two unused indices,
+// then three that read back the instrument's state and trigger its changes.
+enum PlektraParameter : int32_t {
+    kChordParameterCount = CArpStrum::kChordCount * CArpStrum::kStringCount,  // 0..71
+    kSelectedChordParameter = 74,
+    kSoundSetParameter = 75,
+    kResetParameter = 76,
+    kParameterCount = 77,
+};
+
+class Plektra : public AudioEffectX, public CArpStrum
+{
+public:
+    explicit Plektra(audioMasterCallback audioMaster);
+    ~Plektra() override = default;
+
+    // Any thread: the host's automation and the editor. Resets and the sound-set switch are
+    // carried out by the audio thread at the start of its next block.
+    void setParameter(int32_t index, float value) override;
+    float getParameter(int32_t index) override;
+
+    bool getEffectName(char* name) override;
+    bool getVendorString(char* text) override;
+    bool getProductString(char* text) override;
+    int32_t getVendorVersion() override;
+
+    // The audio thread: the block's events, then the block's audio.
+    int32_t processEvents(VstEvents* events) override;
+    void processReplacing(float** inputs, float** outputs, int32_t frames) override;
+    // Writes count frames of the sound engine to both channels; a null channel is skipped.
+    virtual void renderFrames(float* left, float* right, int32_t count);
+
+    void onNoteOn(int32_t channel, int32_t note, int32_t velocity) override;
+    void onNoteOff(int32_t channel, int32_t note, int32_t velocity) override;
+    void onPitchBend(int32_t channel, int16_t bend) override;
+
+    const CSampler& soundEngine() const { return sampler; }
+
+private:
+    void requestReset();
+    void applyPendingRequests();
+
+    CSampler sampler;
+    CWaveData acoustic[kAcousticCount];
+    CWaveData electric[kElectricCount];
+    CRiffReader reader;
+
+    // Raised by setParameter on any thread, taken by the audio thread before a block. The
+    // requested set is stored before the reset flag is raised (release), so the audio
+    // thread that takes the flag (acquire) also sees the set that came with it.
+    std::atomic<bool> resetRequested{false};
+    std::atomic<int32_t> requestedSet{static_cast<int32_t>(SoundSet::Acoustic)};
+
+    // Audio thread only.
+    SoundSet setInForce = SoundSet::Acoustic;
+    float sampleRateInForce = CSampler::kRecordingRate;
+    // Kept for blocks whose time request the host answers with nothing.
+    float hostTempo = 120.0f;
+    float hostPosition = 0.0f;
+};

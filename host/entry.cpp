@@ -1,0 +1,20 @@
+// The module's exported entry, under both names hosts look for.
+#include <new>
+
+#include "host/Plektra.h"
+
+extern "C" __attribute__((visibility("default"))) AEffect* VSTPluginMain(
+    audioMasterCallback audioMaster)
+{
+    // A host that does not state its interface version cannot be relied on.
+    if (!audioMaster || audioMaster(nullptr, audioMasterVersion, 0, 0, nullptr, 0.0f) == 0) {
+        return nullptr;
+    }
+    Plektra* instrument = new (std::nothrow) Plektra(audioMaster);
+    return instrument ? instrument->getAeffect() : nullptr;
+}
+
+// Older hosts look the entry up as "main". C++ reserves that name for the program's own
+// entry, so the alias is declared under another name and given the symbol through asm.
+extern "C" __attribute__((visibility("default"), alias("VSTPluginMain"))) AEffect*
+vstMainAlias(audioMasterCallback audioMaster) __asm__("main");
