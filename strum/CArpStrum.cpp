@@ -103,7 +103,7 @@ void CArpStrum::perform(KeyAction action, int32_t argument, int32_t time, int32_
 {
     switch (action) {
     case MuteAll:
-        allNotesOff();
+        allNotesOff(time);
         break;
     case SelectChord:
         selectChord(time, static_cast<uint32_t>(argument));
@@ -201,7 +201,7 @@ void CArpStrum::selectChord(int32_t time, uint32_t chord)
     if (chord >= kChordCount || static_cast<int32_t>(chord) == selectedChord.load(relaxed)) {
         return;
     }
-    allNotesOff();
+    allNotesOff(time);
     selectedChord.store(static_cast<int32_t>(chord), relaxed);
     // A chord key shortly after a strum key counts as played together with it: the strum
     // is repeated on the new chord from this key on.

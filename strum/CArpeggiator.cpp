@@ -116,13 +116,15 @@ void CArpeggiator::moveDueEvents(int32_t blockLength)
     eventCount -= moved;
 }
 
-void CArpeggiator::allNotesOff()
+// The releases fall at the key's own offset, not at the start of the block, so a mute or
+// chord key cuts the ringing strings exactly where it is played, whatever the block size.
+void CArpeggiator::allNotesOff(int32_t time)
 {
     eventCount = 0;
     std::fill(std::begin(eventQueue), std::end(eventQueue), TimedMsg{0, 0});
     for (uint32_t note = 0; note < kNoteCount; ++note) {
         for (int32_t k = 0; k < noteCount[note]; ++k) {
-            if (pushEvent(0, packMsg(kNoteOffKind, 0, note, 0)) == 0) {
+            if (pushEvent(time, packMsg(kNoteOffKind, 0, note, 0)) == 0) {
                 break;
             }
         }

@@ -30,7 +30,8 @@ public:
 
     void sortEvents();
     void moveDueEvents(int32_t blockLength);
-    void allNotesOff();
+    // Releases every sounding note at the given offset and drops everything scheduled.
+    void allNotesOff(int32_t time);
 
 protected:
     ~CArpeggiator() = default;

@@ -65,7 +65,7 @@ TEST(StrumScheduler, CountsFollowHandedOverNotesAndAllNotesOffReleasesThem)
     EXPECT_EQ(player.noteCount[55], 1);
 
     player.pushEvent(100, bendMsg(0));
-    player.allNotesOff();
+    player.allNotesOff(0);
     ASSERT_EQ(player.eventCount, 3);
     for (int32_t i = 0; i < 3; ++i) {
         EXPECT_EQ(player.eventQueue[i].time, 0);

@@ -164,7 +164,7 @@ TEST(StrumTriggers, MuteKeysReleaseEverythingAndDropTheSchedule)
     player.hostMsg(10, packMsg(0xE0, 0, 0, 0x50));
     player.key(20, 61, 1, 9);  // any channel
     player.blocks(8, 512);
-    EXPECT_EQ(player.played, (Events{off(1024, 40), off(1024, 47), off(1024, 52)}));
+    EXPECT_EQ(player.played, (Events{off(1044, 40), off(1044, 47), off(1044, 52)}));
     for (int32_t count : player.noteCount) {
         ASSERT_EQ(count, 0);
     }
@@ -199,7 +199,7 @@ TEST(StrumTriggers, ChordKeySoonAfterAStrumRestrumsTheNewChord)
     Events expected;
     for (int32_t note : {48, 52, 55, 60, 64}) {
         if (note != 64) {  // the fifth string of the old strum never sounded
-            expected.push_back(off(at, note));
+            expected.push_back(off(at + 30, note));
         }
     }
     const int32_t chord1[] = {44, 49, 56, 61, 65, 68};
