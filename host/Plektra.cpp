@@ -82,7 +82,7 @@ void Plektra::setParameter(int32_t index, float value)
             requestReset();
         }
     } else if (unsignedIndex == kSoundSetParameter) {
-        const SoundSet set = value == 0.0f ? SoundSet::Acoustic : SoundSet::Electric;
+        const SoundSet set = value == 0.0f ? SoundSet::acoustic : SoundSet::electric;
         requestedSet.store(static_cast<int32_t>(set), std::memory_order_relaxed);
         requestReset();
     } else if (unsignedIndex == kResetParameter) {
@@ -98,7 +98,7 @@ float Plektra::getParameter(int32_t index)
         // A pending switch counts as done: a host that reads right after writing gets its
         // own value back.
         const auto set = static_cast<SoundSet>(requestedSet.load(std::memory_order_relaxed));
-        return set == SoundSet::Electric ? 1.0f : 0.0f;
+        return set == SoundSet::electric ? 1.0f : 0.0f;
     }
     if (unsignedIndex >= kSelectedChordParameter) {
         return static_cast<float>(selectedChord.load(std::memory_order_relaxed)) * kChordStep;
@@ -142,7 +142,7 @@ void Plektra::applyPendingRequests()
         resetStrum();
         const auto set = static_cast<SoundSet>(requestedSet.load(std::memory_order_relaxed));
         if (set != setInForce) {
-            if (set == SoundSet::Electric) {
+            if (set == SoundSet::electric) {
                 selectElectricSet(sampler, electric);
             } else {
                 selectAcousticSet(sampler, acoustic);

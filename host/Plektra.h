@@ -63,10 +63,10 @@ private:
     // requested set is stored before the reset flag is raised (release), so the audio
     // thread that takes the flag (acquire) also sees the set that came with it.
     std::atomic<bool> resetRequested{false};
-    std::atomic<int32_t> requestedSet{static_cast<int32_t>(SoundSet::Acoustic)};
+    std::atomic<int32_t> requestedSet{static_cast<int32_t>(SoundSet::acoustic)};
 
     // Audio thread only.
-    SoundSet setInForce = SoundSet::Acoustic;
+    SoundSet setInForce = SoundSet::acoustic;
     float sampleRateInForce = CSampler::kRecordingRate;
     // Kept for blocks whose time request the host answers with nothing.
     float hostTempo = 120.0f;

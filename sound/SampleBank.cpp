@@ -3,21 +3,10 @@
 
 #include <memory>
 
-const Recording kRecordings[kRecordingCount] = {
-    {SoundSet::Acoustic, 0, 1043, 43},  {SoundSet::Acoustic, 1, 1048, 48},
-    {SoundSet::Acoustic, 2, 1053, 53},  {SoundSet::Acoustic, 3, 1058, 58},
-    {SoundSet::Acoustic, 4, 1062, 62},  {SoundSet::Acoustic, 5, 1067, 67},
-    {SoundSet::Acoustic, 6, 1069, 69},  {SoundSet::Acoustic, 7, 1071, 71},
-    {SoundSet::Acoustic, 8, 1074, 74},
-    {SoundSet::Electric, 0, 1140, 40},  {SoundSet::Electric, 1, 1143, 43},
-    {SoundSet::Electric, 2, 1146, 46},  {SoundSet::Electric, 3, 1149, 49},
-    {SoundSet::Electric, 4, 1152, 52},  {SoundSet::Electric, 5, 1155, 55},
-    {SoundSet::Electric, 6, 1158, 58},  {SoundSet::Electric, 7, 1161, 61},
-    {SoundSet::Electric, 8, 1164, 64},  {SoundSet::Electric, 9, 1167, 67},
-    {SoundSet::Electric, 10, 1170, 70}, {SoundSet::Electric, 11, 1173, 73},
-    {SoundSet::Electric, 12, 1176, 76}, {SoundSet::Electric, 13, 1179, 79},
-    {SoundSet::Electric, 14, 1182, 82}, {SoundSet::Electric, 15, 1185, 85},
-};
+using recordings::kRecordings;
+
+static_assert(recordings::kRecordingCount == kAcousticCount + kElectricCount,
+              "every recording belongs to one of the two sets");
 
 namespace {
 
@@ -68,9 +57,11 @@ bool loadWave(CRiffReader& reader, int32_t resourceId, CWaveData& record, float 
 void loadSoundSets(CRiffReader& reader, CWaveData (&acoustic)[kAcousticCount],
                    CWaveData (&electric)[kElectricCount])
 {
-    for (const Recording& recording : kRecordings) {
-        CWaveData& record = recording.set == SoundSet::Acoustic ? acoustic[recording.index]
-                                                               : electric[recording.index];
+    int32_t acousticIndex = 0;
+    int32_t electricIndex = 0;
+    for (const recordings::Recording& recording : kRecordings) {
+        CWaveData& record = recording.set == SoundSet::acoustic ? acoustic[acousticIndex++]
+                                                               : electric[electricIndex++];
         loadWave(reader, recording.resourceId, record, noteFrequency(recording.rootNote));
     }
 }

@@ -8,6 +8,7 @@
 
 #include "platform/Messages.h"
 #include "platform/Resources.h"
+#include "resources/recording-table.h"
 #include "sound/SampleBank.h"
 
 namespace {
@@ -245,13 +246,13 @@ TEST(EmbeddedRecordingsTest, EveryRecordingLoadsAtItsRoot)
     platform::setMessageSink(nullptr);
     EXPECT_TRUE(messages.empty());
 
-    const int32_t roots[kRecordingCount] = {43, 48, 53, 58, 62, 67, 69, 71, 74, 40, 43, 46, 49,
-                                            52, 55, 58, 61, 64, 67, 70, 73, 76, 79, 82, 85};
-    for (int32_t row = 0; row < kRecordingCount; ++row) {
-        const Recording& recording = kRecordings[row];
+    const int32_t roots[] = {43, 48, 53, 58, 62, 67, 69, 71, 74, 40, 43, 46, 49,
+                             52, 55, 58, 61, 64, 67, 70, 73, 76, 79, 82, 85};
+    for (int32_t row = 0; row < kAcousticCount + kElectricCount; ++row) {
+        const recordings::Recording& recording = recordings::kRecordings[row];
         const bool isAcoustic = row < kAcousticCount;
-        EXPECT_EQ(recording.set, isAcoustic ? SoundSet::Acoustic : SoundSet::Electric);
-        EXPECT_EQ(recording.index, isAcoustic ? row : row - kAcousticCount);
+        EXPECT_EQ(recording.set,
+                  isAcoustic ? recordings::SoundSet::acoustic : recordings::SoundSet::electric);
         EXPECT_EQ(recording.resourceId, roots[row] + (isAcoustic ? 1000 : 1100));
         EXPECT_EQ(recording.rootNote, roots[row]);
 
