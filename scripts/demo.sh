@@ -4,7 +4,7 @@
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-build="$root/build"
+build="$root/build/release"
 out="$root/out"
 
 "$root/scripts/install-deps.sh"
@@ -14,30 +14,9 @@ cmake --build "$build" --target Lyrevane lyrevane-render --parallel "${JOBS:-$(n
 mkdir -p "$out"
 "$build/bin/lyrevane-render" "$root/examples/song.mid" "$out/song.wav"
 
-xvfb_pid=""
-display_file=""
-stop_xvfb() {
-  if [ -n "$xvfb_pid" ]; then
-    kill "$xvfb_pid" 2>/dev/null || true
-    wait "$xvfb_pid" 2>/dev/null || true
-  fi
-  if [ -n "$display_file" ]; then rm -f "$display_file"; fi
-}
-trap stop_xvfb EXIT
-
-# A fixed display number may be taken on a shared machine: Xvfb picks a free one and reports it.
-if [ -z "${DISPLAY:-}" ] && command -v Xvfb >/dev/null; then
-  display_file="$(mktemp)"
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$display_file" 2>/dev/null &
-  xvfb_pid=$!
-  for _ in $(seq 50); do
-    if grep -q '[0-9]' "$display_file"; then break; fi
-    sleep 0.1
-  done
-  if grep -q '[0-9]' "$display_file"; then
-    export DISPLAY=":$(tr -dc '0-9' < "$display_file")"
-  fi
-fi
+# shellcheck source=scripts/xvfb.sh
+. "$root/scripts/xvfb.sh"
+lyrevane_start_xvfb || true
 
 panel=""
 if [ -n "${DISPLAY:-}" ]; then
@@ -47,7 +26,7 @@ if [ -n "${DISPLAY:-}" ]; then
     echo "No panel picture: the editor snapshot failed (see above)." >&2
   fi
 else
-  echo "No panel picture: no X display and no Xvfb." >&2
+  echo "No panel picture: no X display could be started." >&2
 fi
 
 echo
