@@ -1,0 +1,290 @@
+// The editor's X11 child window: its own display connection, event translation, double
+// clicks by timing, gathered repaints, and a Cairo surface over the window.
+#include "platform/X11Window.h"
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/keysym.h>
+#include <cairo-xlib.h>
+#include <cairo.h>
+
+#include <algorithm>
+#include <vector>
+
+namespace platform {
+
+namespace {
+
+// X errors are reported through one process-wide handler, and the default one ends the
+// process. A parent that vanishes under us must not take the host down, so while any of our
+// windows lives, errors on our own connections are recorded and everything else goes on to
+// the handler that was there before.
+struct OwnDisplay
+{
+    Display* display;
+    bool failed;
+};
+std::vector<OwnDisplay> ownDisplays;
+XErrorHandler previousHandler = nullptr;
+
+int onXError(Display* display, XErrorEvent* error)
+{
+    for (OwnDisplay& own : ownDisplays) {
+        if (own.display == display) {
+            own.failed = true;
+            return 0;
+        }
+    }
+    return previousHandler ? previousHandler(display, error) : 0;
+}
+
+void watchDisplay(Display* display)
+{
+    if (ownDisplays.empty()) previousHandler = XSetErrorHandler(onXError);
+    ownDisplays.push_back({display, false});
+}
+
+void unwatchDisplay(Display* display)
+{
+    ownDisplays.erase(std::remove_if(ownDisplays.begin(), ownDisplays.end(),
+                                     [&](const OwnDisplay& own) { return own.display == display; }),
+                      ownDisplays.end());
+    if (!ownDisplays.empty()) return;
+    // Leave a handler installed after ours in place: it may be the host's.
+    XErrorHandler current = XSetErrorHandler(previousHandler);
+    if (current != onXError) XSetErrorHandler(current);
+    previousHandler = nullptr;
+}
+
+bool displayFailed(Display* display)
+{
+    for (const OwnDisplay& own : ownDisplays) {
+        if (own.display == display) return own.failed;
+    }
+    return false;
+}
+
+uint32_t pointerState(unsigned int xState)
+{
+    uint32_t state = 0;
+    if (xState & Button1Mask) state |= kPointerLeft;
+    if (xState & Button2Mask) state |= kPointerMiddle;
+    if (xState & Button3Mask) state |= kPointerRight;
+    if (xState & ShiftMask) state |= kPointerShift;
+    if (xState & ControlMask) state |= kPointerControl;
+    if (xState & Mod1Mask) state |= kPointerAlt;
+    return state;
+}
+
+// Buttons 4 to 7 are wheel notches and have no bit.
+uint32_t buttonBit(unsigned int button)
+{
+    switch (button) {
+    case Button1: return kPointerLeft;
+    case Button2: return kPointerMiddle;
+    case Button3: return kPointerRight;
+    case 8: return kPointerButton4;
+    case 9: return kPointerButton5;
+    default: return 0;
+    }
+}
+
+uint8_t virtualKey(KeySym symbol)
+{
+    switch (symbol) {
+    case XK_Tab:
+    case XK_ISO_Left_Tab: return kKeyTab;
+    case XK_Left: return kKeyLeft;
+    case XK_Up: return kKeyUp;
+    case XK_Right: return kKeyRight;
+    case XK_Down: return kKeyDown;
+    default: return 0;
+    }
+}
+
+}  // namespace
+
+struct X11Window::Impl
+{
+    Display* display = nullptr;
+    Window window = 0;
+    cairo_surface_t* surface = nullptr;
+    WindowListener* listener = nullptr;
+    bool destroyed = false;
+    // Area waiting to be painted; empty when right <= left.
+    int pendingLeft = 0, pendingTop = 0, pendingRight = 0, pendingBottom = 0;
+    // The last press, for double clicks.
+    unsigned int lastButton = 0;
+    Time lastPressTime = 0;
+
+    void addPending(int left, int top, int right, int bottom)
+    {
+        if (right <= left || bottom <= top) return;
+        if (pendingRight <= pendingLeft) {
+            pendingLeft = left, pendingTop = top, pendingRight = right, pendingBottom = bottom;
+            return;
+        }
+        pendingLeft = std::min(pendingLeft, left);
+        pendingTop = std::min(pendingTop, top);
+        pendingRight = std::max(pendingRight, right);
+        pendingBottom = std::max(pendingBottom, bottom);
+    }
+
+    void onButtonPress(const XButtonEvent& event)
+    {
+        const uint32_t state = pointerState(event.state);
+        if (event.button >= 4 && event.button <= 7) {
+            const bool horizontal = event.button >= 6;
+            const float distance = (event.button == 4 || event.button == 7) ? 1.0f : -1.0f;
+            listener->windowWheel(event.x, event.y, distance, horizontal, state);
+            return;
+        }
+        const uint32_t bit = buttonBit(event.button);
+        if (!bit) return;
+        uint32_t extra = 0;
+        if (event.button == lastButton && event.time - lastPressTime <= kDoubleClickTimeMs) {
+            extra = kPointerDoubleClick;
+            lastButton = 0;  // a third press starts over
+        } else {
+            lastButton = event.button;
+            lastPressTime = event.time;
+        }
+        listener->windowMouseDown(event.x, event.y, state | bit | extra);
+    }
+
+    void onKeyPress(XKeyEvent& event)
+    {
+        char text[8] = {};
+        KeySym symbol = 0;
+        const int length = XLookupString(&event, text, sizeof(text), &symbol, nullptr);
+        const int32_t character = length == 1 ? static_cast<unsigned char>(text[0]) : 0;
+        const uint8_t modifiers = (event.state & ShiftMask) ? kKeyModifierShift : 0;
+        listener->windowKeyDown(character, virtualKey(symbol), modifiers);
+    }
+
+    void dispatch(XEvent& event)
+    {
+        switch (event.type) {
+        case Expose:
+            addPending(event.xexpose.x, event.xexpose.y, event.xexpose.x + event.xexpose.width,
+                       event.xexpose.y + event.xexpose.height);
+            break;
+        case ButtonPress: onButtonPress(event.xbutton); break;
+        case ButtonRelease:
+            if (const uint32_t bit = buttonBit(event.xbutton.button)) {
+                listener->windowMouseUp(event.xbutton.x, event.xbutton.y,
+                                        pointerState(event.xbutton.state) & ~bit);
+            }
+            break;
+        case MotionNotify:
+            listener->windowMouseMoved(event.xmotion.x, event.xmotion.y,
+                                       pointerState(event.xmotion.state));
+            break;
+        // Crossings caused by grabs are not the pointer coming or going.
+        case EnterNotify:
+            if (event.xcrossing.mode == NotifyNormal) {
+                listener->windowMouseMoved(event.xcrossing.x, event.xcrossing.y,
+                                           pointerState(event.xcrossing.state));
+            }
+            break;
+        case LeaveNotify:
+            if (event.xcrossing.mode == NotifyNormal) {
+                listener->windowMouseExited(event.xcrossing.x, event.xcrossing.y,
+                                            pointerState(event.xcrossing.state));
+            }
+            break;
+        case KeyPress: onKeyPress(event.xkey); break;
+        case DestroyNotify:
+            if (event.xdestroywindow.window == window) {
+                destroyed = true;
+                cairo_surface_finish(surface);
+                listener->windowDestroyed();
+            }
+            break;
+        default: break;
+        }
+    }
+};
+
+std::unique_ptr<X11Window> X11Window::create(uintptr_t parent, int width, int height,
+                                             WindowListener& listener)
+{
+    Display* display = XOpenDisplay(nullptr);
+    if (!display) return nullptr;
+    watchDisplay(display);
+
+    XSetWindowAttributes attributes{};
+    // No background: the frame paints every pixel, and a server-side clear would flicker.
+    attributes.background_pixmap = None;
+    attributes.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask |
+                            PointerMotionMask | EnterWindowMask | LeaveWindowMask |
+                            KeyPressMask | StructureNotifyMask;
+    const Window window = XCreateWindow(
+        display, static_cast<Window>(parent), 0, 0, static_cast<unsigned>(std::max(width, 1)),
+        static_cast<unsigned>(std::max(height, 1)), 0, CopyFromParent, InputOutput,
+        CopyFromParent, CWBackPixmap | CWEventMask, &attributes);
+    XSync(display, False);
+    XWindowAttributes created{};
+    if (displayFailed(display) || !XGetWindowAttributes(display, window, &created)) {
+        XCloseDisplay(display);
+        unwatchDisplay(display);
+        return nullptr;
+    }
+    XMapWindow(display, window);
+    XFlush(display);
+
+    auto impl = std::make_unique<Impl>();
+    impl->display = display;
+    impl->window = window;
+    impl->listener = &listener;
+    impl->surface = cairo_xlib_surface_create(display, window, created.visual, created.width,
+                                              created.height);
+    return std::unique_ptr<X11Window>(new X11Window(std::move(impl)));
+}
+
+X11Window::X11Window(std::unique_ptr<Impl> impl) : impl(std::move(impl)) {}
+
+X11Window::~X11Window()
+{
+    cairo_surface_destroy(impl->surface);
+    if (!impl->destroyed) XDestroyWindow(impl->display, impl->window);
+    XCloseDisplay(impl->display);
+    unwatchDisplay(impl->display);
+}
+
+void X11Window::processEvents()
+{
+    while (!impl->destroyed && XPending(impl->display) > 0) {
+        XEvent event;
+        XNextEvent(impl->display, &event);
+        impl->dispatch(event);
+    }
+}
+
+void X11Window::invalidate(int left, int top, int right, int bottom)
+{
+    if (!impl->destroyed) impl->addPending(left, top, right, bottom);
+}
+
+void X11Window::paintPending()
+{
+    if (impl->destroyed || impl->pendingRight <= impl->pendingLeft) return;
+    const int left = impl->pendingLeft, top = impl->pendingTop;
+    const int right = impl->pendingRight, bottom = impl->pendingBottom;
+    impl->pendingRight = impl->pendingLeft;
+    impl->listener->windowPaint(left, top, right, bottom);
+    cairo_surface_flush(impl->surface);
+    XFlush(impl->display);
+}
+
+cairo_surface_t* X11Window::surface() const
+{
+    return impl->destroyed ? nullptr : impl->surface;
+}
+
+uintptr_t X11Window::windowId() const
+{
+    return impl->window;
+}
+
+}  // namespace platform

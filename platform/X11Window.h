@@ -1,0 +1,82 @@
+// The editor's child window under X11: created inside the host's parent window, its events
+// read without blocking on the user-interface thread and passed to a listener, and a Cairo
+// surface to paint it through.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+typedef struct _cairo_surface cairo_surface_t;
+
+namespace platform {
+
+// Pointer buttons and modifiers, with the bit values the widget toolkit uses.
+enum PointerState : uint32_t {
+    kPointerLeft = 0x02,
+    kPointerMiddle = 0x04,
+    kPointerRight = 0x08,
+    kPointerShift = 0x10,
+    kPointerControl = 0x20,
+    kPointerAlt = 0x40,
+    kPointerButton4 = 0x100,
+    kPointerButton5 = 0x200,
+    kPointerDoubleClick = 0x400,
+};
+
+// Virtual key numbers of the host's key records that the window produces.
+enum VirtualKey : uint8_t {
+    kKeyTab = 2,
+    kKeyLeft = 11,
+    kKeyUp = 12,
+    kKeyRight = 13,
+    kKeyDown = 14,
+};
+constexpr uint8_t kKeyModifierShift = 0x01;
+
+// A second press of the same button within this many milliseconds is a double click.
+constexpr uint32_t kDoubleClickTimeMs = 400;
+
+class WindowListener
+{
+public:
+    // Repaint left..right, top..bottom (exclusive) now.
+    virtual void windowPaint(int left, int top, int right, int bottom) = 0;
+    virtual void windowMouseDown(int x, int y, uint32_t state) = 0;
+    virtual void windowMouseUp(int x, int y, uint32_t state) = 0;
+    virtual void windowMouseMoved(int x, int y, uint32_t state) = 0;
+    virtual void windowMouseExited(int x, int y, uint32_t state) = 0;
+    // One notch is 1; up and right are positive.
+    virtual void windowWheel(int x, int y, float distance, bool horizontal, uint32_t state) = 0;
+    virtual void windowKeyDown(int32_t character, uint8_t virtualKey, uint8_t modifiers) = 0;
+    // The window is gone (its parent was destroyed); nothing may be drawn any more.
+    virtual void windowDestroyed() = 0;
+
+protected:
+    ~WindowListener() = default;
+};
+
+class X11Window
+{
+public:
+    // parent is the host's X11 window id. Null when there is no display or no such parent.
+    static std::unique_ptr<X11Window> create(uintptr_t parent, int width, int height,
+                                             WindowListener& listener);
+    ~X11Window();
+
+    // Handles every event already received, without waiting for more.
+    void processEvents();
+    // Asks for a repaint of the area; it happens at the next paintPending.
+    void invalidate(int left, int top, int right, int bottom);
+    // Paints the area gathered from invalidations and exposures, if any.
+    void paintPending();
+    // The surface over the window; valid until the window is destroyed.
+    cairo_surface_t* surface() const;
+    uintptr_t windowId() const;
+
+private:
+    struct Impl;
+    explicit X11Window(std::unique_ptr<Impl> impl);
+    std::unique_ptr<Impl> impl;
+};
+
+}  // namespace platform

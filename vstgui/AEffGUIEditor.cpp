@@ -1,0 +1,106 @@
+// The editor adapter.
+#include "vstgui/AEffGUIEditor.h"
+
+#include "host/AudioEffect.h"
+#include "platform/Clock.h"
+
+namespace {
+
+// One user-interface thread: a plain value shared by all editors.
+int32_t knobMode = 0;
+
+// Tick counts wrap; their difference does not.
+bool isBefore(uint32_t tick, uint32_t deadline)
+{
+    return static_cast<int32_t>(tick - deadline) < 0;
+}
+
+}  // namespace
+
+AEffGUIEditor::AEffGUIEditor(AudioEffect* effect)
+    : AEffEditor(effect), nextIdleTime(platform::tickCount())
+{
+    if (effect) {
+        effect->setEditor(this);
+        effect->getAeffect()->flags |= effFlagsHasEditor;
+    }
+}
+
+AEffGUIEditor::~AEffGUIEditor()
+{
+    // A host that destroys the instrument without closing its editor first must not leave
+    // the window and its views behind.
+    if (frame) frame->release();
+    frame = nullptr;
+}
+
+bool AEffGUIEditor::getRect(ERect** rectOut)
+{
+    if (rectOut) *rectOut = &rect;
+    return true;
+}
+
+void AEffGUIEditor::idle()
+{
+    if (!inHostIdle && frame) frame->idle();
+}
+
+bool AEffGUIEditor::onKeyDown(VstKeyCode& keyCode)
+{
+    return frame && frame->onKeyDown(keyCode) > 0;
+}
+
+bool AEffGUIEditor::onKeyUp(VstKeyCode& keyCode)
+{
+    return frame && frame->onKeyUp(keyCode) > 0;
+}
+
+bool AEffGUIEditor::setKnobMode(int mode)
+{
+    knobMode = mode;
+    return true;
+}
+
+int32_t AEffGUIEditor::getKnobMode() const
+{
+    return knobMode;
+}
+
+void AEffGUIEditor::draw(ERect* area)
+{
+    if (!frame) return;
+    VSTGUI::CRect r = frame->getViewSize();
+    if (area) {
+        r = VSTGUI::CRect(area->left, area->top, area->right, area->bottom);
+        r.normalize();
+    }
+    frame->drawRect(r);
+}
+
+void AEffGUIEditor::runIdleNow()
+{
+    uint32_t now = platform::tickCount();
+    if (isBefore(now, nextIdleTime)) {
+        platform::sleepMs(4);
+        now += 4;
+        if (isBefore(now, nextIdleTime - 50)) return;
+    }
+    idle();
+    if (frame) frame->paintPending();
+    nextIdleTime = now + 100;
+    if (effect) {
+        inHostIdle = true;
+        effect->masterIdle();
+        inHostIdle = false;
+    }
+}
+
+void AEffGUIEditor::beginEdit(int32_t index)
+{
+    if (effect) effect->beginEdit(index);
+}
+
+void AEffGUIEditor::endEdit(int32_t index)
+{
+    if (effect) effect->endEdit(index);
+}

@@ -1,0 +1,41 @@
+// The editor adapter: connects the host's editor calls to a frame of toolkit views, and the
+// toolkit's edit gestures and idle requests back to the instrument and the host.
+#pragma once
+
+#include "vstgui/AEffEditor.h"
+#include "vstgui/CFrame.h"
+#include "vstgui/VSTGUIEditorInterface.h"
+
+class AEffGUIEditor : public AEffEditor, public VSTGUI::VSTGUIEditorInterface
+{
+public:
+    // Registers itself as the effect's editor, which owns it from then on.
+    explicit AEffGUIEditor(AudioEffect* effect);
+    ~AEffGUIEditor() override;
+
+    bool getRect(ERect** rect) override;
+    void idle() override;
+    bool onKeyDown(VstKeyCode& keyCode) override;
+    bool onKeyUp(VstKeyCode& keyCode) override;
+    // The mode is shared by every editor of the toolkit.
+    bool setKnobMode(int mode) override;
+
+    // A control with this tag has a new value.
+    virtual void setParameter(int32_t /*tag*/, float /*value*/) {}
+    // Paints rect of the frame now; the whole frame when rect is null.
+    virtual void draw(ERect* rect = nullptr);
+
+    // Idles at most every 100 ms: a drag may ask for this on every mouse move, and each call
+    // also lets the host idle.
+    void runIdleNow() override;
+    int32_t getKnobMode() const override;
+    void beginEdit(int32_t index) override;
+    void endEdit(int32_t index) override;
+
+protected:
+    ERect rect{};
+    // Tick count in milliseconds before which runIdleNow does not idle again.
+    uint32_t nextIdleTime;
+    // Set while the host idles from inside runIdleNow, so that idle does not recurse.
+    bool inHostIdle = false;
+};

@@ -1,0 +1,54 @@
+// Images decoded from the module's "PNG" resources into premultiplied pixels and drawn
+// through a draw context.
+#pragma once
+
+#include <vector>
+
+#include "vstgui/CBaseObject.h"
+#include "vstgui/Geometry.h"
+
+typedef struct _cairo_surface cairo_surface_t;
+
+namespace VSTGUI {
+
+class CDrawContext;
+
+// Pixels are blue, green, red, alpha bytes, premultiplied, top row first, stride width x 4:
+// exactly a Cairo ARGB32 image surface on a little-endian machine, so drawing is one copy.
+class CBitmap : public CBaseObject
+{
+public:
+    // Loads "PNG" resource resourceId; a missing or corrupt image leaves a bitmap that draws
+    // nothing and reports the size it could read.
+    explicit CBitmap(int32_t resourceId);
+    // A transparent bitmap to draw into.
+    CBitmap(int32_t width, int32_t height);
+    ~CBitmap() override;
+
+    virtual void draw(CDrawContext* context, const CRect& rect, const CPoint& offset = CPoint());
+    // Same as draw: the pixels carry their own transparency.
+    virtual void drawTransparent(CDrawContext* context, const CRect& rect,
+                                 const CPoint& offset = CPoint());
+    virtual void drawWithAlpha(CDrawContext* context, const CRect& rect, const CPoint& offset,
+                               uint8_t alpha);
+    virtual void dispose();
+    // True when the resource was found, whether or not its bytes decoded.
+    virtual bool loadImage(int32_t resourceId);
+
+    int32_t getResourceId() const { return resourceId; }
+    int32_t getWidth() const { return width; }
+    int32_t getHeight() const { return height; }
+    // Null when nothing could be decoded.
+    const uint8_t* getPixels() const { return pixels.empty() ? nullptr : pixels.data(); }
+    // The Cairo surface over the pixels, made on first use; null when there are none.
+    cairo_surface_t* platformImage();
+
+private:
+    int32_t resourceId = 0;
+    int32_t width = 0;
+    int32_t height = 0;
+    std::vector<uint8_t> pixels;
+    cairo_surface_t* image = nullptr;
+};
+
+}  // namespace VSTGUI

@@ -1,0 +1,323 @@
+// The frame: window events into mouse and key routing, focus, and the redraw cycle.
+#include "vstgui/CFrame.h"
+
+#include <cairo.h>
+
+#include <cstring>
+
+#include "vstgui/CDrawContext.h"
+#include "vstgui/CDrawingStartup.h"
+#include "vstgui/VSTGUIEditorInterface.h"
+
+namespace VSTGUI {
+
+constexpr bool sameBit(ButtonState toolkit, platform::PointerState window)
+{
+    return static_cast<uint32_t>(toolkit) == static_cast<uint32_t>(window);
+}
+static_assert(sameBit(kLButton, platform::kPointerLeft) &&
+                  sameBit(kMButton, platform::kPointerMiddle) &&
+                  sameBit(kRButton, platform::kPointerRight) &&
+                  sameBit(kShift, platform::kPointerShift) &&
+                  sameBit(kControl, platform::kPointerControl) &&
+                  sameBit(kAlt, platform::kPointerAlt) &&
+                  sameBit(kButton4, platform::kPointerButton4) &&
+                  sameBit(kButton5, platform::kPointerButton5) &&
+                  sameBit(kDoubleClick, platform::kPointerDoubleClick),
+              "the window reports buttons with the toolkit's bits");
+
+namespace {
+
+// A focus change can notify views that change the focus again; the guard ignores such
+// nested changes. One user-interface thread, so a plain flag shared by all frames.
+bool focusChanging = false;
+
+bool isWithin(CView* candidate, CView* ancestor)
+{
+    for (CView* view = candidate; view; view = view->getParentView()) {
+        if (view == ancestor) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+CFrame::CFrame(const CRect& size, void* parentWindow, VSTGUIEditorInterface* editor)
+    : CViewContainer(size), editor(editor)
+{
+    ownerFrame = this;
+    inTree = true;
+    CDrawingStartup::acquire();
+    if (parentWindow) {
+        window = platform::X11Window::create(reinterpret_cast<uintptr_t>(parentWindow),
+                                             size.width(), size.height(), *this);
+    }
+}
+
+CFrame::~CFrame()
+{
+    focusView = nullptr;
+    hoverView = nullptr;
+    removeAll(true);
+    window.reset();
+    CDrawingStartup::drop();
+}
+
+uintptr_t CFrame::getWindowId() const
+{
+    return window ? window->windowId() : 0;
+}
+
+void CFrame::idle()
+{
+    if (!openFlag) return;
+    if (window && !handlingEvents) {
+        handlingEvents = true;
+        window->processEvents();
+        handlingEvents = false;
+        if (!openFlag) return;
+    }
+    redrawDirtyChildren();
+    paintPending();
+}
+
+void CFrame::paintPending()
+{
+    if (window && openFlag) window->paintPending();
+}
+
+void CFrame::drawRect(const CRect& rect)
+{
+    cairo_surface_t* surface = window && openFlag ? window->surface() : nullptr;
+    if (!surface) return;
+    CRect area = rect;
+    area.normalize().bound(size);
+    if (area.isEmpty()) return;
+    auto* context = new CDrawContext(this, surface);
+    cairo_t* cr = context->getCairo();
+    cairo_rectangle(cr, area.left, area.top, area.width(), area.height());
+    cairo_clip(cr);
+    // Composed off-screen and shown in one copy, so the window never shows a half-drawn panel.
+    cairo_push_group(cr);
+    drawArea(context, area);
+    cairo_pop_group_to_source(cr);
+    cairo_paint(cr);
+    context->release();
+    cairo_surface_flush(surface);
+}
+
+void CFrame::invalidateRect(const CRect& rect)
+{
+    if (!visible || !window) return;
+    CRect area = rect;
+    area.bound(size);
+    window->invalidate(area.left, area.top, area.right, area.bottom);
+}
+
+void CFrame::drawArea(CDrawContext* context, const CRect& updateRect)
+{
+    firstPaint = false;
+    CViewContainer::drawArea(context, updateRect);
+}
+
+MouseEventResult CFrame::mouseDown(CPoint& where, const int32_t& buttons)
+{
+    pressedView = nullptr;
+    if (focusView) setFocus(nullptr);
+    if (hoverView) {
+        CPoint local = where;
+        hoverView->frameToLocal(local);
+        hoverView->mouseExited(local, buttons);
+        hoverView = nullptr;
+    }
+    return CViewContainer::mouseDown(where, buttons);
+}
+
+MouseEventResult CFrame::mouseMoved(CPoint& where, const int32_t& buttons)
+{
+    if (pressedView) {
+        const MouseEventResult result = CViewContainer::mouseMoved(where, buttons);
+        if (result == kMouseEventHandled) return result;
+    }
+    CView* view = getViewAt(where, true);
+    if (view == hoverView) {
+        if (!hoverView) return kMouseEventNotHandled;
+        CPoint local = where;
+        hoverView->frameToLocal(local);
+        return hoverView->mouseMoved(local, 0);
+    }
+    if (hoverView) {
+        CPoint local = where;
+        hoverView->frameToLocal(local);
+        hoverView->mouseExited(local, buttons);
+    }
+    hoverView = view;
+    if (hoverView) {
+        CPoint local = where;
+        hoverView->frameToLocal(local);
+        hoverView->mouseEntered(local, buttons);
+    }
+    return kMouseEventHandled;
+}
+
+MouseEventResult CFrame::mouseExited(CPoint& where, const int32_t& buttons)
+{
+    if (hoverView) {
+        CPoint local = where;
+        hoverView->frameToLocal(local);
+        hoverView->mouseExited(local, buttons);
+        hoverView = nullptr;
+    }
+    return kMouseEventHandled;
+}
+
+bool CFrame::onWheel(const CPoint& where, const float& distance, const int32_t& buttons)
+{
+    return onWheel(where, kMouseWheelVertical, distance, buttons);
+}
+
+int32_t CFrame::onKeyDown(VstKeyCode& keyCode)
+{
+    if (focusView) {
+        const int32_t result = focusView->keyDown(keyCode);
+        if (result != -1) return result;
+    }
+    if (keyCode.virt == platform::kKeyTab) {
+        const bool reverse = (keyCode.modifier & platform::kKeyModifierShift) != 0;
+        return advanceNextFocusView(focusView, reverse) ? 1 : -1;
+    }
+    return -1;
+}
+
+int32_t CFrame::onKeyUp(VstKeyCode& keyCode)
+{
+    return focusView ? focusView->keyUp(keyCode) : -1;
+}
+
+bool CFrame::setFocus(CView* view)
+{
+    if (view == focusView || focusChanging) return false;
+    focusChanging = true;
+    CView* previous = focusView;
+    focusView = view;
+    auto tellContainers = [this](CView* subject, const char* message) {
+        for (CView* p = subject->getParentView(); p && p != this; p = p->getParentView()) {
+            p->notify(subject, message);
+        }
+    };
+    if (view && view->takesFocus()) {
+        view->setDirty(true);
+        tellContainers(view, kMsgNewFocusView);
+    }
+    if (previous) {
+        if (previous->takesFocus()) {
+            previous->setDirty(true);
+            tellContainers(previous, kMsgOldFocusView);
+        }
+        previous->focusLost();
+    }
+    focusChanging = false;
+    return true;
+}
+
+bool CFrame::advanceNextFocusView(CView* oldFocus, bool reverse)
+{
+    CView* after = oldFocus;
+    CView* container = oldFocus && oldFocus->getParentView() ? oldFocus->getParentView() : this;
+    while (container) {
+        const bool moved =
+            container == this
+                ? CViewContainer::advanceNextFocusView(after, reverse)
+                : static_cast<CViewContainer*>(container)->advanceNextFocusView(after, reverse);
+        if (moved) return true;
+        if (container == this) break;
+        after = container;
+        container = container->getParentView();
+    }
+    setFocus(nullptr);
+    return false;
+}
+
+void CFrame::onViewRemoved(CView* view)
+{
+    if (isWithin(focusView, view)) focusView = nullptr;
+    if (isWithin(hoverView, view)) hoverView = nullptr;
+}
+
+void CFrame::runIdleNow()
+{
+    if (editor) editor->runIdleNow();
+}
+
+int32_t CFrame::getKnobMode() const
+{
+    return editor ? editor->getKnobMode() : 0;
+}
+
+void CFrame::beginEdit(int32_t index)
+{
+    if (editor) editor->beginEdit(index);
+}
+
+void CFrame::endEdit(int32_t index)
+{
+    if (editor) editor->endEdit(index);
+}
+
+bool CFrame::hasClassName(const char* name) const
+{
+    return (name && std::strcmp(name, "CFrame") == 0) || CViewContainer::hasClassName(name);
+}
+
+void CFrame::windowPaint(int left, int top, int right, int bottom)
+{
+    drawRect(CRect(left, top, right, bottom));
+}
+
+void CFrame::windowMouseDown(int x, int y, uint32_t state)
+{
+    CPoint where(x, y);
+    const int32_t buttons = static_cast<int32_t>(state);
+    mouseDown(where, buttons);
+}
+
+void CFrame::windowMouseUp(int x, int y, uint32_t state)
+{
+    CPoint where(x, y);
+    const int32_t buttons = static_cast<int32_t>(state);
+    mouseUp(where, buttons);
+}
+
+void CFrame::windowMouseMoved(int x, int y, uint32_t state)
+{
+    CPoint where(x, y);
+    const int32_t buttons = static_cast<int32_t>(state);
+    mouseMoved(where, buttons);
+}
+
+void CFrame::windowMouseExited(int x, int y, uint32_t state)
+{
+    CPoint where(x, y);
+    const int32_t buttons = static_cast<int32_t>(state);
+    mouseExited(where, buttons);
+}
+
+void CFrame::windowWheel(int x, int y, float distance, bool horizontal, uint32_t state)
+{
+    const int32_t buttons = static_cast<int32_t>(state);
+    onWheel(CPoint(x, y), horizontal ? kMouseWheelHorizontal : kMouseWheelVertical, distance,
+            buttons);
+}
+
+void CFrame::windowKeyDown(int32_t character, uint8_t virtualKey, uint8_t modifiers)
+{
+    VstKeyCode keyCode{character, virtualKey, modifiers};
+    onKeyDown(keyCode);
+}
+
+void CFrame::windowDestroyed()
+{
+    openFlag = false;
+}
+
+}  // namespace VSTGUI

@@ -1,0 +1,80 @@
+// The frame: the container at the top of the view tree, with the editor's child window,
+// focus, mouse-over tracking and the redraw cycle.
+#pragma once
+
+#include <memory>
+
+#include "platform/X11Window.h"
+#include "vstgui/CViewContainer.h"
+
+namespace VSTGUI {
+
+class VSTGUIEditorInterface;
+
+class CFrame : public CViewContainer, private platform::WindowListener
+{
+public:
+    // parentWindow is the host's X11 window id, or null for a frame without a window.
+    CFrame(const CRect& size, void* parentWindow, VSTGUIEditorInterface* editor);
+    ~CFrame() override;
+
+    // Handles the window's events, then asks for the repaint of whatever is dirty and paints
+    // it. Does nothing once the window has been destroyed.
+    virtual void idle();
+    bool isOpen() const { return openFlag; }
+    // Paints the area asked for so far, now.
+    void paintPending();
+    // Paints rect into the window at once.
+    void drawRect(const CRect& rect);
+    // The child window's id, 0 without one.
+    uintptr_t getWindowId() const;
+
+    void invalidateRect(const CRect& rect) override;
+    void drawArea(CDrawContext* context, const CRect& updateRect) override;
+
+    MouseEventResult mouseDown(CPoint& where, const int32_t& buttons) override;
+    MouseEventResult mouseMoved(CPoint& where, const int32_t& buttons) override;
+    MouseEventResult mouseExited(CPoint& where, const int32_t& buttons) override;
+    bool onWheel(const CPoint& where, const float& distance, const int32_t& buttons) override;
+    using CViewContainer::onWheel;
+    // 1 used, -1 not.
+    int32_t onKeyDown(VstKeyCode& keyCode);
+    int32_t onKeyUp(VstKeyCode& keyCode);
+
+    bool setFocus(CView* view);
+    CView* getFocusView() const { return focusView; }
+    CView* getHoverView() const { return hoverView; }
+    // The frame climbs out of a container that has no candidate left, never wrapping round.
+    bool advanceNextFocusView(CView* oldFocus, bool reverse = false) override;
+    // A view leaving the tree stops being the focus or hover view.
+    void onViewRemoved(CView* view);
+
+    void runIdleNow();
+    int32_t getKnobMode() const;
+    void beginEdit(int32_t index);
+    void endEdit(int32_t index);
+    VSTGUIEditorInterface* getEditor() const override { return editor; }
+
+    bool hasClassName(const char* name) const override;
+
+private:
+    void windowPaint(int left, int top, int right, int bottom) override;
+    void windowMouseDown(int x, int y, uint32_t state) override;
+    void windowMouseUp(int x, int y, uint32_t state) override;
+    void windowMouseMoved(int x, int y, uint32_t state) override;
+    void windowMouseExited(int x, int y, uint32_t state) override;
+    void windowWheel(int x, int y, float distance, bool horizontal, uint32_t state) override;
+    void windowKeyDown(int32_t character, uint8_t virtualKey, uint8_t modifiers) override;
+    void windowDestroyed() override;
+
+    VSTGUIEditorInterface* editor;
+    CView* focusView = nullptr;
+    CView* hoverView = nullptr;
+    bool firstPaint = true;
+    bool openFlag = true;
+    // Set while the window's events are being handled, since a click may idle the frame.
+    bool handlingEvents = false;
+    std::unique_ptr<platform::X11Window> window;
+};
+
+}  // namespace VSTGUI

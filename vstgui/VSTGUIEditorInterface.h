@@ -1,0 +1,28 @@
+// What the toolkit asks of the editor that owns a frame.
+#pragma once
+
+#include <cstdint>
+
+namespace VSTGUI {
+
+class CFrame;
+
+class VSTGUIEditorInterface
+{
+public:
+    // Redraw what is pending at once, during a click.
+    virtual void runIdleNow() = 0;
+    virtual int32_t getKnobMode() const = 0;
+    // A user gesture on the control with this tag starts and ends.
+    virtual void beginEdit(int32_t index) = 0;
+    virtual void endEdit(int32_t index) = 0;
+    virtual ~VSTGUIEditorInterface() = default;
+
+    CFrame* getFrame() const { return frame; }
+
+protected:
+    // Owned: exists only while the editor is open.
+    CFrame* frame = nullptr;
+};
+
+}  // namespace VSTGUI
