@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
+#include <cstring>
 
 #if defined(__SSE__)
 #include <xmmintrin.h>
@@ -38,6 +39,9 @@ float toFloat(double value)
 {
     return static_cast<float>(std::clamp(value, -double(FLT_MAX), double(FLT_MAX)));
 }
+
+// Frames rendered at a time when the host gives no output buffer at all.
+constexpr int32_t kDiscardFrames = 256;
 
 float* advanced(float* channel, int32_t frames)
 {
@@ -205,12 +209,19 @@ void Plektra::processReplacing(float** /*inputs*/, float** outputs, int32_t fram
 
 void Plektra::renderFrames(float* left, float* right, int32_t count)
 {
-    for (int32_t i = 0; i < count; ++i) {
-        const float sample = sampler.renderSample();
-        if (left) left[i] = sample;
-        if (right) right[i] = sample;
-        sampler.advance();
+    if (count <= 0) return;
+    float* const first = left ? left : right;
+    if (!first) {
+        // Without outputs the voices still move on, so the next block sounds as it would.
+        float discarded[kDiscardFrames];
+        for (int32_t done = 0; done < count; done += kDiscardFrames) {
+            sampler.render(discarded, std::min(kDiscardFrames, count - done));
+        }
+        return;
     }
+    sampler.render(first, count);
+    // memmove: a host may hand the same buffer, or overlapping ones, for both channels.
+    if (left && right && right != left) std::memmove(right, left, sizeof(float) * count);
 }
 
 void Plektra::onNoteOn(int32_t channel, int32_t note, int32_t velocity)

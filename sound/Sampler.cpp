@@ -1,8 +1,11 @@
 // Voice allocation, playback and mixing of the sound engine. The per-sample arithmetic is
-// single precision in a fixed operation order, so renders are reproducible to the bit.
+// single precision in a fixed operation order, so renders are reproducible to the bit; the
+// segment render repeats that order lane by lane, eight voices to a vector.
 #include "sound/Sampler.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -17,6 +20,214 @@ constexpr float kMixGain = 0.25f;
 bool isValidNote(int32_t value)
 {
     return value >= 0 && value < CSampler::kNoteCount;
+}
+
+
+// The segment render keeps the sounding voices in lanes of eight, one field per vector. The
+// vectors are GCC's generic ones: the same source compiles to SSE2 pairs in the baseline and
+// to AVX2 in the variant built for it, with identical per-lane arithmetic. No variant may
+// fuse a multiply and an add: that would round once where the per-sample path rounds twice.
+constexpr int32_t kLaneWidth = 8;
+constexpr int32_t kGroupCapacity = CSampler::kVoiceCount / kLaneWidth;
+constexpr int32_t kSmoothingStages = 4;
+
+typedef float Floats __attribute__((vector_size(kLaneWidth * sizeof(float))));
+typedef int32_t Ints __attribute__((vector_size(kLaneWidth * sizeof(int32_t))));
+typedef uint32_t Words __attribute__((vector_size(kLaneWidth * sizeof(uint32_t))));
+typedef double Doubles __attribute__((vector_size(kLaneWidth * sizeof(double))));
+
+// Read by padding lanes, which never move.
+const float kSilence[1] = {0.0f};
+
+struct VoiceLanes
+{
+    Floats step[kGroupCapacity];  // bend x ratio x rate step, fixed for the segment
+    Floats fraction[kGroupCapacity];
+    Ints position[kGroupCapacity];
+    Floats gain[kGroupCapacity];
+    Floats value[kGroupCapacity];
+    Ints state[kGroupCapacity];
+    Floats smoothingState[kSmoothingStages][kGroupCapacity];
+    Floats smoothingCoefficient[kSmoothingStages][kGroupCapacity];
+    Ints loopStart[kGroupCapacity];
+    Ints loopLength[kGroupCapacity];
+    Doubles inverseLoopLength[kGroupCapacity];
+    const float* data[kGroupCapacity][kLaneWidth];
+    Floats rateCoefficients;  // envelopeRates by state, padded to a full vector
+    Floats rateTargets;
+    int32_t groups;
+};
+
+// Transposes eight rows of eight: row t holds one output sample of eight voices, and each
+// result holds eight output samples of one voice.
+inline __attribute__((always_inline)) void transpose(Floats (&rows)[kLaneWidth])
+{
+    const Ints low = {0, 8, 1, 9, 4, 12, 5, 13};
+    const Ints high = {2, 10, 3, 11, 6, 14, 7, 15};
+    const Ints evenPairs = {0, 1, 8, 9, 4, 5, 12, 13};
+    const Ints oddPairs = {2, 3, 10, 11, 6, 7, 14, 15};
+    const Ints lowHalves = {0, 1, 2, 3, 8, 9, 10, 11};
+    const Ints highHalves = {4, 5, 6, 7, 12, 13, 14, 15};
+    Floats t[kLaneWidth];
+    for (int32_t i = 0; i < kLaneWidth; i += 2) {
+        t[i] = __builtin_shuffle(rows[i], rows[i + 1], low);
+        t[i + 1] = __builtin_shuffle(rows[i], rows[i + 1], high);
+    }
+    Floats u[kLaneWidth];
+    for (int32_t i = 0; i < kLaneWidth; i += 4) {
+        u[i] = __builtin_shuffle(t[i], t[i + 2], evenPairs);
+        u[i + 1] = __builtin_shuffle(t[i], t[i + 2], oddPairs);
+        u[i + 2] = __builtin_shuffle(t[i + 1], t[i + 3], evenPairs);
+        u[i + 3] = __builtin_shuffle(t[i + 1], t[i + 3], oddPairs);
+    }
+    for (int32_t i = 0; i < 4; ++i) {
+        rows[i] = __builtin_shuffle(u[i], u[i + 4], lowHalves);
+        rows[i + 4] = __builtin_shuffle(u[i], u[i + 4], highHalves);
+    }
+}
+
+// Renders count samples of the groups of voices in lanes. Without mayLoop every lane is
+// known to stay at or above position 0 and below its loop start for the whole segment, which
+// spares the folding into the loop. The group count is fixed at compile time so that the
+// loop-carried fields of one or two groups stay in registers.
+template <bool mayLoop, int32_t groups>
+inline __attribute__((always_inline)) void renderGroups(VoiceLanes& lanes, float* out,
+                                                         int32_t count)
+{
+    const Floats zeros = {};
+    const Ints noInts = {};
+    const Ints offState = noInts + int32_t(CEnvelope::kOff);
+    const Ints magnitudeBits = noInts + 0x7fffffff;
+    Floats fraction[groups];
+    Ints position[groups];
+    Floats value[groups];
+    Ints state[groups];
+    Floats smoothing[kSmoothingStages][groups];
+#pragma GCC unroll 4
+    for (int32_t g = 0; g < groups; ++g) {
+        fraction[g] = lanes.fraction[g];
+        position[g] = lanes.position[g];
+        value[g] = lanes.value[g];
+        state[g] = lanes.state[g];
+#pragma GCC unroll 4
+        for (int32_t stage = 0; stage < kSmoothingStages; ++stage) {
+            smoothing[stage][g] = lanes.smoothingState[stage][g];
+        }
+    }
+    for (int32_t done = 0; done < count; done += kLaneWidth) {
+        const int32_t frames = std::min(kLaneWidth, count - done);
+        Floats rows[groups][kLaneWidth];
+        for (int32_t t = 0; t < frames; ++t) {
+#pragma GCC unroll 4
+            for (int32_t g = 0; g < groups; ++g) {
+                Ints index = position[g];
+                if (mayLoop) {
+                    const Ints inLoop = position[g] >= lanes.loopStart[g];
+                    // Only lanes in the loop use the offset, so its wrap for a negative
+                    // position is harmless; unsigned arithmetic keeps it defined.
+                    const Ints offset =
+                        inLoop ? Ints(Words(position[g]) - Words(lanes.loopStart[g])) : noInts;
+                    // A double quotient truncates to the exact one or one below it for any
+                    // 32-bit offset, so a single correction gives the exact remainder.
+                    const Ints quotient = __builtin_convertvector(
+                        __builtin_convertvector(offset, Doubles) * lanes.inverseLoopLength[g],
+                        Ints);
+                    Ints remainder = offset - quotient * lanes.loopLength[g];
+                    remainder = remainder >= lanes.loopLength[g]
+                                    ? remainder - lanes.loopLength[g]
+                                    : remainder;
+                    index = inLoop ? lanes.loopStart[g] + remainder : position[g];
+                    index = position[g] < noInts ? noInts : index;
+                }
+                Floats signal;
+#pragma GCC unroll 8
+                for (int32_t l = 0; l < kLaneWidth; ++l) {
+                    signal[l] = lanes.data[g][l][index[l]];
+                }
+                if (mayLoop) {
+                    signal = position[g] < noInts ? zeros : signal;
+                }
+#pragma GCC unroll 4
+                for (int32_t stage = 0; stage < kSmoothingStages; ++stage) {
+                    Floats& smoothed = smoothing[stage][g];
+                    const Floats coefficient = lanes.smoothingCoefficient[stage][g];
+                    smoothed = (signal - smoothed) * coefficient + smoothed;
+                    signal = smoothed;
+                }
+                rows[g][t] = lanes.gain[g] * signal * value[g];
+
+                const Floats advanceBy = lanes.step[g] + fraction[g];
+                const Ints whole = __builtin_convertvector(advanceBy, Ints);
+                position[g] = Ints(Words(position[g]) + Words(whole));
+                fraction[g] = advanceBy - __builtin_convertvector(whole, Floats);
+
+                const Floats coefficient = __builtin_shuffle(lanes.rateCoefficients, state[g]);
+                const Floats target = __builtin_shuffle(lanes.rateTargets, state[g]);
+                value[g] = (value[g] - target) * coefficient + target;
+                const Floats distance = Floats(Ints(value[g] - target) & magnitudeBits);
+                const Ints reached = (distance <= kEnvelopeEpsilon) & (state[g] != offState);
+                state[g] -= reached;  // a reached mask is -1
+            }
+        }
+        // Voices are summed in the order of their numbers, as the per-sample mix does; the
+        // voices left out add exactly 0 there, which changes no sum.
+        Floats sum = zeros;
+#pragma GCC unroll 4
+        for (int32_t g = 0; g < groups; ++g) {
+            for (int32_t t = frames; t < kLaneWidth; ++t) {
+                rows[g][t] = zeros;
+            }
+            transpose(rows[g]);
+#pragma GCC unroll 8
+            for (int32_t l = 0; l < kLaneWidth; ++l) {
+                sum += rows[g][l];
+            }
+        }
+        sum *= kMixGain;
+        std::memcpy(out + done, &sum, sizeof(float) * frames);
+    }
+#pragma GCC unroll 4
+    for (int32_t g = 0; g < groups; ++g) {
+        lanes.fraction[g] = fraction[g];
+        lanes.position[g] = position[g];
+        lanes.value[g] = value[g];
+        lanes.state[g] = state[g];
+#pragma GCC unroll 4
+        for (int32_t stage = 0; stage < kSmoothingStages; ++stage) {
+            lanes.smoothingState[stage][g] = smoothing[stage][g];
+        }
+    }
+}
+
+template <bool mayLoop>
+inline __attribute__((always_inline)) void renderLanes(VoiceLanes& lanes, float* out,
+                                                        int32_t count)
+{
+    switch (lanes.groups) {
+    case 1: renderGroups<mayLoop, 1>(lanes, out, count); break;
+    case 2: renderGroups<mayLoop, 2>(lanes, out, count); break;
+    case 3: renderGroups<mayLoop, 3>(lanes, out, count); break;
+    default: renderGroups<mayLoop, 4>(lanes, out, count); break;
+    }
+}
+
+void renderLanesBaseline(VoiceLanes& lanes, float* out, int32_t count, bool mayLoop)
+{
+    if (mayLoop) {
+        renderLanes<true>(lanes, out, count);
+    } else {
+        renderLanes<false>(lanes, out, count);
+    }
+}
+
+__attribute__((target("avx2"))) void renderLanesAvx2(VoiceLanes& lanes, float* out,
+                                                     int32_t count, bool mayLoop)
+{
+    if (mayLoop) {
+        renderLanes<true>(lanes, out, count);
+    } else {
+        renderLanes<false>(lanes, out, count);
+    }
 }
 
 }  // namespace
@@ -72,7 +283,7 @@ void CWavePlayer::step(float rateStep)
     fraction = advanceBy - static_cast<float>(whole);
 }
 
-CSampler::CSampler()
+CSampler::CSampler() : units(bestVectorUnits())
 {
     voices[0].envelope.setParameters(kAttackTime, kDecayTime, kSustainLevel, kReleaseTime,
                                      rates);
@@ -184,6 +395,107 @@ void CSampler::advance()
     for (CSamplerVoice& voice : voices) {
         voice.player.step(rateStep);
         voice.envelope.advance(rates);
+    }
+}
+
+CSampler::VectorUnits CSampler::bestVectorUnits()
+{
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") ? VectorUnits::avx2 : VectorUnits::baseline;
+}
+
+void CSampler::useVectorUnits(VectorUnits requested)
+{
+    units = requested == VectorUnits::avx2 ? bestVectorUnits() : VectorUnits::baseline;
+}
+
+void CSampler::render(float* out, int32_t count)
+{
+    if (count <= 0) {
+        return;
+    }
+    VoiceLanes lanes;
+    int32_t laneVoice[kVoiceCount];
+    int32_t laneCount = 0;
+    bool mayLoop = false;
+    for (int32_t v = 0; v < kVoiceCount; ++v) {
+        const CSamplerVoice& voice = voices[v];
+        if (voice.envelope.state == CEnvelope::kOff && voice.envelope.value == 0.0f) {
+            continue;
+        }
+        const int32_t g = laneCount / kLaneWidth;
+        const int32_t l = laneCount % kLaneWidth;
+        laneVoice[laneCount++] = v;
+        const CWavePlayer& player = voice.player;
+        const float step = player.bend * player.ratio * rateStep;
+        lanes.step[g][l] = step;
+        lanes.fraction[g][l] = player.fraction;
+        lanes.position[g][l] = player.position;
+        lanes.gain[g][l] = voice.velocityGain;
+        lanes.value[g][l] = voice.envelope.value;
+        lanes.state[g][l] = voice.envelope.state;
+        for (int32_t stage = 0; stage < kSmoothingStages; ++stage) {
+            lanes.smoothingState[stage][g][l] = voice.smoothing[stage].state;
+            lanes.smoothingCoefficient[stage][g][l] = voice.smoothing[stage].coefficient;
+        }
+        const int32_t loopStart = player.wave->loopStart();
+        const int32_t loopLength = player.wave->loopEnd() - loopStart + 1;
+        lanes.loopStart[g][l] = loopStart;
+        lanes.loopLength[g][l] = loopLength;
+        lanes.inverseLoopLength[g][l] = 1.0 / loopLength;
+        lanes.data[g][l] = player.wave->data();
+        // Each advance moves at most step + 1 (the fraction carried); the margin covers the
+        // rounding of the float sums.
+        const double furthest =
+            double(player.position) + (double(step) * 1.001 + 1.0) * count + 1.0;
+        mayLoop = mayLoop || player.position < 0 || furthest >= double(loopStart);
+    }
+    if (laneCount == 0) {
+        std::fill(out, out + count, 0.0f);
+        return;
+    }
+    lanes.groups = (laneCount + kLaneWidth - 1) / kLaneWidth;
+    for (int32_t padding = laneCount; padding < lanes.groups * kLaneWidth; ++padding) {
+        const int32_t g = padding / kLaneWidth;
+        const int32_t l = padding % kLaneWidth;
+        lanes.step[g][l] = 0.0f;
+        lanes.fraction[g][l] = 0.0f;
+        lanes.position[g][l] = 0;
+        lanes.gain[g][l] = 0.0f;
+        lanes.value[g][l] = 0.0f;
+        lanes.state[g][l] = CEnvelope::kOff;
+        for (int32_t stage = 0; stage < kSmoothingStages; ++stage) {
+            lanes.smoothingState[stage][g][l] = 0.0f;
+            lanes.smoothingCoefficient[stage][g][l] = 1.0f;
+        }
+        lanes.loopStart[g][l] = INT32_MAX;
+        lanes.loopLength[g][l] = 1;
+        lanes.inverseLoopLength[g][l] = 1.0;
+        lanes.data[g][l] = kSilence;
+    }
+    for (int32_t s = 0; s < kLaneWidth; ++s) {
+        const EnvelopeRate rate = s <= CEnvelope::kOff ? rates[s] : EnvelopeRate{0.0f, 0.0f};
+        lanes.rateCoefficients[s] = rate.coefficient;
+        lanes.rateTargets[s] = rate.target;
+    }
+
+    if (units == VectorUnits::avx2) {
+        renderLanesAvx2(lanes, out, count, mayLoop);
+    } else {
+        renderLanesBaseline(lanes, out, count, mayLoop);
+    }
+
+    for (int32_t lane = 0; lane < laneCount; ++lane) {
+        const int32_t g = lane / kLaneWidth;
+        const int32_t l = lane % kLaneWidth;
+        CSamplerVoice& voice = voices[laneVoice[lane]];
+        voice.player.fraction = lanes.fraction[g][l];
+        voice.player.position = lanes.position[g][l];
+        voice.envelope.value = lanes.value[g][l];
+        voice.envelope.state = lanes.state[g][l];
+        for (int32_t stage = 0; stage < kSmoothingStages; ++stage) {
+            voice.smoothing[stage].state = lanes.smoothingState[stage][g][l];
+        }
     }
 }
 

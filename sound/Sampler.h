@@ -108,6 +108,19 @@ public:
 
     float renderSample();
     void advance();
+    // Writes count samples: the same result as count x (renderSample, advance), computed
+    // for the sounding voices side by side. A voice that is off and silent is left where it
+    // is: it adds nothing, and its next start sets its position afresh.
+    void render(float* out, int32_t count);
+
+    // The instruction sets the segment render may use. The best one the processor offers is
+    // chosen at construction; tests and benchmarks force the portable baseline to check and
+    // measure it.
+    enum class VectorUnits { baseline, avx2 };
+    static VectorUnits bestVectorUnits();
+    // Falls back to the baseline when the processor lacks the requested set.
+    void useVectorUnits(VectorUnits requested);
+    VectorUnits vectorUnits() const { return units; }
 
     // Makes every velocity of note play record (the set selections fill the map this way).
     void mapNote(int32_t note, const CWaveData& record);
@@ -128,4 +141,5 @@ private:
     float attackTime = kAttackTime;    // output samples at the host rate
     float decayTime = kDecayTime;
     float releaseTime = kReleaseTime;
+    VectorUnits units;
 };

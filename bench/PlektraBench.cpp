@@ -1,0 +1,159 @@
+// Cost of the instrument's block processing: processReplacing blocks while the dense
+// strumming example plays, the strum engine's processBlock with its schedule full, and the
+// loading of an instance through the built module.
+#include <benchmark/benchmark.h>
+#include <dlfcn.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "host/Plektra.h"
+#include "tools/MidiFile.h"
+
+namespace {
+
+constexpr double kRate = 44100.0;
+constexpr int32_t kMaxEventsPerBlock = 512;
+
+// Answers the instrument like a playing host at 120 beats per minute.
+VstTimeInfo hostTime;
+
+intptr_t hostCallback(AEffect*, int32_t opcode, int32_t, intptr_t, void*, float)
+{
+    if (opcode == audioMasterVersion) return 2400;
+    if (opcode == audioMasterGetTime) return reinterpret_cast<intptr_t>(&hostTime);
+    return 0;
+}
+
+// The MIDI events of one block, laid out as the host hands them over.
+struct BlockEvents
+{
+    std::vector<VstMidiEvent> midi;
+    std::vector<VstEvent*> pointers;
+    std::vector<uint8_t> list;  // a VstEvents with room for every pointer
+
+    VstEvents* events()
+    {
+        const size_t header = offsetof(VstEvents, events);
+        list.assign(header + sizeof(VstEvent*) * (pointers.size() + 1), 0);
+        auto* events = reinterpret_cast<VstEvents*>(list.data());
+        events->numEvents = static_cast<int32_t>(pointers.size());
+        std::memcpy(list.data() + header, pointers.data(), sizeof(VstEvent*) * pointers.size());
+        return events;
+    }
+};
+
+// The dense example cut into blocks of frames; empty when the file cannot be read.
+std::vector<BlockEvents> denseStrumBlocks(int32_t frames, std::string& error)
+{
+    const auto file = smf::MidiFile::load(LYREVANE_EXAMPLES_DIR "/dense-strum.mid", error);
+    if (!file) return {};
+    const smf::TempoMap& tempo = file->tempoMap();
+    const double seconds = tempo.secondsAtTick(file->events().back().tick) + 1.0;
+    std::vector<BlockEvents> blocks(static_cast<size_t>(seconds * kRate / frames) + 1);
+    for (const smf::ChannelEvent& event : file->events()) {
+        const auto sample = static_cast<int64_t>(tempo.secondsAtTick(event.tick) * kRate);
+        BlockEvents& block = blocks[static_cast<size_t>(sample / frames)];
+        VstMidiEvent midi{};
+        midi.type = kVstMidiType;
+        midi.byteSize = sizeof(VstMidiEvent);
+        midi.deltaFrames = static_cast<int32_t>(sample % frames);
+        midi.midiData[0] = static_cast<char>(event.status);
+        midi.midiData[1] = static_cast<char>(event.data1);
+        midi.midiData[2] = static_cast<char>(event.data2);
+        if (block.midi.size() < kMaxEventsPerBlock) block.midi.push_back(midi);
+    }
+    for (BlockEvents& block : blocks) {
+        for (VstMidiEvent& midi : block.midi) {
+            block.pointers.push_back(reinterpret_cast<VstEvent*>(&midi));
+        }
+    }
+    return blocks;
+}
+
+// One processReplacing block of range(0) frames; the song loops until the timing is done.
+void plektraDenseBlock(benchmark::State& state)
+{
+    const auto frames = static_cast<int32_t>(state.range(0));
+    std::string error;
+    std::vector<BlockEvents> blocks = denseStrumBlocks(frames, error);
+    if (blocks.empty()) {
+        state.SkipWithError(error.c_str());
+        return;
+    }
+    std::vector<VstEvents*> lists;
+    for (BlockEvents& block : blocks) lists.push_back(block.events());
+
+    hostTime = VstTimeInfo{};
+    hostTime.sampleRate = kRate;
+    hostTime.tempo = 120.0;
+    hostTime.flags = kVstTransportPlaying | kVstPpqPosValid | kVstTempoValid;
+    Plektra plektra(hostCallback);
+    plektra.setSampleRate(static_cast<float>(kRate));
+    std::vector<float> left(frames), right(frames);
+    float* outputs[] = {left.data(), right.data()};
+    size_t next = 0;
+    for (auto _ : state) {
+        hostTime.ppqPos = static_cast<double>(next) * frames / kRate * 2.0;
+        plektra.processEvents(lists[next]);
+        plektra.processReplacing(nullptr, outputs, frames);
+        benchmark::DoNotOptimize(left.data());
+        next = next + 1 < lists.size() ? next + 1 : 0;
+    }
+    state.SetItemsProcessed(state.iterations() * frames);
+    // Seconds of sound per second of processor time.
+    state.counters["realtime"] = benchmark::Counter(
+        static_cast<double>(state.iterations()) * frames / kRate, benchmark::Counter::kIsRate);
+}
+BENCHMARK(plektraDenseBlock)->Arg(64)->Arg(512)->Arg(4096);
+
+// The strum engine alone, its schedule refilled to all 255 entries before every block:
+// sorting them and moving the block's share into the decoder queue.
+class FullSchedule : public CArpStrum
+{
+public:
+    void fill(int32_t blockLength)
+    {
+        for (int32_t i = eventCount; i < kEventCapacity; ++i) {
+            // Scattered over the next four blocks, in no order, as strums interleave.
+            const int32_t time = (i * 7919) % (4 * blockLength);
+            pushEvent(time, packMsg(0x90, 0, 40 + i % 40, 1 + i % 100));
+        }
+    }
+};
+
+void strumProcessBlockFull(benchmark::State& state)
+{
+    const auto frames = static_cast<int32_t>(state.range(0));
+    FullSchedule strum;
+    for (auto _ : state) {
+        strum.fill(frames);
+        strum.processBlock(120.0f, 0.0f, frames, static_cast<float>(kRate));
+        benchmark::DoNotOptimize(strum.pendingCount());
+        strum.clearQueue();
+    }
+}
+BENCHMARK(strumProcessBlockFull)->Arg(512);
+
+// Loading an instance as a host does: VSTPluginMain up to the returned effect record (all 25
+// recordings read and the acoustic set laid out), then effClose. The module is opened once.
+void moduleInstanceLoad(benchmark::State& state)
+{
+    void* module = dlopen(LYREVANE_MODULE_PATH, RTLD_NOW | RTLD_LOCAL);
+    using Entry = AEffect* (*)(audioMasterCallback);
+    auto entry = module ? reinterpret_cast<Entry>(dlsym(module, "VSTPluginMain")) : nullptr;
+    if (!entry) {
+        state.SkipWithError("cannot load " LYREVANE_MODULE_PATH);
+        return;
+    }
+    for (auto _ : state) {
+        AEffect* effect = entry(hostCallback);
+        benchmark::DoNotOptimize(effect);
+        if (effect) effect->dispatcher(effect, effClose, 0, 0, nullptr, 0.0f);
+    }
+    dlclose(module);
+}
+BENCHMARK(moduleInstanceLoad)->Unit(benchmark::kMillisecond);
+
+}  // namespace
