@@ -356,7 +356,7 @@ void put16(std::vector<uint8_t>& out, uint16_t v)
 
 void putId(std::vector<uint8_t>& out, const char* id)
 {
-    out.insert(out.end(), id, id + 4);
+    for (int i = 0; i < 4; ++i) out.push_back(uint8_t(id[i]));
 }
 
 // A text sub-chunk of an INFO list, zero-terminated. The loader walks chunks without
