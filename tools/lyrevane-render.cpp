@@ -8,7 +8,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cfloat>
 #include <climits>
+#include <cstdint>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -29,6 +31,13 @@ constexpr int kExitUsage = 2;
 constexpr double kLongestRenderSeconds = 3600.0;
 // Anything quieter than one step of a 16-bit file is silence to a listener and to the file.
 constexpr float kSilenceThreshold = 1.0f / 32768.0f;
+
+// Full scale maps to 32767, as 16-bit WAV writers do; beyond it the sample clips.
+int16_t toPcm16(float sample)
+{
+    const float scaled = std::min(std::max(sample * 32767.0f, -32768.0f), 32767.0f);
+    return static_cast<int16_t>(std::lrint(scaled));
+}
 constexpr int kChordCount = 12;
 constexpr uint8_t kFirstChordKey = 48;
 constexpr double kChordSelectionSeconds = 0.1;
@@ -292,25 +301,42 @@ int renderToWave(const Options& options)
     if (wave == nullptr) {
         return fail("cannot write " + wavePath + ": " + sf_strerror(nullptr));
     }
-    sf_command(wave, SFC_SET_CLIPPING, nullptr, SF_TRUE);  // loud peaks clip, never wrap
-
-    std::vector<float> interleaved(2 * static_cast<size_t>(options.block));
+    // Samples are converted here rather than by the library: a plain loop the compiler
+    // vectorises is several times faster, and rendering is meant to be far faster than
+    // real time. 16-bit output clips loud peaks instead of wrapping, as the library would.
+    std::vector<float> interleavedFloat(options.floatOutput ? 2 * size_t(options.block) : 0);
+    std::vector<int16_t> interleavedPcm(options.floatOutput ? 0 : 2 * size_t(options.block));
     float peak = 0.0f;
-    bool finite = true;
     const bool rendered = renderEvents(
         *host, song->tempoMap(), events, totalFrames, options.rate, options.block,
         [&](const float* left, const float* right, int frames) {
+            bool notFinite = false;
             for (int i = 0; i < frames; ++i) {
-                interleaved[2 * i] = left[i];
-                interleaved[2 * i + 1] = right[i];
-                finite = finite && std::isfinite(left[i]) && std::isfinite(right[i]);
-                peak = std::max({peak, std::fabs(left[i]), std::fabs(right[i])});
+                const float l = std::fabs(left[i]);
+                const float r = std::fabs(right[i]);
+                // A NaN fails every comparison, so it counts as not finite here.
+                notFinite |= !(l <= FLT_MAX) | !(r <= FLT_MAX);
+                peak = std::max(peak, std::max(l, r));
             }
-            if (!finite) {
+            if (notFinite) {
                 error = "the module produced samples that are not finite numbers";
                 return false;
             }
-            if (sf_writef_float(wave, interleaved.data(), frames) != frames) {
+            sf_count_t written;
+            if (options.floatOutput) {
+                for (int i = 0; i < frames; ++i) {
+                    interleavedFloat[2 * i] = left[i];
+                    interleavedFloat[2 * i + 1] = right[i];
+                }
+                written = sf_writef_float(wave, interleavedFloat.data(), frames);
+            } else {
+                for (int i = 0; i < frames; ++i) {
+                    interleavedPcm[2 * i] = toPcm16(left[i]);
+                    interleavedPcm[2 * i + 1] = toPcm16(right[i]);
+                }
+                written = sf_writef_short(wave, interleavedPcm.data(), frames);
+            }
+            if (written != frames) {
                 error = "cannot write " + wavePath + ": " + sf_strerror(wave);
                 return false;
             }
