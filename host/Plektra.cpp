@@ -5,10 +5,13 @@
 #include <cfloat>
 #include <cmath>
 #include <cstring>
+#include <new>
 
 #if defined(__SSE__)
 #include <xmmintrin.h>
 #endif
+
+#include "editor/CPlektraGUI.h"
 
 namespace {
 
@@ -71,6 +74,9 @@ Plektra::Plektra(audioMasterCallback audioMaster)
     cEffect.numInputs = 0;
     cEffect.numOutputs = 2;
     cEffect.uniqueID = fourCharCode('S', 'M', 'P', 'L');
+    // The editor registers itself and raises effFlagsHasEditor; without memory for it the
+    // instrument simply has none.
+    editor = new (std::nothrow) CPlektraGUI(this);
     loadSoundSets(reader, acoustic, electric);
     selectAcousticSet(sampler, acoustic);
 }

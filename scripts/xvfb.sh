@@ -6,7 +6,7 @@ lyrevane_start_xvfb() {
   fi
   local display_file
   display_file=$(mktemp)
-  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$display_file" >/dev/null 2>&1 &
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$display_file" >/dev/null 2>&1 &
   LYREVANE_XVFB_PID=$!
   for _ in $(seq 1 100); do
     [ -s "$display_file" ] && break

@@ -189,6 +189,10 @@ public:
 
 TEST_F(PlektraTest, EditorOpcodesReachTheEditor)
 {
+    // The instrument comes with its panel; a stand-in replaces it to watch the routing.
+    ASSERT_NE(plektra->getEditor(), nullptr);
+    EXPECT_EQ(host.effect()->flags & effFlagsHasEditor, effFlagsHasEditor);
+    delete plektra->getEditor();
     auto* editor = new RecordingEditor(plektra);
     plektra->setEditor(editor);  // owned by the instrument from here on
 

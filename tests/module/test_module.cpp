@@ -79,8 +79,8 @@ TEST_F(ModuleTest, RecordHoldsTheInstrumentsFields)
     EXPECT_EQ(effect->numParams, 77);
     EXPECT_EQ(effect->numInputs, 0);
     EXPECT_EQ(effect->numOutputs, 2);
-    // No editor yet: replacing and synth, never chunks or double precision.
-    EXPECT_EQ(effect->flags, 0x110);
+    // Editor, replacing and synth; never chunks or double precision.
+    EXPECT_EQ(effect->flags, 0x111);
     EXPECT_EQ(effect->resvd1, 0);
     EXPECT_EQ(effect->resvd2, 0);
     EXPECT_EQ(effect->initialDelay, 0);
@@ -110,12 +110,13 @@ TEST_F(ModuleTest, DispatcherAnswersEveryOpcodeByTheTable)
         {effGetVu, 0, 0, 0, 0}, {effSetSampleRate, 0, 0, 44100, 0},
         {effSetBlockSize, 0, 512, 0, 0}, {effMainsChanged, 0, 0, 0, 0},
         {effMainsChanged, 0, 1, 0, 0},
-        // No editor: every editor opcode does nothing.
-        {effEditGetRect, 0, 0, 0, 0}, {effEditOpen, 0, 0, 0, 0}, {effEditClose, 0, 0, 0, 0},
-        {effEditDraw, 0, 0, 0, 0}, {effEditMouse, 0, 0, 0, 0}, {effEditKey, 0, 0, 0, 0},
-        {effEditIdle, 0, 0, 0, 0}, {effEditTop, 0, 0, 0, 0}, {effEditSleep, 0, 0, 0, 0},
-        {effEditKeyDown, 'a', 1, 2, 0}, {effEditKeyUp, 'a', 1, 2, 0},
-        {effSetEditKnobMode, 0, 2, 0, 0},
+        // The editor: no rectangle without a place to put it; without a parent window the
+        // panel is built with no window of its own; keys while closed are not used.
+        {effEditGetRect, 0, 0, 0, 0}, {effEditOpen, 0, 0, 0, 1}, {effEditIdle, 0, 0, 0, 0},
+        {effEditClose, 0, 0, 0, 0}, {effEditDraw, 0, 0, 0, 0}, {effEditMouse, 0, 0, 0, 0},
+        {effEditKey, 0, 0, 0, 0}, {effEditIdle, 0, 0, 0, 0}, {effEditTop, 0, 0, 0, 0},
+        {effEditSleep, 0, 0, 0, 0}, {effEditKeyDown, 'a', 1, 2, 0},
+        {effEditKeyUp, 'a', 1, 2, 0}, {effSetEditKnobMode, 0, 2, 0, 1},
         {effIdentify, 0, 0, 0, 0x4E764566}, {effGetChunk, 0, 0, 0, 0},
         {effSetChunk, 0, 0, 0, 0}, {effProcessEvents, 0, 0, 0, 1},
         {effCanBeAutomated, 0, 0, 0, 1}, {effCanBeAutomated, 500, 0, 0, 1},
@@ -157,6 +158,14 @@ TEST_F(ModuleTest, DispatcherAnswersEveryOpcodeByTheTable)
     for (const char* capability : {"receiveVstMidiEvent", "receiveVstTimeInfo", ""}) {
         EXPECT_EQ(host.dispatch(effCanDo, 0, 0, const_cast<char*>(capability)), 0);
     }
+
+    ERect* rect = nullptr;
+    EXPECT_EQ(host.dispatch(effEditGetRect, 0, 0, &rect), 1);
+    ASSERT_NE(rect, nullptr);
+    EXPECT_EQ(rect->top, 0);
+    EXPECT_EQ(rect->left, 0);
+    EXPECT_EQ(rect->bottom, 225);
+    EXPECT_EQ(rect->right, 529);
 
     int marker = 0;
     void* input = &marker;

@@ -1,0 +1,56 @@
+// The instrument's panel: chord buttons, a six-string fretboard, the sound-set switch, the
+// show-chord and reset buttons, and the value flow between them and the host parameters.
+#pragma once
+
+#include <cstdint>
+
+#include "vstgui/AEffGUIEditor.h"
+#include "vstgui/CControl.h"
+
+namespace VSTGUI {
+class CBitmap;
+class CHorizontalSlider;
+class COnOffButton;
+}  // namespace VSTGUI
+
+class CPlektraGUI : public AEffGUIEditor, public VSTGUI::CControlListener
+{
+public:
+    // Control tags. The buttons' tags are also the parameters they write or stand for.
+    enum Tag : int32_t {
+        kChordSelectorTag = 0,
+        kFirstStringTag = 1,  // string s has tag 1 + s
+        kShowChordTag = 73,
+        kSoundSetTag = 75,
+        kResetTag = 76,
+    };
+    static constexpr int32_t kStringCount = 6;
+    static constexpr int32_t kWidth = 529;
+    static constexpr int32_t kHeight = 225;
+
+    explicit CPlektraGUI(AudioEffect* effect);
+    ~CPlektraGUI() override;
+
+    // Builds the panel anew from the instrument's parameters in the host's parent window.
+    bool open(void* parent) override;
+    void close() override;
+    // Redraws, then brings the panel to the chord being played while showChord is on.
+    void idle() override;
+    void setParameter(int32_t tag, float value) override;
+    void onValueChange(VSTGUI::CControl* control) override;
+
+private:
+    void showStringValue(int32_t string, float value);
+    // The six strings of chord n as the instrument holds them.
+    void showChord(int32_t chord);
+
+    VSTGUI::COnOffButton* showChordButton = nullptr;
+    VSTGUI::COnOffButton* resetButton = nullptr;
+    VSTGUI::COnOffButton* soundSetSwitch = nullptr;
+    VSTGUI::CHorizontalSlider* chordSelector = nullptr;
+    VSTGUI::CHorizontalSlider* stringSliders[kStringCount] = {};
+    // Live as long as the editor, so that switching a string's handle never decodes an image.
+    VSTGUI::CBitmap* fretMarkerBitmap;
+    VSTGUI::CBitmap* openStringBitmap;
+    VSTGUI::CBitmap* mutedStringBitmap;
+};

@@ -1,0 +1,261 @@
+// The GUI tests' host window, pointer and key events, and pixel pictures.
+#include "tests/editor/PanelSession.h"
+
+// Before Xlib, whose macros would otherwise reach into it.
+#include <gtest/gtest.h>
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <cairo.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+namespace paneltest {
+
+namespace {
+
+// Away from the screen's corner, where other programs' test windows open.
+constexpr int kWindowLeft = 600;
+constexpr int kWindowTop = 500;
+
+cairo_surface_t* surfaceOf(const Picture& picture)
+{
+    cairo_surface_t* surface =
+        cairo_image_surface_create(CAIRO_FORMAT_RGB24, picture.width, picture.height);
+    cairo_surface_flush(surface);
+    unsigned char* data = cairo_image_surface_get_data(surface);
+    const int stride = cairo_image_surface_get_stride(surface);
+    for (int y = 0; y < picture.height; ++y) {
+        auto* row = reinterpret_cast<uint32_t*>(data + y * stride);
+        for (int x = 0; x < picture.width; ++x) row[x] = picture.at(x, y);
+    }
+    cairo_surface_mark_dirty(surface);
+    return surface;
+}
+
+// Opaque pixels of an RGB24 or ARGB32 surface; transparent parts read as over black.
+Picture pictureOf(cairo_surface_t* surface)
+{
+    cairo_surface_flush(surface);
+    Picture picture;
+    picture.width = cairo_image_surface_get_width(surface);
+    picture.height = cairo_image_surface_get_height(surface);
+    const unsigned char* data = cairo_image_surface_get_data(surface);
+    const int stride = cairo_image_surface_get_stride(surface);
+    for (int y = 0; y < picture.height; ++y) {
+        const auto* row = reinterpret_cast<const uint32_t*>(data + y * stride);
+        for (int x = 0; x < picture.width; ++x) picture.pixels.push_back(row[x] & 0xFFFFFFu);
+    }
+    return picture;
+}
+
+}  // namespace
+
+Picture Picture::load(const std::string& path)
+{
+    cairo_surface_t* surface = cairo_image_surface_create_from_png(path.c_str());
+    Picture picture;
+    if (cairo_surface_status(surface) == CAIRO_STATUS_SUCCESS) picture = pictureOf(surface);
+    cairo_surface_destroy(surface);
+    return picture;
+}
+
+bool Picture::save(const std::string& path) const
+{
+    cairo_surface_t* surface = surfaceOf(*this);
+    const bool written = cairo_surface_write_to_png(surface, path.c_str()) == CAIRO_STATUS_SUCCESS;
+    cairo_surface_destroy(surface);
+    return written;
+}
+
+Picture Picture::with(const std::string& imagePath, int x, int y, int sourceTop) const
+{
+    cairo_surface_t* surface = surfaceOf(*this);
+    cairo_surface_t* image = cairo_image_surface_create_from_png(imagePath.c_str());
+    EXPECT_EQ(cairo_surface_status(image), CAIRO_STATUS_SUCCESS) << imagePath;
+    cairo_t* cr = cairo_create(surface);
+    cairo_rectangle(cr, x, y, cairo_image_surface_get_width(image),
+                    cairo_image_surface_get_height(image) - sourceTop);
+    cairo_clip(cr);
+    cairo_set_source_surface(cr, image, x, y - sourceTop);
+    cairo_paint(cr);
+    cairo_destroy(cr);
+    Picture result = pictureOf(surface);
+    cairo_surface_destroy(image);
+    cairo_surface_destroy(surface);
+    return result;
+}
+
+long Picture::distance(const Picture& other, int left, int top, int w, int h) const
+{
+    long sum = 0;
+    for (int y = top; y < top + h; ++y) {
+        for (int x = left; x < left + w; ++x) {
+            const uint32_t a = at(x, y);
+            const uint32_t b = other.at(x, y);
+            for (int shift = 0; shift < 24; shift += 8) {
+                sum += std::abs(static_cast<int>((a >> shift) & 0xFF) -
+                                static_cast<int>((b >> shift) & 0xFF));
+            }
+        }
+    }
+    return sum;
+}
+
+std::string artwork(const std::string& name)
+{
+    return std::string(LYREVANE_SOURCE_DIR) + "/resources/images/" + name;
+}
+
+void PanelSession::start()
+{
+    if (!std::getenv("DISPLAY")) {
+        skipReason = "no X display";
+        return;
+    }
+    // A server whose last client just left resets and turns connections away meanwhile.
+    for (int attempt = 0; attempt < 40 && !display; ++attempt) {
+        display = XOpenDisplay(nullptr);
+        if (!display) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    int unused = 0;
+    if (!display) {
+        skipReason = "cannot open the X display";
+        return;
+    }
+    if (!XTestQueryExtension(display, &unused, &unused, &unused, &unused)) {
+        skipReason = "no XTest";
+        return;
+    }
+    ASSERT_TRUE(host.load(LYREVANE_MODULE_PATH)) << host.error();
+    ASSERT_NE(host.open(), nullptr);
+    host.startUp();
+
+    // Placed exactly where asked, whether a window manager runs or not.
+    XSetWindowAttributes attributes{};
+    attributes.override_redirect = True;
+    attributes.background_pixel = BlackPixel(display, DefaultScreen(display));
+    parent = XCreateWindow(display, DefaultRootWindow(display), kWindowLeft, kWindowTop,
+                           kPanelWidth, kPanelHeight, 0, CopyFromParent, InputOutput,
+                           CopyFromParent, CWOverrideRedirect | CWBackPixel, &attributes);
+    XMapRaised(display, parent);
+    XSync(display, False);
+}
+
+PanelSession::~PanelSession()
+{
+    host.close();
+    if (display) {
+        if (parent) XDestroyWindow(display, parent);
+        XCloseDisplay(display);
+    }
+}
+
+intptr_t PanelSession::openEditor()
+{
+    const intptr_t result = host.dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(parent));
+    idle(150);
+    return result;
+}
+
+void PanelSession::closeEditor()
+{
+    host.dispatch(effEditClose);
+}
+
+void PanelSession::idle(int milliseconds)
+{
+    XSync(display, False);
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    do {
+        host.dispatch(effEditIdle);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    } while (std::chrono::steady_clock::now() < end);
+}
+
+void PanelSession::moveTo(int x, int y)
+{
+    int rootX = 0;
+    int rootY = 0;
+    Window child = 0;
+    XTranslateCoordinates(display, parent, DefaultRootWindow(display), x, y, &rootX, &rootY,
+                          &child);
+    XTestFakeMotionEvent(display, -1, rootX, rootY, CurrentTime);
+    idle(30);
+}
+
+void PanelSession::press(int button)
+{
+    // Two presses within the double-click time would make a double click.
+    if (button <= 3) {
+        const auto ready = lastPress + std::chrono::milliseconds(450);
+        std::this_thread::sleep_until(ready);
+        lastPress = std::chrono::steady_clock::now();
+    }
+    XTestFakeButtonEvent(display, button, True, CurrentTime);
+    idle(30);
+}
+
+void PanelSession::release(int button)
+{
+    XTestFakeButtonEvent(display, button, False, CurrentTime);
+    idle(30);
+}
+
+void PanelSession::key(const char* name, bool down)
+{
+    XTestFakeKeyEvent(display, XKeysymToKeycode(display, XStringToKeysym(name)), down,
+                      CurrentTime);
+    XSync(display, False);
+}
+
+void PanelSession::click(int x, int y, bool withControl)
+{
+    moveTo(x, y);
+    if (withControl) key("Control_L", true);
+    press();
+    release();
+    if (withControl) key("Control_L", false);
+}
+
+void PanelSession::wheel(int x, int y, int notches, bool withShift)
+{
+    moveTo(x, y);
+    if (withShift) key("Shift_L", true);
+    const int button = notches > 0 ? 4 : 5;
+    for (int i = 0; i < std::abs(notches); ++i) {
+        press(button);
+        release(button);
+    }
+    if (withShift) key("Shift_L", false);
+}
+
+Picture PanelSession::capture()
+{
+    XSync(display, False);
+    XImage* image = XGetImage(display, parent, 0, 0, kPanelWidth, kPanelHeight, AllPlanes,
+                              ZPixmap);
+    Picture picture;
+    if (!image) return picture;
+    EXPECT_EQ(image->red_mask, 0xFF0000u);
+    picture.width = kPanelWidth;
+    picture.height = kPanelHeight;
+    for (int y = 0; y < kPanelHeight; ++y) {
+        for (int x = 0; x < kPanelWidth; ++x) {
+            picture.pixels.push_back(static_cast<uint32_t>(XGetPixel(image, x, y)) & 0xFFFFFFu);
+        }
+    }
+    XDestroyImage(image);
+    return picture;
+}
+
+void PanelSession::playChord(int chord)
+{
+    host.sendMidi({{0, 0x90, static_cast<uint8_t>(48 + chord), 100}});
+    host.render(512);
+}
+
+}  // namespace paneltest

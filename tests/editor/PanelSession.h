@@ -1,0 +1,81 @@
+// A host's side of the panel for GUI tests: the loaded module, a top-level X window that the
+// editor opens in, real pointer and key events through XTest, and the window's pixels read
+// back and compared with the artwork.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "tests/support/TestHost.h"
+
+// Xlib's own header defines macros that clash with test code; only its handle types here.
+struct _XDisplay;
+
+namespace paneltest {
+
+constexpr int kPanelWidth = 529;
+constexpr int kPanelHeight = 225;
+
+// Opaque pixels, 0x00RRGGBB, top row first.
+struct Picture
+{
+    int width = 0;
+    int height = 0;
+    std::vector<uint32_t> pixels;
+
+    uint32_t at(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
+    // Empty when the file cannot be read.
+    static Picture load(const std::string& path);
+    bool save(const std::string& path) const;
+    // This picture with image drawn over it at (x, y), source rows from sourceTop on.
+    Picture with(const std::string& imagePath, int x, int y, int sourceTop = 0) const;
+    // Sum of absolute channel differences over the rectangle.
+    long distance(const Picture& other, int left, int top, int width, int height) const;
+};
+
+// One of the committed images under resources/images.
+std::string artwork(const std::string& name);
+
+class PanelSession
+{
+public:
+    // Leaves a reason in skipReason when the display or XTest is missing; fails on anything
+    // else that goes wrong.
+    void start();
+    ~PanelSession();
+
+    std::string skipReason;
+    testhost::TestHost host;
+
+    // effEditOpen in the session's window, then idles until the panel has painted.
+    intptr_t openEditor();
+    void closeEditor();
+    // effEditIdle for a while, as a host's timer would.
+    void idle(int milliseconds = 60);
+
+    // Pointer actions at panel coordinates; each lets the editor handle them.
+    void moveTo(int x, int y);
+    void press(int button = 1);
+    void release(int button = 1);
+    void click(int x, int y, bool withControl = false);
+    // Wheel notches: positive turns up (button 4), negative down (button 5).
+    void wheel(int x, int y, int notches, bool withShift = false);
+
+    Picture capture();
+    // The host's window, an X11 window id.
+    unsigned long window() const { return parent; }
+
+    // The chord that the instrument plays, selected by its key.
+    void playChord(int chord);
+
+private:
+    void key(const char* name, bool down);
+
+    _XDisplay* display = nullptr;
+    unsigned long parent = 0;
+    std::chrono::steady_clock::time_point lastPress;
+};
+
+}  // namespace paneltest

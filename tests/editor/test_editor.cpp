@@ -1,0 +1,411 @@
+// The panel through the loaded module, as a host meets it: real pointer events on its
+// controls, the parameters and host calls they cause, and what the window shows.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <cstdio>
+
+#include "tests/editor/PanelSession.h"
+
+using paneltest::artwork;
+using paneltest::PanelSession;
+using paneltest::Picture;
+using testhost::HostCall;
+
+namespace {
+
+constexpr float kStringStep = 0.05263158f;
+
+// Where things sit on the panel.
+int stringTop(int string) { return 144 - 16 * string; }
+int stringCellLeft(int position) { return 24 + 24 * position; }
+// A press centres the handle under the pointer, so pressing here puts it at position k.
+int stringPressX(int position) { return 35 + 24 * position; }
+int chordPressX(int chord) { return 59 + 24 * chord; }
+constexpr int kShowChordX = 492;
+constexpr int kShowChordY = 8;
+constexpr int kResetX = 492;
+constexpr int kResetY = 24;
+constexpr int kSoundSetX = 135;
+constexpr int kSoundSetY = 196;
+
+float stringValue(int position)
+{
+    return static_cast<float>(position) * kStringStep;
+}
+
+enum class Handle { cross, nothing, ball };
+
+const char* nameOf(Handle handle)
+{
+    return handle == Handle::cross ? "cross" : handle == Handle::ball ? "ball" : "nothing";
+}
+
+class PanelTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        session.start();
+        if (!session.skipReason.empty()) GTEST_SKIP() << session.skipReason;
+        panel.width = paneltest::kPanelWidth;
+        panel.height = paneltest::kPanelHeight;
+        panel.pixels.assign(static_cast<size_t>(panel.width) * panel.height, 0);
+        panel = panel.with(artwork("background.png"), 0, 0);
+    }
+
+    // Which of the three handle images the window shows at position k of a string.
+    Handle handleAt(const Picture& screen, int string, int position) const
+    {
+        const int x = stringCellLeft(position);
+        const int y = stringTop(string);
+        const long cross = screen.distance(panel.with(artwork("muted-string.png"), x, y), x, y,
+                                           24, 16);
+        const long nothing = screen.distance(panel, x, y, 24, 16);
+        const long ball = screen.distance(panel.with(artwork("fret-marker.png"), x, y), x, y,
+                                          24, 16);
+        if (cross < nothing && cross < ball) return Handle::cross;
+        return ball < nothing ? Handle::ball : Handle::nothing;
+    }
+
+    // The chord button under the glow.
+    int chordShown(const Picture& screen) const
+    {
+        int best = -1;
+        long bestDistance = 0;
+        for (int chord = 0; chord < 12; ++chord) {
+            const int x = 48 + 24 * chord;
+            const long d =
+                screen.distance(panel.with(artwork("chord-handle.png"), x, 0), x, 0, 24, 16);
+            if (best < 0 || d < bestDistance) {
+                best = chord;
+                bestDistance = d;
+            }
+        }
+        return best;
+    }
+
+    // The glow over the chord and each of its strings' handles where the instrument's
+    // parameters put them.
+    void expectShowsChord(int chord)
+    {
+        const Picture screen = session.capture();
+        EXPECT_EQ(chordShown(screen), chord);
+        for (int string = 0; string < 6; ++string) {
+            const float value = session.host.getParameter(6 * chord + string);
+            const int position = static_cast<int>(std::lround(value * 19.0f));
+            const Handle expected = value == 0.0f             ? Handle::cross
+                                    : value == kStringStep ? Handle::nothing
+                                                           : Handle::ball;
+            EXPECT_EQ(nameOf(handleAt(screen, string, position)), nameOf(expected))
+                << "chord " << chord << " string " << string << " position " << position;
+        }
+    }
+
+    // Whether the two-state image at (x, y) shows its lower (on) half.
+    bool showsLowerHalf(const char* image, int x, int y, int width, int height)
+    {
+        const Picture screen = session.capture();
+        const long upper = screen.distance(panel.with(artwork(image), x, y, 0), x, y, width,
+                                           height);
+        const long lower = screen.distance(panel.with(artwork(image), x, y, height), x, y,
+                                           width, height);
+        return lower < upper;
+    }
+
+    std::vector<HostCall> automations() const
+    {
+        std::vector<HostCall> found;
+        for (const HostCall& call : session.host.calls()) {
+            if (call.opcode == audioMasterAutomate) found.push_back(call);
+        }
+        return found;
+    }
+
+    // The last parameter write reached the host as index = value.
+    void expectLastWrite(int32_t index, float value)
+    {
+        const std::vector<HostCall> written = automations();
+        ASSERT_FALSE(written.empty()) << "nothing written, expected " << index;
+        EXPECT_EQ(written.back().index, index);
+        EXPECT_EQ(written.back().opt, value) << "parameter " << index;
+        // Parameter 76 reads back the chord played, not what was written.
+        if (index != 76) {
+            EXPECT_EQ(session.host.getParameter(index), value);
+        }
+    }
+
+    // Every begin of an edit is ended, each carries the control's tag, and every parameter
+    // write happens inside such a bracket.
+    void expectBracketed(int32_t tag)
+    {
+        int depth = 0;
+        int brackets = 0;
+        for (const HostCall& call : session.host.calls()) {
+            if (call.opcode == audioMasterBeginEdit) {
+                EXPECT_EQ(call.index, tag);
+                ++depth;
+                ++brackets;
+            } else if (call.opcode == audioMasterEndEdit) {
+                EXPECT_EQ(call.index, tag);
+                --depth;
+                EXPECT_GE(depth, 0) << "an edit ended that never began";
+            } else if (call.opcode == audioMasterAutomate) {
+                EXPECT_GT(depth, 0) << "parameter " << call.index << " written outside an edit";
+            }
+        }
+        EXPECT_GT(brackets, 0);
+        EXPECT_EQ(depth, 0);
+    }
+
+    PanelSession session;
+    // The background alone, as the frame shows it where no control draws.
+    Picture panel;
+};
+
+TEST_F(PanelTest, DraggingAStringWritesTheSnappedPositionAndShowsItsHandle)
+{
+    ASSERT_EQ(session.openEditor(), 1);
+    expectShowsChord(0);
+    session.host.clearCalls();
+
+    const int y = stringTop(2) + 8;
+    // A press a little right of position 7 snaps onto it.
+    session.moveTo(stringPressX(7) + 5, y);
+    session.press();
+    expectLastWrite(2, stringValue(7));
+    EXPECT_EQ(handleAt(session.capture(), 2, 7), Handle::ball);
+
+    session.moveTo(20, y);  // beyond the left end: muted
+    expectLastWrite(2, 0.0f);
+    EXPECT_EQ(handleAt(session.capture(), 2, 0), Handle::cross);
+
+    session.moveTo(stringPressX(1), y);  // one position right: open
+    expectLastWrite(2, kStringStep);
+    Picture screen = session.capture();
+    EXPECT_EQ(handleAt(screen, 2, 0), Handle::nothing);
+    EXPECT_EQ(handleAt(screen, 2, 1), Handle::nothing);
+
+    session.moveTo(525, y);  // beyond the right end: fret 18
+    expectLastWrite(2, 1.0f);
+    session.release();
+    EXPECT_EQ(handleAt(session.capture(), 2, 19), Handle::ball);
+    expectBracketed(3);
+    for (const HostCall& call : automations()) EXPECT_EQ(call.index, 2);
+}
+
+TEST_F(PanelTest, ControlClickWheelAndArrowKeysMoveAStringByWholePositions)
+{
+    ASSERT_EQ(session.openEditor(), 1);
+    session.host.clearCalls();
+    const int y = stringTop(4) + 8;
+
+    // The default value 0.5 snaps to position 10: fret 9.
+    session.click(stringPressX(3), y, true);
+    expectLastWrite(4, stringValue(10));
+    EXPECT_EQ(handleAt(session.capture(), 4, 10), Handle::ball);
+    expectBracketed(5);
+
+    session.wheel(stringPressX(3), y, 1);
+    expectLastWrite(4, stringValue(12));
+    session.wheel(stringPressX(3), y, -2);
+    expectLastWrite(4, stringValue(8));
+    EXPECT_EQ(handleAt(session.capture(), 4, 8), Handle::ball);
+    // A fine notch is undone by the snapping.
+    session.wheel(stringPressX(3), y, 1, true);
+    EXPECT_EQ(session.host.getParameter(4), stringValue(8));
+    expectBracketed(5);
+
+    // The host's arrow keys reach the slider used last.
+    const intptr_t kKeyRight = 13;
+    EXPECT_EQ(session.host.dispatch(effEditKeyDown, 0, kKeyRight), 1);
+    expectLastWrite(4, stringValue(10));
+    session.closeEditor();
+    EXPECT_EQ(session.host.dispatch(effEditKeyDown, 0, kKeyRight), 0);
+    EXPECT_EQ(session.host.getParameter(4), stringValue(10));
+}
+
+TEST_F(PanelTest, ChordSelectorFollowsThePlayedChordOnlyWhileShowChordIsOn)
+{
+    ASSERT_EQ(session.openEditor(), 1);
+    session.playChord(3);
+    session.idle();
+    expectShowsChord(3);
+
+    // Picking another chord writes nothing, and the panel goes back to the played chord.
+    session.host.clearCalls();
+    session.click(chordPressX(5), 8);
+    expectShowsChord(3);
+    EXPECT_EQ(session.host.callCount(audioMasterAutomate), 0u);
+    expectBracketed(0);
+
+    // Off: the pick stays, whatever the instrument plays.
+    session.click(kShowChordX, kShowChordY);
+    EXPECT_FALSE(showsLowerHalf("push-button.png", 480, 0, 24, 16));
+    session.click(chordPressX(7), 8);
+    expectShowsChord(7);
+    session.playChord(2);
+    session.idle();
+    expectShowsChord(7);
+    EXPECT_EQ(session.host.callCount(audioMasterAutomate), 0u);
+
+    // A string edit goes to the chord shown, not to the chord played.
+    session.click(stringPressX(3), stringTop(0) + 8);
+    expectLastWrite(6 * 7 + 0, stringValue(3));
+    // Control-click: the default value 0.5 is chord 6.
+    session.click(chordPressX(1), 8, true);
+    expectShowsChord(6);
+
+    session.click(kShowChordX, kShowChordY);
+    EXPECT_TRUE(showsLowerHalf("push-button.png", 480, 0, 24, 16));
+    session.idle();
+    expectShowsChord(2);
+}
+
+TEST_F(PanelTest, ResetPushesOnceAndTheSoundSetSwitchAlternates)
+{
+    ASSERT_EQ(session.openEditor(), 1);
+    session.host.clearCalls();
+    session.click(kResetX, kResetY);
+    expectLastWrite(76, 1.0f);
+    expectBracketed(76);
+    session.idle();
+    EXPECT_FALSE(showsLowerHalf("push-button.png", 480, 16, 24, 16));
+
+    session.host.clearCalls();
+    for (const float expected : {1.0f, 0.0f, 1.0f}) {
+        session.click(kSoundSetX, kSoundSetY);
+        expectLastWrite(75, expected);
+        EXPECT_EQ(showsLowerHalf("sound-set-switch.png", 36, 184, 199, 24), expected == 1.0f);
+    }
+    expectBracketed(75);
+
+    // Reopened, the switch shows the set in force.
+    session.closeEditor();
+    ASSERT_EQ(session.openEditor(), 1);
+    EXPECT_TRUE(showsLowerHalf("sound-set-switch.png", 36, 184, 199, 24));
+}
+
+TEST_F(PanelTest, ReopeningRebuildsThePanelFromTheInstrument)
+{
+    constexpr int kCycles = 20;
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < kCycles; ++i) {
+        ASSERT_EQ(session.host.dispatch(effEditOpen, 0, 0,
+                                        reinterpret_cast<void*>(session.window())),
+                  1);
+        session.host.dispatch(effEditIdle);
+        session.closeEditor();
+    }
+    const double milliseconds =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+            .count() /
+        kCycles;
+    RecordProperty("open_idle_close_ms", std::to_string(milliseconds));
+    std::printf("open, idle and close: %.2f ms\n", milliseconds);
+
+    // Edits made while closed show at the next open; show-chord is on again.
+    session.playChord(4);
+    session.host.setParameter(6 * 4 + 1, 0.0f);
+    ASSERT_EQ(session.openEditor(), 1);
+    session.click(kShowChordX, kShowChordY);
+    session.closeEditor();
+    ASSERT_EQ(session.openEditor(), 1);
+    EXPECT_TRUE(showsLowerHalf("push-button.png", 480, 0, 24, 16));
+    expectShowsChord(4);
+    EXPECT_EQ(handleAt(session.capture(), 1, 0), Handle::cross);
+}
+
+TEST_F(PanelTest, OddCallOrdersAreHarmless)
+{
+    void* parent = reinterpret_cast<void*>(session.window());
+    // Before any open.
+    EXPECT_EQ(session.host.dispatch(effEditIdle), 0);
+    EXPECT_EQ(session.host.dispatch(effEditClose), 0);
+    EXPECT_EQ(session.host.dispatch(effEditKeyDown, 0, 13), 0);
+    EXPECT_EQ(session.host.dispatch(effEditKeyUp, 0, 13), 0);
+    EXPECT_EQ(session.host.dispatch(effEditDraw), 0);
+    EXPECT_EQ(session.host.dispatch(effSetEditKnobMode, 0, 1), 1);
+
+    // Opened twice: the second panel replaces the first and works.
+    ASSERT_EQ(session.host.dispatch(effEditOpen, 0, 0, parent), 1);
+    ASSERT_EQ(session.openEditor(), 1);
+    session.host.clearCalls();
+    session.click(stringPressX(5), stringTop(3) + 8);
+    expectLastWrite(3, stringValue(5));
+    EXPECT_EQ(handleAt(session.capture(), 3, 5), Handle::ball);
+
+    // Closed twice, then every editor call again.
+    session.closeEditor();
+    session.closeEditor();
+    for (int32_t opcode : {effEditIdle, effEditKeyDown, effEditKeyUp, effEditDraw, effEditTop}) {
+        EXPECT_EQ(session.host.dispatch(opcode, 0, 13), 0) << "opcode " << opcode;
+    }
+    // A parent window that no longer exists.
+    EXPECT_EQ(session.host.dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(0x7FFFFFF)), 1);
+    session.idle(20);
+    // The instrument goes away with its editor open.
+    EXPECT_EQ(session.host.close(), 1);
+}
+
+TEST_F(PanelTest, DefaultPanelMatchesTheReferencePicture)
+{
+    ASSERT_EQ(session.openEditor(), 1);
+    const Picture screen = session.capture();
+    const std::string reference =
+        std::string(LYREVANE_SOURCE_DIR) + "/tests/editor/reference/default-panel.png";
+    if (std::getenv("LYREVANE_UPDATE_REFERENCE")) {
+        ASSERT_TRUE(screen.save(reference));
+        GTEST_SKIP() << "rewrote " << reference;
+    }
+    const Picture expected = Picture::load(reference);
+    ASSERT_EQ(expected.width, screen.width) << "missing or wrong size: " << reference;
+    ASSERT_EQ(expected.height, screen.height);
+    long total = 0;
+    int farOff = 0;
+    for (int y = 0; y < screen.height; ++y) {
+        for (int x = 0; x < screen.width; ++x) {
+            const long d = screen.distance(expected, x, y, 1, 1);
+            total += d;
+            for (int shift = 0; shift < 24; shift += 8) {
+                const int a = (screen.at(x, y) >> shift) & 0xFF;
+                const int b = (expected.at(x, y) >> shift) & 0xFF;
+                if (std::abs(a - b) > 16) {
+                    ++farOff;
+                    break;
+                }
+            }
+        }
+    }
+    const double pixels = static_cast<double>(screen.width) * screen.height;
+    EXPECT_LT(total / (pixels * 3), 2.0) << "mean difference per channel";
+    EXPECT_LE(farOff, pixels / 100) << "pixels differing by more than 16";
+}
+
+// No display needed: a host that gives no parent window, or one that is not a window,
+// still drives the editor in any order without harm.
+TEST(EditorCalls, AnyOrderWithoutAWindowIsHarmless)
+{
+    testhost::TestHost host;
+    ASSERT_TRUE(host.load(LYREVANE_MODULE_PATH)) << host.error();
+    ASSERT_NE(host.open(), nullptr);
+    host.startUp();
+    const int32_t sequence[] = {effEditIdle,   effEditClose,  effEditOpen,    effEditOpen,
+                                effEditIdle,   effEditKeyDown, effEditKeyUp, effEditClose,
+                                effEditClose,  effEditKeyDown, effEditIdle,   effEditOpen};
+    for (void* parent : {static_cast<void*>(nullptr), reinterpret_cast<void*>(0x7FFFFFF)}) {
+        for (int32_t opcode : sequence) {
+            host.dispatch(opcode, 0, 13, parent);
+        }
+        ERect* rect = nullptr;
+        EXPECT_EQ(host.dispatch(effEditGetRect, 0, 0, &rect), 1);
+        host.dispatch(effEditClose);
+    }
+    // Closing the instrument with its editor open releases everything.
+    host.dispatch(effEditOpen);
+    EXPECT_EQ(host.close(), 1);
+}
+
+}  // namespace
