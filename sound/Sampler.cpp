@@ -16,6 +16,9 @@ constexpr float kEnvelopeEpsilon = 0.00005f;
 constexpr float kVelocityScale = 0.007874016f;
 // Four voices at full level reading full scale make full scale.
 constexpr float kMixGain = 0.25f;
+// Pitch bend held to two octaves either way (see setBend).
+constexpr float kLowestBend = 0.25f;
+constexpr float kHighestBend = 4.0f;
 
 bool isValidNote(int32_t value)
 {
@@ -351,6 +354,9 @@ void CSampler::setBend(float ratio)
     if (!(ratio > 0.0f) || !std::isfinite(ratio)) {
         return;
     }
+    // The instrument bends by two semitones at most; holding any caller to two octaves
+    // keeps every voice's step far inside the range of its integer position.
+    ratio = std::clamp(ratio, kLowestBend, kHighestBend);
     engineBend = ratio;
     for (CSamplerVoice& voice : voices) {
         if (voice.envelope.state != CEnvelope::kOff) {

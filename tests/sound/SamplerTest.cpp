@@ -214,6 +214,11 @@ TEST_F(SamplerTest, BendReachesSoundingVoicesAndLaterStarts)
         EXPECT_EQ(sampler.bend(), wholeTone);
         EXPECT_EQ(player(0).bend, wholeTone);
     }
+    // An absurd ratio is held to two octaves, so the step stays a small whole number.
+    sampler.setBend(1e30f);
+    EXPECT_EQ(player(0).bend, 4.0f);
+    sampler.setBend(1e-30f);
+    EXPECT_EQ(player(0).bend, 0.25f);
 }
 
 TEST_F(SamplerTest, VoicesMixUnclippedAtAQuarterEach)
