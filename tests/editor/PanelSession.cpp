@@ -233,7 +233,22 @@ void PanelSession::wheel(int x, int y, int notches, bool withShift)
     if (withShift) key("Shift_L", false);
 }
 
+// Under a loaded machine a repaint can lag the event that caused it: idle until two
+// captures in a row agree, so a check never reads a half-finished paint.
 Picture PanelSession::capture()
+{
+    Picture previous = grab();
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+    while (std::chrono::steady_clock::now() < end) {
+        idle(40);
+        Picture current = grab();
+        if (current.pixels == previous.pixels) return current;
+        previous = std::move(current);
+    }
+    return previous;
+}
+
+Picture PanelSession::grab()
 {
     XSync(display, False);
     XImage* image = XGetImage(display, parent, 0, 0, kPanelWidth, kPanelHeight, AllPlanes,

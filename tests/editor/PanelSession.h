@@ -63,6 +63,7 @@ public:
     // Wheel notches: positive turns up (button 4), negative down (button 5).
     void wheel(int x, int y, int notches, bool withShift = false);
 
+    // What the window shows once its painting has settled.
     Picture capture();
     // The host's window, an X11 window id.
     unsigned long window() const { return parent; }
@@ -72,6 +73,7 @@ public:
 
 private:
     void key(const char* name, bool down);
+    Picture grab();
 
     _XDisplay* display = nullptr;
     unsigned long parent = 0;

@@ -65,7 +65,20 @@ struct HostWindowFixture : ::testing::Test
         }
     }
 
+    // The pixel once painting has settled: a repaint can lag its event on a loaded machine.
     Rgba windowPixel(int x, int y)
+    {
+        Rgba previous = grabPixel(x, y);
+        for (int attempt = 0; attempt < 60; ++attempt) {
+            pump(40);
+            const Rgba current = grabPixel(x, y);
+            if (current == previous) return current;
+            previous = current;
+        }
+        return previous;
+    }
+
+    Rgba grabPixel(int x, int y)
     {
         XImage* image = XGetImage(display, frame->getWindowId(), x, y, 1, 1, AllPlanes, ZPixmap);
         const unsigned long pixel = XGetPixel(image, 0, 0);
