@@ -9,6 +9,7 @@ packages=(
   libpng-dev zlib1g-dev libcairo2-dev libx11-dev libxtst-dev
   libsndfile1-dev libfftw3-dev
   xvfb xauth fonts-dejavu-core
+  clang libclang-rt-14-dev
 )
 
 missing=()

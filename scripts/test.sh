@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the plain build, the AddressSanitizer + UndefinedBehaviorSanitizer
-# build, and the ThreadSanitizer build for the concurrency tests. GUI tests run on a private
-# Xvfb display. Usage: scripts/test.sh [--quick]   (--quick: the plain build only)
+# build, the ThreadSanitizer build for the concurrency tests, then a minute of coverage-guided
+# fuzzing per input surface. GUI tests run on a private Xvfb display. Usage: scripts/test.sh [--quick]   (--quick: the plain build only)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -31,10 +31,13 @@ fi
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer"
 build build/asan -DLYREVANE_SANITIZE=address,undefined
-ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+LYREVANE_SOAK_SECONDS=120 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0" \
   ctest --test-dir build/asan --output-on-failure -j "$jobs"
 
 echo "== ThreadSanitizer (concurrency tests)"
 build build/tsan -DLYREVANE_SANITIZE=thread
-TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build/tsan --output-on-failure -L concurrency -j "$jobs"
+LYREVANE_SOAK_SECONDS=120 TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build/tsan --output-on-failure -L concurrency -j "$jobs"
+
+echo "== Fuzzing (clang, libFuzzer, one minute per surface)"
+LYREVANE_FUZZ_BUILD="$root/build/fuzz" "$root/scripts/fuzz.sh" 60

@@ -39,6 +39,29 @@ typedef int32_t Ints __attribute__((vector_size(kLaneWidth * sizeof(int32_t))));
 typedef uint32_t Words __attribute__((vector_size(kLaneWidth * sizeof(uint32_t))));
 typedef double Doubles __attribute__((vector_size(kLaneWidth * sizeof(double))));
 
+// Lane permutes. Clang lacks GCC's __builtin_shuffle, and its own builtin takes only
+// constant indices; the clang build (used for fuzzing) permutes lane by lane instead.
+#if defined(__clang__)
+inline Floats lanePermute(Floats a, Ints mask)
+{
+    Floats result;
+    for (int32_t i = 0; i < kLaneWidth; ++i) result[i] = a[mask[i] & (kLaneWidth - 1)];
+    return result;
+}
+
+inline Floats lanePermute(Floats a, Floats b, Ints mask)
+{
+    Floats result;
+    for (int32_t i = 0; i < kLaneWidth; ++i) {
+        const int32_t k = mask[i] & (2 * kLaneWidth - 1);
+        result[i] = k < kLaneWidth ? a[k] : b[k - kLaneWidth];
+    }
+    return result;
+}
+#else
+#define lanePermute __builtin_shuffle
+#endif
+
 // Read by padding lanes, which never move.
 const float kSilence[1] = {0.0f};
 
@@ -73,19 +96,19 @@ inline __attribute__((always_inline)) void transpose(Floats (&rows)[kLaneWidth])
     const Ints highHalves = {4, 5, 6, 7, 12, 13, 14, 15};
     Floats t[kLaneWidth];
     for (int32_t i = 0; i < kLaneWidth; i += 2) {
-        t[i] = __builtin_shuffle(rows[i], rows[i + 1], low);
-        t[i + 1] = __builtin_shuffle(rows[i], rows[i + 1], high);
+        t[i] = lanePermute(rows[i], rows[i + 1], low);
+        t[i + 1] = lanePermute(rows[i], rows[i + 1], high);
     }
     Floats u[kLaneWidth];
     for (int32_t i = 0; i < kLaneWidth; i += 4) {
-        u[i] = __builtin_shuffle(t[i], t[i + 2], evenPairs);
-        u[i + 1] = __builtin_shuffle(t[i], t[i + 2], oddPairs);
-        u[i + 2] = __builtin_shuffle(t[i + 1], t[i + 3], evenPairs);
-        u[i + 3] = __builtin_shuffle(t[i + 1], t[i + 3], oddPairs);
+        u[i] = lanePermute(t[i], t[i + 2], evenPairs);
+        u[i + 1] = lanePermute(t[i], t[i + 2], oddPairs);
+        u[i + 2] = lanePermute(t[i + 1], t[i + 3], evenPairs);
+        u[i + 3] = lanePermute(t[i + 1], t[i + 3], oddPairs);
     }
     for (int32_t i = 0; i < 4; ++i) {
-        rows[i] = __builtin_shuffle(u[i], u[i + 4], lowHalves);
-        rows[i + 4] = __builtin_shuffle(u[i], u[i + 4], highHalves);
+        rows[i] = lanePermute(u[i], u[i + 4], lowHalves);
+        rows[i + 4] = lanePermute(u[i], u[i + 4], highHalves);
     }
 }
 
@@ -164,8 +187,8 @@ inline __attribute__((always_inline)) void renderGroups(VoiceLanes& lanes, float
                 position[g] = Ints(Words(position[g]) + Words(whole));
                 fraction[g] = advanceBy - __builtin_convertvector(whole, Floats);
 
-                const Floats coefficient = __builtin_shuffle(lanes.rateCoefficients, state[g]);
-                const Floats target = __builtin_shuffle(lanes.rateTargets, state[g]);
+                const Floats coefficient = lanePermute(lanes.rateCoefficients, state[g]);
+                const Floats target = lanePermute(lanes.rateTargets, state[g]);
                 value[g] = (value[g] - target) * coefficient + target;
                 const Floats distance = Floats(Ints(value[g] - target) & magnitudeBits);
                 const Ints reached = (distance <= kEnvelopeEpsilon) & (state[g] != offState);
