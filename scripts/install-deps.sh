@@ -10,6 +10,7 @@ packages=(
   libsndfile1-dev libfftw3-dev
   xvfb xauth fonts-dejavu-core
   clang libclang-rt-14-dev
+  ardour
 )
 
 missing=()

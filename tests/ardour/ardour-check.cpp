@@ -1,0 +1,236 @@
+// The host test's helper: writes the plan (MIDI file, Lua tables, render-tool options) and
+// checks the audio and parameters that came back from the host against it.
+//   lyrevane-ardour-check plan DIR
+//   lyrevane-ardour-check verify HOST.wav REOPENED.wav REFERENCE.wav PARAMS_SET PARAMS_REOPENED
+#include "tests/ardour/AudioChecks.h"
+#include "tests/ardour/HostTestPlan.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+using namespace ardourtest;
+
+namespace {
+
+// Two renders of one instrument state are the same arithmetic on the same samples; only the
+// order in which voices are summed may differ, which moves the last bits of a float.
+constexpr float kSameAudio = 1e-5f;
+// The strum rounds its spacing to whole samples at the host rate (500 where 500.7 is exact),
+// which adds up to 3.4 samples by the sixth string.
+constexpr double kOnsetTolerance = 4.0;
+constexpr double kPitchToleranceCents = 5.0;
+constexpr double kLevelToleranceDb = 0.5;
+
+int failures = 0;
+
+void report(bool ok, const std::string& what)
+{
+    std::printf("%s %s\n", ok ? "ok  " : "FAIL", what.c_str());
+    if (!ok) {
+        ++failures;
+    }
+}
+
+std::string format(const char* pattern, double a, double b = 0.0, double c = 0.0)
+{
+    char text[256];
+    std::snprintf(text, sizeof text, pattern, a, b, c);
+    return text;
+}
+
+// Lines "PARAM index value" as the session scripts print them.
+std::map<int, double> readParameters(const std::string& path)
+{
+    std::map<int, double> values;
+    std::ifstream in(path);
+    std::string line;
+    while (std::getline(in, line)) {
+        std::istringstream fields(line);
+        std::string tag;
+        int index = 0;
+        double value = 0.0;
+        if (fields >> tag >> index >> value && tag == "PARAM") {
+            values[index] = value;
+        }
+    }
+    return values;
+}
+
+void checkSignal(const StereoAudio& audio, const std::string& name)
+{
+    report(audio.sampleRate == kHostRate,
+           name + format(": sample rate %.0f Hz", audio.sampleRate));
+    report(static_cast<int64_t>(audio.left.size()) >= plannedLength(),
+           name + format(": %.0f frames (plan %.0f)", audio.left.size(), plannedLength()));
+    report(countNonFinite(audio.left) + countNonFinite(audio.right) == 0,
+           name + ": every sample finite");
+    const float peak = peakLevel(audio.left, 0, plannedLength());
+    report(peak > 1e-3f, name + format(": not silent (peak %.4f)", peak));
+    const float sides = largestDifference(audio.left, audio.right, plannedLength());
+    report(sides <= 1e-7f, name + format(": left equals right (largest difference %g)", sides));
+}
+
+// Where each string of the strum with the given number of strings enters, in samples after the
+// strum key: strum n and strum n - 1 differ by string n - 1 alone, so where they part is where
+// it enters.
+std::vector<int64_t> strumOnsets(const StereoAudio& audio)
+{
+    std::map<int, int64_t> keyOfStrings;
+    for (const Strum& strum : plannedStrums()) {
+        keyOfStrings[strum.strings] = strum.keySample;
+    }
+    const int64_t window = static_cast<int64_t>(kStrings * kStrumSpacing);
+    std::vector<int64_t> onsets;
+    for (int strings = 1; strings <= kStrings; ++strings) {
+        const int64_t previous = strings == 1 ? -1 : keyOfStrings[strings - 1];
+        onsets.push_back(firstDivergence(audio.left, keyOfStrings[strings], audio.left, previous,
+                                         window, kSameAudio));
+    }
+    return onsets;
+}
+
+void checkStrumOnsets(const StereoAudio& host, const StereoAudio& reference)
+{
+    // A recording may open with a few near-silent samples, so the first string is held against
+    // the render tool's, which plays every event at its exact sample; the others against it.
+    const std::vector<int64_t> onsets = strumOnsets(host);
+    const int64_t referenceFirst = strumOnsets(reference).front();
+    report(onsets[0] >= 0 && referenceFirst >= 0 &&
+               std::llabs(onsets[0] - referenceFirst) <= kOnsetTolerance,
+           format("string 0 shows %.0f samples after the strum key (render tool: %.0f)",
+                  onsets[0], referenceFirst));
+    for (int string = 1; string < kStrings; ++string) {
+        const double fromFirst = static_cast<double>(onsets[string] - onsets[0]);
+        const double expected = string * kStrumSpacing;
+        report(onsets[string] >= 0 && std::fabs(fromFirst - expected) <= kOnsetTolerance,
+               format("string %.0f starts %.0f samples after string 0 (expected %.1f)", string,
+                      fromFirst, expected));
+    }
+}
+
+void checkPickedPitch(const StereoAudio& audio)
+{
+    // Skip the attack; half a second of the ringing string resolves far below one cent.
+    const double expected = 440.0 * std::pow(2.0, (kPickedNote - 69) / 12.0);
+    const double measured = dominantFrequency(audio.left, audio.sampleRate,
+                                              pickSample() + kHostRate / 10, kHostRate / 2,
+                                              expected * 0.8, expected * 1.25);
+    const double cents = measured > 0.0 ? centsBetween(measured, expected) : 1e9;
+    report(std::fabs(cents) <= kPitchToleranceCents,
+           format("picked string: %.3f Hz for %.3f Hz, %+.2f cents", measured, expected, cents));
+}
+
+void checkAgainstReference(const StereoAudio& host, const StereoAudio& reference)
+{
+    const double hostLevel = rmsDecibels(host.left, 0, plannedLength());
+    const double referenceLevel = rmsDecibels(reference.left, 0, plannedLength());
+    report(std::fabs(hostLevel - referenceLevel) <= kLevelToleranceDb,
+           format("level %.2f dBFS, render tool %.2f dBFS (%+.3f dB)", hostLevel, referenceLevel,
+                  hostLevel - referenceLevel));
+    std::printf("info largest sample difference from the render tool: %g\n",
+                largestDifference(host.left, reference.left, plannedLength()));
+}
+
+void checkReopened(const StereoAudio& host, const StereoAudio& reopened,
+                   const std::string& setPath, const std::string& reopenedPath)
+{
+    const std::map<int, double> before = readParameters(setPath);
+    const std::map<int, double> after = readParameters(reopenedPath);
+    report(before.size() == 77 && after.size() == 77,
+           format("77 parameters read before saving (%.0f) and after reopening (%.0f)",
+                  before.size(), after.size()));
+    for (const PlannedParameter& planned : plannedParameters()) {
+        const auto found = before.find(planned.index);
+        if (found == before.end() || std::fabs(found->second - planned.value) > 1e-7) {
+            report(false, format("parameter %.0f reads %g after setting %g", planned.index,
+                                 found == before.end() ? NAN : found->second, planned.value));
+        }
+    }
+    int changed = 0;
+    for (const auto& [index, value] : before) {
+        // 74 and 76 report the selected chord, which a new instance starts again at 0.
+        const auto found = after.find(index);
+        if (index != 74 && index != 76 && (found == after.end() || found->second != value)) {
+            std::printf("info parameter %d: %g before saving, %g after reopening\n", index, value,
+                        found == after.end() ? NAN : found->second);
+            ++changed;
+        }
+    }
+    report(changed == 0, format("chords and sound set survive save and reopen (%.0f differ)",
+                                changed));
+    const auto soundSet = after.find(75);
+    report(soundSet != after.end() && soundSet->second == 1.0,
+           "the reopened session reads the electric sound set from parameter 75");
+    for (int index : {74, 76}) {
+        const auto found = after.find(index);
+        if (found != after.end()) {
+            std::printf("info parameter %d after reopening: %g\n", index, found->second);
+        }
+    }
+    checkSignal(reopened, "reopened render");
+    const float difference = largestDifference(host.left, reopened.left, plannedLength());
+    report(difference <= kSameAudio,
+           format("the reopened session plays the same audio (largest difference %g)",
+                  difference));
+}
+
+bool load(const std::string& path, StereoAudio& audio)
+{
+    std::string error;
+    if (!readStereo(path, audio, error)) {
+        std::fprintf(stderr, "lyrevane-ardour-check: %s\n", error.c_str());
+        return false;
+    }
+    return true;
+}
+
+int plan(const std::string& folder)
+{
+    std::string error;
+    if (!writeMidiFile(folder + "/plan.mid", error) ||
+        !writeLuaTables(folder + "/plan.lua", error) ||
+        !writeRenderArguments(folder + "/render-args.txt", error)) {
+        std::fprintf(stderr, "lyrevane-ardour-check: %s\n", error.c_str());
+        return 2;
+    }
+    return 0;
+}
+
+int verify(char** paths)
+{
+    StereoAudio host, reopened, reference;
+    if (!load(paths[0], host) || !load(paths[1], reopened) || !load(paths[2], reference)) {
+        return 2;
+    }
+    checkSignal(host, "host render");
+    checkStrumOnsets(host, reference);
+    checkPickedPitch(host);
+    checkAgainstReference(host, reference);
+    checkReopened(host, reopened, paths[3], paths[4]);
+    std::printf("%d failed\n", failures);
+    return failures == 0 ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    const std::string command = argc > 1 ? argv[1] : "";
+    if (command == "plan" && argc == 3) {
+        return plan(argv[2]);
+    }
+    if (command == "verify" && argc == 7) {
+        return verify(argv + 2);
+    }
+    std::fprintf(stderr,
+                 "usage: lyrevane-ardour-check plan DIR\n"
+                 "       lyrevane-ardour-check verify HOST.wav REOPENED.wav REFERENCE.wav "
+                 "PARAMS_SET PARAMS_REOPENED\n");
+    return 2;
+}

@@ -1,0 +1,99 @@
+#!/usr/bin/env bash
+# Proves the module in Ardour 7, headless: scans it, plays the planned strums and picked string
+# through a 48 kHz session on the dummy backend, saves, reopens and plays again, and checks the
+# audio and parameters against the plan and against our own render tool.
+# Usage: run-ardour-test.sh MODULE.so LYREVANE-RENDER LYREVANE-ARDOUR-CHECK
+# Exits 77 (skipped) when Ardour is not installed or the module carries a sanitizer runtime.
+set -euo pipefail
+
+module=$(realpath "$1")
+render=$2
+check=$3
+here=$(cd "$(dirname "$0")" && pwd)
+scanner=/usr/lib/ardour7/ardour-vst-scanner
+
+if ! command -v ardour7-lua >/dev/null || [ ! -x "$scanner" ]; then
+  echo "SKIPPED: ardour7-lua or $scanner not found (Debian package 'ardour')"
+  exit 77
+fi
+# A module built with a sanitizer needs that runtime loaded first, which the host does not do.
+if readelf -d "$module" | grep -E 'NEEDED.*lib(a|t|ub)san' >/dev/null; then
+  echo "SKIPPED: $module is built with a sanitizer runtime; the host cannot load it"
+  exit 77
+fi
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/lyrevane-ardour.XXXXXX")
+cleanup() { rm -rf "$work"; }
+trap cleanup EXIT
+
+# Everything the host reads or writes stays in the work folder.
+export HOME=$work/home XDG_CONFIG_HOME=$work/config XDG_CACHE_HOME=$work/cache
+export LXVST_PATH=$work/vst
+mkdir -p "$HOME" "$XDG_CONFIG_HOME/ardour7/scripts" "$XDG_CONFIG_HOME/ardour7/export" "$LXVST_PATH"
+
+# Installed the way a musician would: the module alone in a folder on LXVST_PATH.
+installed=$LXVST_PATH/Lyrevane.so
+cp "$module" "$installed"
+# The host trusts a scan only when its cache file, stamped in whole seconds, is newer than the
+# module; a copy made in the same second as the scan would be scanned and then ignored.
+touch -d '-1 minute' "$installed"
+
+step() { echo "== $*"; }
+fail() { echo "FAIL $*"; exit 1; }
+
+# Runs one host step with a time limit; its output goes to a log shown on failure.
+# Ardour 7.3's headless session tool sometimes corrupts its own heap or hangs around an export
+# with any VST 2 instrument on a track (a do-nothing test module shows it as well), so a step
+# whose process dies by a signal or hangs is run again from a clean start; a failure that our
+# scripts report (status 1) is final.
+run_host() {
+  local log=$1 reset=$2; shift 2
+  local attempt status
+  for attempt in 1 2 3 4 5 6; do
+    [ -n "$reset" ] && rm -rf "$reset"
+    status=0
+    timeout --kill-after=10 60 "$@" >"$log" 2>&1 || status=$?
+    if [ "$status" -lt 124 ]; then
+      break
+    fi
+    echo "note: the host died with status $status (attempt $attempt)"
+  done
+  grep -E '^(FOUND|INSTANTIATED|EXPORTED|SAVED|CLOSED|FAIL)' "$log" || true
+  if [ "$status" -ne 0 ]; then
+    tail -n 40 "$log"
+    fail "host step exited with status $status"
+  fi
+}
+
+step "scanning $installed"
+run_host "$work/scan.log" "" env LD_LIBRARY_PATH=/usr/lib/ardour7 "$scanner" -f -v "$installed"
+# The host keeps one cache file per plug-in, named by the SHA-1 of its absolute path.
+cache=$XDG_CACHE_HOME/ardour7/vst/$(printf '%s' "$installed" | sha1sum | cut -d' ' -f1)-x64.v2i
+[ -f "$cache" ] || { cat "$work/scan.log"; fail "no scan cache at $cache"; }
+grep -q 'name="Lyrevane"' "$cache" && grep -q 'is_instrument="1"' "$cache" \
+  || { cat "$cache"; fail "the scan did not record Lyrevane as an instrument"; }
+echo "ok   scanned: $(grep -o '<VST2Info[^>]*' "$cache")"
+
+"$check" plan "$work"
+cat "$work/plan.lua" "$here/feed-midi.lua" >"$XDG_CONFIG_HOME/ardour7/scripts/lyrevane-test-feed.lua"
+cp "$here/lyrevane-float.format" "$here/lyrevane-float.preset" "$XDG_CONFIG_HOME/ardour7/export/"
+
+step "new session: set parameters, export, save"
+run_host "$work/new.log" "$work/session" ardour7-lua "$here/session.lua" new "$work/plan.lua" "$work/session" \
+  "$work/host.wav" "$installed"
+grep '^PARAM' "$work/new.log" >"$work/params-set.txt"
+
+step "reopened session: export again"
+run_host "$work/reopen.log" "" ardour7-lua "$here/session.lua" reopen "$work/plan.lua" \
+  "$work/session" "$work/reopened.wav" "$installed"
+grep '^PARAM' "$work/reopen.log" >"$work/params-reopened.txt"
+
+step "reference render with lyrevane-render"
+mapfile -t render_args <"$work/render-args.txt"
+"$render" --plugin "$module" --rate 48000 --float --tail 1 "${render_args[@]}" \
+  "$work/plan.mid" "$work/reference.wav" >"$work/render.log" 2>&1 \
+  || { cat "$work/render.log"; fail "lyrevane-render failed"; }
+
+step "checks"
+"$check" verify "$work/host.wav" "$work/reopened.wav" "$work/reference.wav" \
+  "$work/params-set.txt" "$work/params-reopened.txt"

@@ -1,0 +1,89 @@
+-- Drives the host for the instrument test, one session step per run:
+--   ardour7-lua session.lua new PLAN.lua SESSION_DIR OUT.wav MODULE
+--   ardour7-lua session.lua reopen PLAN.lua SESSION_DIR OUT.wav MODULE
+-- "new" creates a 48 kHz session on the dummy backend with a MIDI track (test feed, then the
+-- instrument), sets the planned parameters, exports, saves and closes. "reopen" loads that
+-- session in a fresh process and exports again. Both print every parameter as "PARAM i v".
+io.stdout:setvbuf ("no")
+local mode, plan, folder, out, module = arg[1], arg[2], arg[3], arg[4], arg[5]
+dofile (plan)
+
+local SESSION_NAME = "lyrevane-test"
+local TRACK_NAME = "Guitar"
+local EXPORT_PRESET = "0d6b1f4a-7c2e-4f59-8a31-5e9b2c7d4f60"  -- lyrevane-float.preset
+
+local function fail (message)
+    print ("FAIL " .. message)
+    os.exit (1)
+end
+
+local function print_parameters (instrument)
+    for i = 0, 76 do
+        print (string.format ("PARAM %d %.9g", i, ARDOUR.LuaAPI.get_processor_param (instrument, i, true)))
+    end
+end
+
+local function export_to (path)
+    local export = Session:simple_export ()
+    export:set_name (path:match ("([^/]+)%.wav$"))
+    export:set_folder (path:match ("^(.*)/[^/]+$"))
+    export:set_range (0, PLAN_LENGTH)
+    if not export:set_preset (EXPORT_PRESET) then fail ("export preset not found") end
+    if not export:run_export () then fail ("export failed") end
+    print ("EXPORTED " .. path)
+end
+
+local backend = AudioEngine:set_backend ("None (Dummy)", "", "")
+if not backend then fail ("no dummy backend") end
+backend:set_device_name ("Silence")
+
+if mode == "new" then
+    if not create_session (folder, SESSION_NAME, 48000) then fail ("cannot create session") end
+    local found = false
+    for p in ARDOUR.LuaAPI.list_plugins ():iter () do
+        if p.type == ARDOUR.PluginType.LXVST and p.name == "Lyrevane" and p.path == module then
+            found = true
+        end
+    end
+    if not found then fail ("Lyrevane is not among the host's plug-ins at " .. module) end
+    print ("FOUND " .. module)
+
+    local tracks = Session:new_midi_track (
+        ARDOUR.ChanCount (ARDOUR.DataType ("midi"), 1), ARDOUR.ChanCount (ARDOUR.DataType ("audio"), 2),
+        true, ARDOUR.PluginInfo (), nil, nil, 1, TRACK_NAME, ARDOUR.PresentationInfo.max_order,
+        ARDOUR.TrackMode.Normal, false, false)
+    if tracks:size () ~= 1 then fail ("cannot add a MIDI track") end
+    local track = tracks:front ()
+    local instrument = ARDOUR.LuaAPI.new_plugin (Session, "Lyrevane", ARDOUR.PluginType.LXVST, "")
+    if instrument:isnil () then fail ("cannot instantiate Lyrevane") end
+    track:add_processor_by_index (instrument, 0, nil, true)
+    local feed = ARDOUR.LuaAPI.new_luaproc (Session, "Lyrevane Test Feed")
+    if feed:isnil () then fail ("cannot load the test feed script") end
+    track:add_processor_by_index (feed, 0, nil, true)
+    if track:nth_plugin (0):name () ~= "Lyrevane Test Feed" or track:nth_plugin (1):name () ~= "Lyrevane" then
+        fail ("unexpected processor order on the track")
+    end
+    print ("INSTANTIATED " .. instrument:display_name ())
+
+    for _, p in ipairs (PLAN_PARAMS) do
+        if not ARDOUR.LuaAPI.set_processor_param (instrument, p[1], p[2]) then
+            fail ("cannot set parameter " .. p[1])
+        end
+    end
+    print_parameters (instrument)
+    export_to (out)
+    if Session:save_state ("", false, false, false, false, false) ~= 0 then fail ("cannot save") end
+    print ("SAVED")
+elseif mode == "reopen" then
+    if not load_session (folder, SESSION_NAME) then fail ("cannot reopen the session") end
+    local track = Session:route_by_name (TRACK_NAME)
+    if track:isnil () then fail ("the reopened session has no track " .. TRACK_NAME) end
+    local instrument = track:nth_plugin (1)
+    if instrument:isnil () or instrument:name () ~= "Lyrevane" then fail ("the reopened track has no Lyrevane") end
+    print_parameters (instrument)
+    export_to (out)
+else
+    fail ("unknown step " .. tostring (mode))
+end
+close_session ()
+print ("CLOSED")
