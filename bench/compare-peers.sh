@@ -7,7 +7,7 @@
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${LYREVANE_BUILD:-$root/build-bench}
+build=${LYREVANE_BUILD:-$root/build/bench}
 runs=${1:-5}
 song=$root/examples/dense-strum.mid
 soundfont=/usr/share/sounds/sf2/FluidR3_GM.sf2
@@ -19,13 +19,8 @@ if ! command -v fluidsynth >/dev/null || [ ! -f "$soundfont" ]; then
     $sudo apt-get install -y --no-install-recommends fluidsynth fluid-soundfont-gm
 fi
 
-if [ ! -x "$build/bin/lyrevane-render" ] || [ ! -f "$build/bin/Lyrevane.so" ] ||
-   [ ! -x "$build/bin/lyrevane-strum-notes" ]; then
-    # Warnings stay warnings here: GCC 12 at -O3 raises a false stringop-overflow in code
-    # that the checked builds compile cleanly.
-    cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DLYREVANE_WERROR=OFF >/dev/null
-    cmake --build "$build" --target Lyrevane lyrevane-render lyrevane-strum-notes -j2 >/dev/null
-fi
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$build" --target Lyrevane lyrevane-render lyrevane-strum-notes -j2 >/dev/null
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

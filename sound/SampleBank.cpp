@@ -2,6 +2,7 @@
 #include "sound/SampleBank.h"
 
 #include <memory>
+#include <utility>
 
 using recordings::kRecordings;
 
@@ -48,7 +49,7 @@ bool loadWave(CRiffReader& reader, int32_t resourceId, CWaveData& record, float 
         samples[i] = static_cast<float>(pcm[i]) * kPcmScale;
     }
     const int32_t length = static_cast<int32_t>(count);
-    record.setData(rootFrequency, samples.get(), length, length - 2, length - 1);
+    record.adoptData(rootFrequency, std::move(samples), length, length - 2, length - 1);
     reader.clearChunks();
     reader.close();
     return true;

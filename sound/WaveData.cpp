@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -21,17 +22,33 @@ CWaveData::CWaveData()
 {
 }
 
-void CWaveData::setData(float rootFrequency, const float* newSamples, int32_t newCount,
+bool CWaveData::isValid(const float* newSamples, float rootFrequency, int32_t newCount,
                         int32_t loopStart, int32_t loopEnd)
 {
     // A NaN or infinite root would turn every voice step into an invalid conversion.
-    if (newSamples == nullptr || newCount < 3 || !std::isfinite(rootFrequency) ||
-        rootFrequency < 1.0f || loopStart < 0 || loopStart > newCount - 1 ||
-        loopEnd <= loopStart || loopEnd > newCount - 1) {
+    return newSamples != nullptr && newCount >= 3 && std::isfinite(rootFrequency) &&
+           rootFrequency >= 1.0f && loopStart >= 0 && loopStart <= newCount - 1 &&
+           loopEnd > loopStart && loopEnd <= newCount - 1;
+}
+
+void CWaveData::setData(float rootFrequency, const float* newSamples, int32_t newCount,
+                        int32_t loopStart, int32_t loopEnd)
+{
+    if (!isValid(newSamples, rootFrequency, newCount, loopStart, loopEnd)) {
         return;
     }
-    samples.reset(new float[newCount]);
-    std::copy(newSamples, newSamples + newCount, samples.get());
+    std::unique_ptr<float[]> copy(new float[newCount]);
+    std::copy(newSamples, newSamples + newCount, copy.get());
+    adoptData(rootFrequency, std::move(copy), newCount, loopStart, loopEnd);
+}
+
+void CWaveData::adoptData(float rootFrequency, std::unique_ptr<float[]> newSamples,
+                          int32_t newCount, int32_t loopStart, int32_t loopEnd)
+{
+    if (!isValid(newSamples.get(), rootFrequency, newCount, loopStart, loopEnd)) {
+        return;
+    }
+    samples = std::move(newSamples);
     count = newCount;
     root = rootFrequency;
     firstLooped = loopStart;

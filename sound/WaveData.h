@@ -19,6 +19,10 @@ public:
     // 0 <= loopStart < loopEnd <= count - 1.
     void setData(float rootFrequency, const float* samples, int32_t count, int32_t loopStart,
                  int32_t loopEnd);
+    // The same, taking over a buffer the caller made for this record instead of copying it
+    // (loading converts straight into it). A refused buffer is freed.
+    void adoptData(float rootFrequency, std::unique_ptr<float[]> samples, int32_t count,
+                   int32_t loopStart, int32_t loopEnd);
 
     const float* data() const { return samples.get(); }
     int32_t length() const { return count; }
@@ -27,6 +31,9 @@ public:
     int32_t loopEnd() const { return lastLooped; }
 
 private:
+    static bool isValid(const float* samples, float rootFrequency, int32_t count,
+                        int32_t loopStart, int32_t loopEnd);
+
     std::unique_ptr<float[]> samples;
     int32_t count;
     float root;

@@ -8,12 +8,12 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cfloat>
 #include <climits>
 #include <cstdint>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -32,11 +32,22 @@ constexpr double kLongestRenderSeconds = 3600.0;
 // Anything quieter than one step of a 16-bit file is silence to a listener and to the file.
 constexpr float kSilenceThreshold = 1.0f / 32768.0f;
 
-// Full scale maps to 32767, as 16-bit WAV writers do; beyond it the sample clips.
+// Full scale maps to 32767, as 16-bit WAV writers do; beyond it the sample clips. Rounds
+// half away from zero with a truncating conversion, which the compiler vectorises.
 int16_t toPcm16(float sample)
 {
     const float scaled = std::min(std::max(sample * 32767.0f, -32768.0f), 32767.0f);
-    return static_cast<int16_t>(std::lrint(scaled));
+    return static_cast<int16_t>(static_cast<int32_t>(scaled + std::copysign(0.5f, scaled)));
+}
+
+// The magnitude of a float as its bit pattern: for magnitudes these order like the values,
+// and every infinity or NaN lies at or above kNotFiniteBits. Integer maxima vectorise.
+constexpr uint32_t kNotFiniteBits = 0x7F800000u;
+uint32_t magnitudeBits(float sample)
+{
+    uint32_t bits;
+    std::memcpy(&bits, &sample, sizeof bits);
+    return bits & 0x7FFFFFFFu;
 }
 constexpr int kChordCount = 12;
 constexpr uint8_t kFirstChordKey = 48;
@@ -310,15 +321,15 @@ int renderToWave(const Options& options)
     const bool rendered = renderEvents(
         *host, song->tempoMap(), events, totalFrames, options.rate, options.block,
         [&](const float* left, const float* right, int frames) {
-            bool notFinite = false;
+            uint32_t loudest = 0;
             for (int i = 0; i < frames; ++i) {
-                const float l = std::fabs(left[i]);
-                const float r = std::fabs(right[i]);
-                // A NaN fails every comparison, so it counts as not finite here.
-                notFinite |= !(l <= FLT_MAX) | !(r <= FLT_MAX);
-                peak = std::max(peak, std::max(l, r));
+                loudest = std::max(loudest, std::max(magnitudeBits(left[i]),
+                                                     magnitudeBits(right[i])));
             }
-            if (notFinite) {
+            float blockPeak;
+            std::memcpy(&blockPeak, &loudest, sizeof blockPeak);
+            peak = std::max(peak, blockPeak);
+            if (loudest >= kNotFiniteBits) {
                 error = "the module produced samples that are not finite numbers";
                 return false;
             }

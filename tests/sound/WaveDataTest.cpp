@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <limits>
+#include <memory>
 
 #include "sound/WaveData.h"
 
@@ -39,6 +40,16 @@ TEST(WaveDataTest, SetDataKeepsACopyOnlyOfValidContent)
     EXPECT_EQ(record.rootFrequency(), 1.0f);
     EXPECT_EQ(record.loopStart(), 2);
     EXPECT_EQ(record.loopEnd(), 3);
+
+    // Adopting a buffer follows the same rules and takes the buffer itself.
+    record.adoptData(100.0f, std::unique_ptr<float[]>(new float[2]()), 2, 0, 1);
+    EXPECT_EQ(record.length(), 4);
+    std::unique_ptr<float[]> adopted(new float[3]{0.5f, 0.6f, 0.7f});
+    const float* buffer = adopted.get();
+    record.adoptData(440.0f, std::move(adopted), 3, 1, 2);
+    EXPECT_EQ(record.data(), buffer);
+    EXPECT_EQ(record.length(), 3);
+    EXPECT_EQ(record.rootFrequency(), 440.0f);
 }
 
 }  // namespace
