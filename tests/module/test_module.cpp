@@ -2,6 +2,10 @@
 // teardown, and one strum checked sample by sample.
 #include <gtest/gtest.h>
 
+#if defined(__SSE__)
+#include <xmmintrin.h>
+#endif
+
 #include <cstdio>
 #include <cstring>
 #include <set>
@@ -246,6 +250,25 @@ TEST_F(ModuleTest, AccumulatingEntriesLeaveBuffersUntouched)
         ASSERT_EQ(rightDouble[i], 0.25);
     }
 }
+
+#if defined(__SSE__)
+// Denormals are flushed inside a block only: the host's floating-point mode, whatever it
+// is, comes back unchanged after every block.
+TEST_F(ModuleTest, BlocksLeaveTheHostsFloatingPointModeAsTheyFoundIt)
+{
+    AEffect* effect = openAndStart();
+    ASSERT_NE(effect, nullptr);
+    const unsigned int original = _mm_getcsr();
+    const unsigned int flushBits = 0x8040;  // flush-to-zero and denormals-are-zero
+    for (const unsigned int hostMode : {original & ~flushBits, original | flushBits}) {
+        _mm_setcsr(hostMode);
+        host.sendMidi({{0, 0x90, 60, 100}});
+        host.render(kBlock);
+        EXPECT_EQ(_mm_getcsr(), hostMode);
+    }
+    _mm_setcsr(original);
+}
+#endif
 
 TEST_F(ModuleTest, CloseDestroysTheInstrument)
 {
