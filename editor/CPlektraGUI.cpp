@@ -45,13 +45,11 @@ constexpr int32_t kStringLeft = 24;
 constexpr int32_t kLowestStringTop = 144;
 constexpr int32_t kStringRowHeight = 16;
 
-// The positions a chord and a string value travel as: chord n is n x (the float nearest
-// 1/11), string position k is k x (the float nearest 1/19), exactly as the instrument
-// stores and reports them.
+// Chord n travels as n x kChordStep and string position k as k x CArpStrum::kPositionStep,
+// the steps the instrument itself stores and reports.
 constexpr int32_t kLastChord = CArpStrum::kChordCount - 1;
 constexpr int32_t kLastStringPosition = 19;
-constexpr float kChordStep = 0.09090909f;
-constexpr float kStringStep = 0.05263158f;
+constexpr float kStringStep = CArpStrum::kPositionStep;
 
 // The nearest of positions 0..last. Sliders hold their values to 0..1; anything else still
 // lands on a valid position.

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "strum/CArpStrum.h"
 #include "vstgui/AEffGUIEditor.h"
 #include "vstgui/CControl.h"
 
@@ -24,7 +25,7 @@ public:
         kSoundSetTag = 75,
         kResetTag = 76,
     };
-    static constexpr int32_t kStringCount = 6;
+    static constexpr int32_t kStringCount = CArpStrum::kStringCount;
     static constexpr int32_t kWidth = 529;
     static constexpr int32_t kHeight = 225;
 

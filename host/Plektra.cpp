@@ -15,8 +15,6 @@
 
 namespace {
 
-// The float nearest 1/11: chord n reads back as n x 1/11, chord 11 as 1.0.
-constexpr float kChordStep = 0.09090909f;
 // Two semitones up at full bend: 2^(1/6), and full bend is 8191.
 const float kWholeTone = std::pow(2.0f, 1.0f / 6.0f);
 constexpr float kBendScale = 1.0f / 8191.0f;

@@ -22,6 +22,9 @@ enum PlektraParameter : int32_t {
     kParameterCount = 77,
 };
 
+// The float nearest 1/11: chord n reads back as n x 1/11, chord 11 as 1.0.
+constexpr float kChordStep = 0.09090909f;
+
 class Plektra : public AudioEffectX, public CArpStrum
 {
 public:
@@ -41,8 +44,6 @@ public:
     // The audio thread: the block's events, then the block's audio.
     int32_t processEvents(VstEvents* events) override;
     void processReplacing(float** inputs, float** outputs, int32_t frames) override;
-    // Writes count frames of the sound engine to both channels; a null channel is skipped.
-    virtual void renderFrames(float* left, float* right, int32_t count);
 
     void onNoteOn(int32_t channel, int32_t note, int32_t velocity) override;
     void onNoteOff(int32_t channel, int32_t note, int32_t velocity) override;
@@ -53,6 +54,8 @@ public:
 private:
     void requestReset();
     void applyPendingRequests();
+    // Writes count frames of the sound engine to both channels; a null channel is skipped.
+    void renderFrames(float* left, float* right, int32_t count);
 
     CSampler sampler;
     CWaveData acoustic[kAcousticCount];

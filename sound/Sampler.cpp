@@ -25,7 +25,6 @@ bool isValidNote(int32_t value)
     return value >= 0 && value < CSampler::kNoteCount;
 }
 
-
 // The segment render keeps the sounding voices in lanes of eight, one field per vector. The
 // vectors are GCC's generic ones: the same source compiles to SSE2 pairs in the baseline and
 // to AVX2 in the variant built for it, with identical per-lane arithmetic. No variant may

@@ -45,6 +45,9 @@ public:
     void processBlock(float tempo, float position, int32_t blockLength,
                       float sampleRate) override;
 
+    // The float nearest 1/19: the distance between two of the twenty positions of a string.
+    static constexpr float kPositionStep = 0.05263158f;
+
     // Parameter encoding of one string: k/19 for k = 0 (muted), 1 (open), 2..19 (frets
     // 1..18). Safe to call from the host's user-interface thread while the audio plays.
     void setChordValue(uint32_t chord, uint32_t string, float value);

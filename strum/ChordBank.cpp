@@ -22,9 +22,6 @@ constexpr int32_t kDefaultChords[CArpStrum::kChordCount][CArpStrum::kStringCount
     {42, 47, 54, 59, 63, 66},  // B
 };
 
-// The nearest float to 1/19: the distance between two of the twenty positions of a string.
-constexpr float kPositionStep = 1.0f / 19.0f;
-
 }  // namespace
 
 void CArpStrum::loadDefaultChords()

@@ -29,6 +29,12 @@ void CDrawingStartup::drop()
     if (current) current->release();
 }
 
+CDrawingStartup* CDrawingStartup::instance()
+{
+    const std::lock_guard<std::mutex> guard(holderLock);
+    return current;
+}
+
 CDrawingStartup::~CDrawingStartup()
 {
     current = nullptr;

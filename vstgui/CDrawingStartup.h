@@ -15,7 +15,7 @@ public:
     // Drops one reference; the last one destroys the holder.
     static void drop();
     // The live holder, or null.
-    static CDrawingStartup* instance() { return current; }
+    static CDrawingStartup* instance();
 
 private:
     CDrawingStartup() = default;

@@ -33,17 +33,16 @@ MouseEventResult COnOffButton::mouseDown(CPoint&, const int32_t& buttons)
     // Anything that truncates to zero counts as off.
     value = std::trunc(value) != 0.0f ? 0.0f : 1.0f;
     invalidate();
-    if (style == 1 && listener) {
+    // Not reportChange: invalidate has just marked the new value as drawn.
+    auto tellListener = [this] {
+        if (!listener) return;
         beginEdit();
         listener->onValueChange(this);
         endEdit();
-    }
+    };
+    if (style == 1) tellListener();
     runIdleNow();
-    if (style == 0 && listener) {
-        beginEdit();
-        listener->onValueChange(this);
-        endEdit();
-    }
+    if (style == 0) tellListener();
     return kMouseEventHandledNoMoveOrUp;
 }
 
