@@ -15,10 +15,18 @@ jobs=$(nproc)
 quick=0
 [ "${1:-}" = "--quick" ] && quick=1
 
+# build DIR [cmake options...] [-- targets...]
 build() {
   local dir=$1; shift
-  cmake -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
-  cmake --build "$dir" -j "$jobs"
+  local options=() targets=()
+  while [ $# -gt 0 ] && [ "$1" != "--" ]; do options+=("$1"); shift; done
+  [ $# -gt 0 ] && shift && targets=("$@")
+  cmake -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${options[@]}" >/dev/null
+  if [ ${#targets[@]} -gt 0 ]; then
+    cmake --build "$dir" -j "$jobs" --target "${targets[@]}"
+  else
+    cmake --build "$dir" -j "$jobs"
+  fi
 }
 
 echo "== plain build"
@@ -36,7 +44,8 @@ LYREVANE_SOAK_SECONDS=120 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPT
   ctest --test-dir build/asan --output-on-failure -j "$jobs"
 
 echo "== ThreadSanitizer (concurrency tests)"
-build build/tsan -DLYREVANE_SANITIZE=thread
+# Only the programs that hold concurrency tests (and the module they load).
+build build/tsan -DLYREVANE_SANITIZE=thread -- test_strum test_host test_hardening
 LYREVANE_SOAK_SECONDS=120 TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build/tsan --output-on-failure -L concurrency -j "$jobs"
 
 echo "== Fuzzing (clang, libFuzzer, one minute per surface)"
