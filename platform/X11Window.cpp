@@ -109,6 +109,13 @@ struct X11Window::Impl
     Display* display = nullptr;
     Window window = 0;
     cairo_surface_t* surface = nullptr;
+    // On the usual 24-bit true-colour visual the panel is painted into an image of our own
+    // and copied to the window with XPutImage: Cairo 1.16 keeps a little memory for every
+    // connection whose X surface it uploads images to, so with one connection per open
+    // editor its X surfaces would leak on every open. Other visuals use a Cairo X surface.
+    Visual* visual = nullptr;
+    int depth = 0;
+    GC copyContext = nullptr;
     WindowListener* listener = nullptr;
     bool destroyed = false;
     // Area waiting to be painted; empty when right <= left.
@@ -116,6 +123,28 @@ struct X11Window::Impl
     // The last press, for double clicks.
     unsigned int lastButton = 0;
     Time lastPressTime = 0;
+
+    // Shows a painted area of the image on the window.
+    void copyToWindow(int left, int top, int right, int bottom)
+    {
+        const int width = cairo_image_surface_get_width(surface);
+        const int height = cairo_image_surface_get_height(surface);
+        left = std::max(left, 0), top = std::max(top, 0);
+        right = std::min(right, width), bottom = std::min(bottom, height);
+        if (right <= left || bottom <= top) return;
+        XImage* image = XCreateImage(display, visual, static_cast<unsigned>(depth), ZPixmap, 0,
+                                     reinterpret_cast<char*>(cairo_image_surface_get_data(surface)),
+                                     static_cast<unsigned>(width), static_cast<unsigned>(height),
+                                     32, cairo_image_surface_get_stride(surface));
+        if (!image) return;
+        // Cairo's pixels are native 32-bit words; Xlib converts for a server of the other order.
+        const uint16_t probe = 1;
+        image->byte_order = *reinterpret_cast<const uint8_t*>(&probe) == 1 ? LSBFirst : MSBFirst;
+        XPutImage(display, window, copyContext, image, left, top, left, top,
+                  static_cast<unsigned>(right - left), static_cast<unsigned>(bottom - top));
+        image->data = nullptr;  // the pixels belong to the Cairo surface
+        XDestroyImage(image);
+    }
 
     void addPending(int left, int top, int right, int bottom)
     {
@@ -237,8 +266,21 @@ std::unique_ptr<X11Window> X11Window::create(uintptr_t parent, int width, int he
     impl->display = display;
     impl->window = window;
     impl->listener = &listener;
-    impl->surface = cairo_xlib_surface_create(display, window, created.visual, created.width,
-                                              created.height);
+    const Visual* visual = created.visual;
+    const bool imageMatchesVisual = visual->c_class == TrueColor && created.depth >= 24 &&
+                                    visual->red_mask == 0xFF0000 &&
+                                    visual->green_mask == 0x00FF00 &&
+                                    visual->blue_mask == 0x0000FF;
+    if (imageMatchesVisual) {
+        impl->surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, created.width,
+                                                   created.height);
+        impl->visual = created.visual;
+        impl->depth = created.depth;
+        impl->copyContext = XCreateGC(display, window, 0, nullptr);
+    } else {
+        impl->surface = cairo_xlib_surface_create(display, window, created.visual,
+                                                  created.width, created.height);
+    }
     return std::unique_ptr<X11Window>(new X11Window(std::move(impl)));
 }
 
@@ -247,6 +289,7 @@ X11Window::X11Window(std::unique_ptr<Impl> impl) : impl(std::move(impl)) {}
 X11Window::~X11Window()
 {
     cairo_surface_destroy(impl->surface);
+    if (impl->copyContext) XFreeGC(impl->display, impl->copyContext);
     if (!impl->destroyed) XDestroyWindow(impl->display, impl->window);
     XCloseDisplay(impl->display);
     unwatchDisplay(impl->display);
@@ -274,6 +317,7 @@ void X11Window::paintPending()
     impl->pendingRight = impl->pendingLeft;
     impl->listener->windowPaint(left, top, right, bottom);
     cairo_surface_flush(impl->surface);
+    if (impl->copyContext) impl->copyToWindow(left, top, right, bottom);
     XFlush(impl->display);
 }
 
