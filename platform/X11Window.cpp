@@ -326,6 +326,11 @@ cairo_surface_t* X11Window::surface() const
     return impl->destroyed ? nullptr : impl->surface;
 }
 
+bool X11Window::paintsOffscreen() const
+{
+    return impl->copyContext != nullptr;
+}
+
 uintptr_t X11Window::windowId() const
 {
     return impl->window;

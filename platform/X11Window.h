@@ -71,6 +71,9 @@ public:
     void paintPending();
     // The surface over the window; valid until the window is destroyed.
     cairo_surface_t* surface() const;
+    // True when that surface is an image copied to the window after painting, so a paint
+    // never shows half-drawn and needs no composing of its own.
+    bool paintsOffscreen() const;
     uintptr_t windowId() const;
 
 private:

@@ -97,11 +97,16 @@ void CFrame::drawRect(const CRect& rect)
     cairo_t* cr = context->getCairo();
     cairo_rectangle(cr, area.left, area.top, area.width(), area.height());
     cairo_clip(cr);
-    // Composed off-screen and shown in one copy, so the window never shows a half-drawn panel.
-    cairo_push_group(cr);
-    drawArea(context, area);
-    cairo_pop_group_to_source(cr);
-    cairo_paint(cr);
+    if (window->paintsOffscreen()) {
+        drawArea(context, area);
+    } else {
+        // Composed off-screen and shown in one copy, so the window never shows a half-drawn
+        // panel.
+        cairo_push_group(cr);
+        drawArea(context, area);
+        cairo_pop_group_to_source(cr);
+        cairo_paint(cr);
+    }
     context->release();
     cairo_surface_flush(surface);
 }
