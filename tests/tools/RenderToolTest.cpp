@@ -9,10 +9,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <iterator>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -24,6 +27,7 @@ namespace {
 const std::string kRender = LYREVANE_RENDER;
 const std::string kExamples = LYREVANE_EXAMPLES_DIR;
 const std::string kEchoModule = LYREVANE_ECHO_MODULE;
+const std::string kGoldenReference = LYREVANE_GOLDEN_REFERENCE;
 
 struct Wave {
     int rate = 0;
@@ -300,4 +304,162 @@ TEST_F(RenderTool, SnapshotWritesThePanel)
     }
     EXPECT_TRUE(varied);
     cairo_surface_destroy(image);
+}
+
+namespace {
+
+// A render reduced to what is worth committing: the exact samples as a hash, and per tenth of
+// a second the level and the number of swings through zero, which locate and size a change.
+struct GoldenChannel {
+    uint64_t hash = 0;
+    std::vector<long> rms;       // in 16-bit steps, rounded
+    std::vector<long> crossings;
+};
+struct GoldenRender {
+    long frames = 0;
+    GoldenChannel channels[2];
+};
+using GoldenRenders = std::map<int, GoldenRender>;  // by sample rate
+
+constexpr const char* kChannelNames[2] = {"left", "right"};
+// Crossings count only swings larger than this, so that a rounding step near silence cannot
+// add any.
+constexpr int kCrossingThreshold = 64;
+
+GoldenRender reduce(const std::vector<int16_t>& interleaved, int rate)
+{
+    GoldenRender render;
+    render.frames = static_cast<long>(interleaved.size() / 2);
+    const long window = rate / 10;
+    for (int c = 0; c < 2; ++c) {
+        GoldenChannel& channel = render.channels[c];
+        uint64_t hash = 14695981039346656037ull;  // FNV-1a over the little-endian samples
+        int side = 0;
+        for (long start = 0; start < render.frames; start += window) {
+            const long end = std::min(render.frames, start + window);
+            double energy = 0.0;
+            long crossings = 0;
+            for (long frame = start; frame < end; ++frame) {
+                const int sample = interleaved[2 * frame + c];
+                const auto bits = static_cast<uint16_t>(sample);
+                for (const uint8_t byte : {uint8_t(bits & 0xFF), uint8_t(bits >> 8)}) {
+                    hash = (hash ^ byte) * 1099511628211ull;
+                }
+                energy += double(sample) * sample;
+                const int now = sample > kCrossingThreshold    ? 1
+                                : sample < -kCrossingThreshold ? -1
+                                                               : side;
+                crossings += side != 0 && now != side;
+                side = now;
+            }
+            channel.rms.push_back(std::lround(std::sqrt(energy / double(end - start))));
+            channel.crossings.push_back(crossings);
+        }
+        channel.hash = hash;
+    }
+    return render;
+}
+
+void writeGolden(const GoldenRenders& renders, const std::string& path)
+{
+    std::ofstream out(path);
+    out << "# examples/song.mid through Lyrevane.so by lyrevane-render (16-bit, blocks of 512).\n"
+           "# Per channel: FNV-1a hash of the samples, then per 0.1 s the RMS in 16-bit steps\n"
+           "# and the swings through zero larger than "
+        << kCrossingThreshold
+        << " steps. Rewrite: LYREVANE_UPDATE_REFERENCE=1 ctest -R GoldenRender\n";
+    for (const auto& [rate, render] : renders) {
+        out << "rate " << rate << " frames " << render.frames << "\n";
+        for (int c = 0; c < 2; ++c) {
+            const GoldenChannel& channel = render.channels[c];
+            out << kChannelNames[c] << " hash " << std::hex << channel.hash << std::dec << "\n";
+            using Row = std::pair<const char*, const std::vector<long>*>;
+            for (const auto& [name, values] :
+                 {Row{"rms", &channel.rms}, Row{"crossings", &channel.crossings}}) {
+                out << kChannelNames[c] << " " << name;
+                for (const long value : *values) out << " " << value;
+                out << "\n";
+            }
+        }
+    }
+}
+
+GoldenRenders readGolden(const std::string& path)
+{
+    GoldenRenders renders;
+    std::ifstream in(path);
+    GoldenRender* render = nullptr;
+    for (std::string line; std::getline(in, line);) {
+        std::istringstream fields(line);
+        std::string first, second;
+        fields >> first >> second;
+        if (first == "rate") {
+            render = &renders[std::stoi(second)];
+            fields >> second >> render->frames;
+            continue;
+        }
+        const int c = first == "left" ? 0 : first == "right" ? 1 : -1;
+        if (render == nullptr || c < 0) continue;
+        GoldenChannel& channel = render->channels[c];
+        if (second == "hash") fields >> std::hex >> channel.hash;
+        std::vector<long>* values = second == "rms"         ? &channel.rms
+                                    : second == "crossings" ? &channel.crossings
+                                                            : nullptr;
+        for (long value; values != nullptr && fields >> value;) values->push_back(value);
+    }
+    return renders;
+}
+
+}  // namespace
+
+// The song rendered at both usual rates must sound as committed. Identical samples pass at
+// once. Otherwise, so that a rounding difference of another compiler or processor does not
+// fail the build, every tenth of a second must keep its level within 1 % + 1 step and its
+// swings through zero within 2 % + 1; anything audible breaks one of these.
+TEST_F(RenderTool, GoldenRenderOfTheSongMatchesTheReference)
+{
+    REQUIRE_MODULE();
+    GoldenRenders renders;
+    for (const int rate : {44100, 48000}) {
+        const fs::path out = path("song.wav");
+        ASSERT_EQ(run("--rate " + std::to_string(rate) + " " + kExamples + "/song.mid " +
+                      out.string()),
+                  0)
+            << errors_;
+        SF_INFO info{};
+        SNDFILE* file = sf_open(out.c_str(), SFM_READ, &info);
+        ASSERT_NE(file, nullptr);
+        ASSERT_EQ(info.channels, 2);
+        std::vector<int16_t> samples(static_cast<size_t>(info.frames) * 2);
+        ASSERT_EQ(sf_readf_short(file, samples.data(), info.frames), info.frames);
+        sf_close(file);
+        renders[rate] = reduce(samples, rate);
+    }
+    if (std::getenv("LYREVANE_UPDATE_REFERENCE")) {
+        writeGolden(renders, kGoldenReference);
+        GTEST_SKIP() << "rewrote " << kGoldenReference;
+    }
+
+    const GoldenRenders expected = readGolden(kGoldenReference);
+    ASSERT_EQ(expected.size(), renders.size()) << "missing or unreadable: " << kGoldenReference;
+    for (const auto& [rate, render] : renders) {
+        const GoldenRender& reference = expected.at(rate);
+        ASSERT_EQ(render.frames, reference.frames) << rate << " Hz";
+        for (int c = 0; c < 2; ++c) {
+            const GoldenChannel& got = render.channels[c];
+            const GoldenChannel& want = reference.channels[c];
+            if (got.hash == want.hash) continue;
+            std::cout << rate << " Hz " << kChannelNames[c]
+                      << ": samples differ from the reference; comparing the envelope\n";
+            ASSERT_EQ(got.rms.size(), want.rms.size());
+            ASSERT_EQ(got.crossings.size(), want.crossings.size());
+            for (size_t w = 0; w < got.rms.size(); ++w) {
+                ASSERT_LE(std::abs(got.rms[w] - want.rms[w]), want.rms[w] / 100 + 1)
+                    << rate << " Hz " << kChannelNames[c] << ", level at " << w / 10.0 << " s";
+                ASSERT_LE(std::abs(got.crossings[w] - want.crossings[w]),
+                          want.crossings[w] / 50 + 1)
+                    << rate << " Hz " << kChannelNames[c] << ", pitch at " << w / 10.0 << " s";
+            }
+        }
+    }
 }
