@@ -179,6 +179,14 @@ int32_t Plektra::processEvents(VstEvents* events)
     return 1;
 }
 
+// A note's route through one block, which the class hierarchy hides:
+// 1. the host's key event arrives in processEvents and waits in the decoder queue (CMidiMsg);
+// 2. processBlock (CArpeggiator) empties that queue into the strum engine (CArpStrum), which
+//    turns a strum key into up to six string notes, each at its own offset, in the scheduler's
+//    queue; other messages join that queue unchanged;
+// 3. the notes due within this block move back into the decoder queue, later ones wait;
+// 4. the loop below renders up to each note's sample, and dispatchNext decodes it into
+//    onNoteOn, which starts a sampler voice (CSampler) on the string's recording.
 void Plektra::processReplacing(float** /*inputs*/, float** outputs, int32_t frames)
 {
     DenormalFlush flush;
