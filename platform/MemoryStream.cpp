@@ -17,6 +17,11 @@ bool MemoryStream::open(const void* data, uint32_t size)
     return true;
 }
 
+bool MemoryStream::isOpen() const
+{
+    return bytes != nullptr;
+}
+
 void MemoryStream::close()
 {
     bytes = nullptr;

@@ -1,5 +1,6 @@
 // A read-only file over bytes already in memory (a resource), with the open, seek, read and
-// close steps that the chunk reader expects of a file.
+// close steps that the chunk reader expects of a file. Windows opens it as a multimedia
+// memory file, as the original does; elsewhere it is a plain cursor over the bytes.
 #pragma once
 
 #include <cstdint>
@@ -14,7 +15,7 @@ public:
     // Fails (false) for null bytes; the stream does not copy or own them.
     bool open(const void* bytes, uint32_t size);
     void close();
-    bool isOpen() const { return bytes != nullptr; }
+    bool isOpen() const;
 
     // New position from the start, or -1 (position unchanged) when closed or when the
     // target lies before the start or past the end.
@@ -24,9 +25,13 @@ public:
     uint32_t size() const { return length; }
 
 private:
+#ifdef _WIN32
+    void* file = nullptr;  // the multimedia file handle
+#else
     const unsigned char* bytes = nullptr;
-    uint32_t length = 0;
     uint32_t position = 0;
+#endif
+    uint32_t length = 0;
 };
 
 }  // namespace platform

@@ -1,5 +1,6 @@
 // The modal message (text and caption) the program shows when it cannot load what it needs.
-// On this platform it is one line on standard error; tests capture it through a sink.
+// On Windows it is a modal box, elsewhere one line on standard error; tests capture it
+// through a sink on both, so that no test ever waits for a box to be answered.
 #pragma once
 
 #include <functional>

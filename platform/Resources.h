@@ -6,14 +6,20 @@
 #include <cstddef>
 #include <cstdint>
 
+#ifndef _WIN32
 #include "platform/EmbeddedResources.h"
+#endif
 
 namespace platform {
 
 // Error code left by a failed find: the original platform's "resource not found".
 constexpr uint32_t kErrorResourceNotFound = 1814;
 
+#ifdef _WIN32
+using ResourceHandle = const void*;  // the module's HRSRC
+#else
 using ResourceHandle = const EmbeddedResource*;
+#endif
 
 // Null when there is no resource of that type and id; lastError() then tells why.
 ResourceHandle findResource(int id, const char* type);
@@ -26,8 +32,10 @@ uint32_t sizeofResource(ResourceHandle resource);
 // Error code of the last failed step on this thread.
 uint32_t lastError();
 
+#ifndef _WIN32
 // Tests and fuzzers substitute the table the four steps search; null restores the
 // embedded one. Not for use while an instrument is being constructed on another thread.
 void setResourceTable(const EmbeddedResource* table, size_t count);
+#endif
 
 }  // namespace platform

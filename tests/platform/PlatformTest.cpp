@@ -1,4 +1,5 @@
-// Resource lookup, memory files, message routing and the clock.
+// Resource lookup, message routing and the clock (the memory file has a file of its own,
+// shared with the Windows tests).
 #include <gtest/gtest.h>
 
 #include <iterator>
@@ -6,7 +7,6 @@
 #include <vector>
 
 #include "platform/Clock.h"
-#include "platform/MemoryStream.h"
 #include "platform/Messages.h"
 #include "platform/Resources.h"
 
@@ -61,39 +61,6 @@ TEST(EmbeddedResourcesTest, RestoredTableHoldsTheRecordings)
     platform::ResourceHandle wave = platform::findResource(1043, "WAVE");
     ASSERT_NE(wave, nullptr);
     EXPECT_GT(platform::sizeofResource(wave), 44u);
-}
-
-TEST(MemoryStreamTest, SeeksFromEachOriginAndReadsUpToTheEnd)
-{
-    const unsigned char bytes[] = {10, 11, 12, 13, 14, 15};
-    platform::MemoryStream stream;
-    EXPECT_FALSE(stream.open(nullptr, 4));
-    ASSERT_TRUE(stream.open(bytes, sizeof bytes));
-
-    using Origin = platform::MemoryStream::Origin;
-    EXPECT_EQ(stream.seek(0, Origin::End), 6);
-    EXPECT_EQ(stream.seek(2, Origin::Start), 2);
-    EXPECT_EQ(stream.seek(1, Origin::Current), 3);
-    unsigned char out[8] = {};
-    EXPECT_EQ(stream.read(out, 2), 2u);
-    EXPECT_EQ(out[0], 13);
-    EXPECT_EQ(out[1], 14);
-    EXPECT_EQ(stream.seek(-1, Origin::End), 5);
-    EXPECT_EQ(stream.read(out, 8), 1u);
-    EXPECT_EQ(out[0], 15);
-    EXPECT_EQ(stream.read(out, 8), 0u);
-
-    // Out-of-range targets fail and leave the position where it was.
-    EXPECT_EQ(stream.seek(1, Origin::Start), 1);
-    EXPECT_EQ(stream.seek(-2, Origin::Current), -1);
-    EXPECT_EQ(stream.seek(INT64_MAX, Origin::End), -1);
-    EXPECT_EQ(stream.seek(INT64_MIN, Origin::End), -1);
-    EXPECT_EQ(stream.seek(0, Origin::Current), 1);
-
-    stream.close();
-    EXPECT_FALSE(stream.isOpen());
-    EXPECT_EQ(stream.read(out, 1), 0u);
-    EXPECT_EQ(stream.seek(0, Origin::Start), -1);
 }
 
 TEST(MessagesTest, GoToTheSinkOrAsOneLineToStandardError)
