@@ -143,8 +143,15 @@ void Plektra::requestReset()
     resetRequested.store(true, std::memory_order_release);
 }
 
+void Plektra::resume()
+{
+    AudioEffectX::resume();
+    resumed.store(true, std::memory_order_relaxed);
+}
+
 void Plektra::applyPendingRequests()
 {
+    if (resumed.exchange(false, std::memory_order_relaxed)) transportWatch.forget();
     if (resetRequested.exchange(false, std::memory_order_acquire)) {
         sampler.reset();
         resetStrum();
@@ -196,14 +203,19 @@ void Plektra::processReplacing(float** /*inputs*/, float** outputs, int32_t fram
     float* right = outputs ? outputs[1] : nullptr;
     frames = std::max(frames, 0);
 
-    // The strum engine keeps its schedule across a transport jump: strums already under
-    // way still play, only the sounding voices are released.
     const VstTimeInfo* transport = getTimeInfo(kTransportFilter);
-    if (transport && (transport->flags & kVstTransportChanged)) sampler.reset();
-    if (const VstTimeInfo* time = getTimeInfo(kTimeFilter)) {
+    const bool transportChanged = transport && (transport->flags & kVstTransportChanged);
+    const VstTimeInfo* time = getTimeInfo(kTimeFilter);
+    if (time) {
         hostTempo = toFloat(time->tempo);
         hostPosition = toFloat(time->ppqPos);
     }
+    // Some hosts raise the transport-changed bit on every block while they play on, so the
+    // bit alone would cut every string at each block boundary: only a real jump releases
+    // the voices. The strum engine keeps its schedule even then: strums already under way
+    // still play.
+    const bool jumped = transportWatch.jumped(time, frames, sampleRateInForce);
+    if (transportChanged && jumped) sampler.reset();
     processBlock(hostTempo, hostPosition, frames, sampleRateInForce);
 
     // Render up to each event, then let it act from its own sample on. Times outside the

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "host/AudioEffectX.h"
+#include "host/TransportWatch.h"
 #include "sound/RiffReader.h"
 #include "sound/SampleBank.h"
 #include "sound/Sampler.h"
@@ -41,6 +42,9 @@ public:
     bool getProductString(char* text) override;
     int32_t getVendorVersion() override;
 
+    // The host's thread for effMainsChanged; the audio thread takes note at its next block.
+    void resume() override;
+
     // The audio thread: the block's events, then the block's audio.
     int32_t processEvents(VstEvents* events) override;
     void processReplacing(float** inputs, float** outputs, int32_t frames) override;
@@ -67,6 +71,8 @@ private:
     // thread that takes the flag (acquire) also sees the set that came with it.
     std::atomic<bool> resetRequested{false};
     std::atomic<int32_t> requestedSet{static_cast<int32_t>(SoundSet::acoustic)};
+    // Raised by resume; carries no other data, so relaxed order is enough.
+    std::atomic<bool> resumed{false};
 
     // Audio thread only.
     SoundSet setInForce = SoundSet::acoustic;
@@ -74,4 +80,5 @@ private:
     // Kept for blocks whose time request the host answers with nothing.
     float hostTempo = 120.0f;
     float hostPosition = 0.0f;
+    TransportWatch transportWatch;
 };

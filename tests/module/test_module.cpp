@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <set>
 #include <string>
 
@@ -332,6 +333,102 @@ TEST_F(ModuleTest, StrumKeepsItsDurationAtAnotherRate)
         expectStringStartsAt(full, strumEMajor(other, 48000.0f, string), string,
                              static_cast<int32_t>(exact) - string - 1,
                              static_cast<int32_t>(exact) + 1);
+    }
+}
+
+// E major strummed at sample 0 (its strings start by sample 2300) and its highest string
+// picked again at 3000, over 16 blocks; the host's hook runs before each block.
+std::vector<float> strumAndPick(TestHost& host, std::function<void(int32_t block)> hook)
+{
+    host.open();
+    host.startUp(44100.0f, kBlock);
+    host.beforeBlock = [&](int32_t firstSample) { hook(firstSample / kBlock); };
+    return host.renderSong(16 * kBlock, kBlock,
+                           {{0, 0x90, 52, 100}, {0, 0x90, 60, 100}, {3000, 0x90, 76, 100}});
+}
+
+std::vector<float> blockOf(const std::vector<float>& song, int32_t block)
+{
+    return {song.begin() + block * kBlock, song.begin() + (block + 1) * kBlock};
+}
+
+TEST_F(ModuleTest, TransportBitOnEveryBlockLeavesTheStringsRinging)
+{
+    TestHost plain;
+    ASSERT_TRUE(plain.load(LYREVANE_MODULE_PATH));
+    const std::vector<float> reference = strumAndPick(plain, [](int32_t) {});
+    ASSERT_NE(blockOf(reference, 15), std::vector<float>(kBlock, 0.0f));
+
+    struct Case {
+        const char* host;
+        std::function<void(VstTimeInfo&)> time;
+    };
+    const Case cases[] = {
+        {"rolling, sample position given", [](VstTimeInfo&) {}},
+        // Only the musical position runs on; the tempo changes at a block boundary.
+        {"rolling, musical position only",
+         [](VstTimeInfo& time) {
+             time.samplePos = 0.0;
+             time.tempo = time.ppqPos < 0.2 ? 120.0 : 90.0;
+         }},
+        {"stopped, standing still",
+         [](VstTimeInfo& time) {
+             time.flags &= ~kVstTransportPlaying;
+             time.samplePos = 4410.0;
+         }},
+    };
+    for (const Case& c : cases) {
+        TestHost flagging;
+        ASSERT_TRUE(flagging.load(LYREVANE_MODULE_PATH));
+        const std::vector<float> song = strumAndPick(flagging, [&](int32_t) {
+            flagging.timeInfo.flags |= kVstTransportChanged;
+            c.time(flagging.timeInfo);
+        });
+        EXPECT_EQ(song, reference) << c.host;
+    }
+}
+
+TEST_F(ModuleTest, RealTransportJumpsStillReleaseTheStrings)
+{
+    TestHost plain;
+    ASSERT_TRUE(plain.load(LYREVANE_MODULE_PATH));
+    const std::vector<float> reference = strumAndPick(plain, [](int32_t) {});
+
+    // Each host raises the bit on every block and jumps at block 10.
+    struct Case {
+        const char* jump;
+        bool samplesGiven;
+        std::function<void(TestHost&)> atJump;
+    };
+    const Case cases[] = {
+        {"position forward", true, [](TestHost& h) { h.timeInfo.samplePos += 44100.0; }},
+        {"position back", true, [](TestHost& h) { h.timeInfo.samplePos -= 2 * kBlock; }},
+        {"transport stopped", true,
+         [](TestHost& h) { h.timeInfo.flags &= ~kVstTransportPlaying; }},
+        {"musical position forward", false, [](TestHost& h) { h.timeInfo.ppqPos += 4.0; }},
+        {"suspend and resume in place", true,
+         [](TestHost& h) {
+             h.dispatch(effMainsChanged, 0, 0);
+             h.dispatch(effMainsChanged, 0, 1);
+         }},
+    };
+    constexpr int32_t kJump = 10;
+    for (const Case& c : cases) {
+        TestHost jumping;
+        ASSERT_TRUE(jumping.load(LYREVANE_MODULE_PATH));
+        const std::vector<float> song = strumAndPick(jumping, [&](int32_t block) {
+            jumping.timeInfo.flags |= kVstTransportChanged;
+            if (!c.samplesGiven) jumping.timeInfo.samplePos = 0.0;
+            if (block == kJump) c.atJump(jumping);
+        });
+        for (int32_t block = 0; block < kJump; ++block) {
+            ASSERT_EQ(blockOf(song, block), blockOf(reference, block)) << c.jump;
+        }
+        // The release takes 441 samples, after which nothing sounds.
+        for (int32_t block = kJump + 1; block < 16; ++block) {
+            EXPECT_EQ(blockOf(song, block), std::vector<float>(kBlock, 0.0f))
+                << c.jump << ", block " << block;
+        }
     }
 }
 

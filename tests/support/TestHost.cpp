@@ -152,6 +152,7 @@ std::vector<float> TestHost::renderSong(int32_t total, int32_t blockSize,
             }
         }
         if (!due.empty()) sendMidi(due);
+        if (beforeBlock) beforeBlock(start);
         Block block = render(frames);
         song.insert(song.end(), block.left.begin(), block.left.end());
         timeInfo.samplePos += frames;

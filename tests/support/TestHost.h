@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -71,8 +72,11 @@ public:
     Block render(int32_t frames);
     // Renders total frames in blocks of blockSize, MIDI events placed at absolute sample
     // positions (each is sent with the block it falls into). Returns the left channel.
+    // The time record runs on by each block; beforeBlock, when set, may change it (or do
+    // anything else a host does) just before the block at the given first sample.
     std::vector<float> renderSong(int32_t total, int32_t blockSize,
                                   const std::vector<MidiEvent>& events = {});
+    std::function<void(int32_t firstSample)> beforeBlock;
 
     // What the host answers. Time requests get &timeInfo unless answerTimeWithNull is set.
     intptr_t versionAnswer = 2400;
