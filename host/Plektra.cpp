@@ -186,26 +186,30 @@ int32_t Plektra::processEvents(VstEvents* events)
     return 1;
 }
 
+void Plektra::processReplacing(float** /*inputs*/, float** outputs, int32_t frames)
+{
+    const VstTimeInfo* transport = getTimeInfo(kTransportFilter);
+    const bool transportChanged = transport && (transport->flags & kVstTransportChanged);
+    renderBlock(transportChanged, getTimeInfo(kTimeFilter), outputs ? outputs[0] : nullptr,
+                outputs ? outputs[1] : nullptr, frames);
+}
+
 // A note's route through one block, which the class hierarchy hides:
-// 1. the host's key event arrives in processEvents and waits in the decoder queue (CMidiMsg);
+// 1. the host's key event arrives in processEvents (or the LV2 plug-in's run) and waits in
+//    the decoder queue (CMidiMsg);
 // 2. processBlock (CArpeggiator) empties that queue into the strum engine (CArpStrum), which
 //    turns a strum key into up to six string notes, each at its own offset, in the scheduler's
 //    queue; other messages join that queue unchanged;
 // 3. the notes due within this block move back into the decoder queue, later ones wait;
 // 4. the loop below renders up to each note's sample, and dispatchNext decodes it into
 //    onNoteOn, which starts a sampler voice (CSampler) on the string's recording.
-void Plektra::processReplacing(float** /*inputs*/, float** outputs, int32_t frames)
+void Plektra::renderBlock(bool transportChanged, const VstTimeInfo* time, float* left,
+                          float* right, int32_t frames)
 {
     DenormalFlush flush;
     applyPendingRequests();
-
-    float* left = outputs ? outputs[0] : nullptr;
-    float* right = outputs ? outputs[1] : nullptr;
     frames = std::max(frames, 0);
 
-    const VstTimeInfo* transport = getTimeInfo(kTransportFilter);
-    const bool transportChanged = transport && (transport->flags & kVstTransportChanged);
-    const VstTimeInfo* time = getTimeInfo(kTimeFilter);
     if (time) {
         hostTempo = toFloat(time->tempo);
         hostPosition = toFloat(time->ppqPos);

@@ -48,6 +48,12 @@ public:
     // The audio thread: the block's events, then the block's audio.
     int32_t processEvents(VstEvents* events) override;
     void processReplacing(float** inputs, float** outputs, int32_t frames) override;
+    // The block driver behind both plug-in interfaces: the block's MIDI is already queued
+    // (clearQueue, pushMidiEvent). time is the host's clock for this block, null when the
+    // host gave none, and transportChanged its transport-changed bit. Renders frames
+    // samples to both channels; a null channel is skipped.
+    void renderBlock(bool transportChanged, const VstTimeInfo* time, float* left, float* right,
+                     int32_t frames);
 
     void onNoteOn(int32_t channel, int32_t note, int32_t velocity) override;
     void onNoteOff(int32_t channel, int32_t note, int32_t velocity) override;

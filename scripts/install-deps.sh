@@ -11,6 +11,7 @@ packages=(
   xvfb xauth fonts-dejavu-core
   clang libclang-rt-14-dev
   ardour
+  lv2-dev liblilv-dev lilv-utils sordi jalv jackd2 libjack-jackd2-dev
 )
 
 missing=()

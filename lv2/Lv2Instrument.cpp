@@ -1,0 +1,125 @@
+#include "lv2/Lv2Instrument.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include <lv2/atom/util.h>
+#include <lv2/midi/midi.h>
+
+using namespace lv2ports;
+
+namespace {
+
+// A control value held to [0, maximum] and rounded to the integer the port carries; a value
+// that is not a number leaves the port as it was.
+int32_t heldTo(float value, int32_t maximum, int32_t previous)
+{
+    if (std::isnan(value)) return previous;
+    return static_cast<int32_t>(std::lround(std::clamp(value, 0.0f, float(maximum))));
+}
+
+int32_t maximumOf(uint32_t port)
+{
+    if (isStringPort(port)) return kStringPositions - 1;
+    if (port == kSoundSet) return kSoundSetCount - 1;
+    return 1;  // reset
+}
+
+}  // namespace
+
+Lv2Instrument::Lv2Instrument(double sampleRate, LV2_URID_Map& map)
+    : transport(map),
+      midiEvent(map.map(map.handle, LV2_MIDI__MidiEvent)),
+      atomObject(map.map(map.handle, LV2_ATOM__Object)),
+      atomBlank(map.map(map.handle, LV2_ATOM__Blank)),
+      sampleRate(sampleRate)
+{
+    plektra.setSampleRate(static_cast<float>(sampleRate));
+    for (uint32_t port = kFirstString; port < kSoundSet; ++port) {
+        applied[port] = stringPosition(plektra.getParameter(parameterOfPort(port)));
+    }
+}
+
+void Lv2Instrument::connect(uint32_t port, void* data)
+{
+    if (port == kEvents) {
+        events = static_cast<const LV2_Atom_Sequence*>(data);
+    } else if (port == kLeft) {
+        left = static_cast<float*>(data);
+    } else if (port == kRight) {
+        right = static_cast<float*>(data);
+    } else if (port == kPlayedChord) {
+        playedChord = static_cast<float*>(data);
+    } else if (port < kPortCount) {
+        controls[port] = static_cast<const float*>(data);
+    }
+}
+
+void Lv2Instrument::activate()
+{
+    // As a VST host's resume: the next block starts from wherever the host's clock is.
+    plektra.resume();
+}
+
+void Lv2Instrument::run(uint32_t frames)
+{
+    applyControls();
+    queueEvents();
+    const auto count = static_cast<int32_t>(
+        std::min<uint32_t>(frames, std::numeric_limits<int32_t>::max()));
+    const VstTimeInfo* time = transport.nextBlock(count, sampleRate);
+    const bool transportChanged = time && (time->flags & kVstTransportChanged);
+    plektra.renderBlock(transportChanged, time, left, right, count);
+    if (playedChord) {
+        *playedChord = std::round(plektra.getParameter(kSelectedChordParameter) / kChordStep);
+    }
+}
+
+void Lv2Instrument::applyControls()
+{
+    for (uint32_t port = kFirstString; port < kPlayedChord; ++port) {
+        if (!controls[port]) continue;
+        const int32_t value = heldTo(*controls[port], maximumOf(port), applied[port]);
+        if (value == applied[port]) continue;
+        const int32_t parameter = parameterOfPort(port);
+        if (isStringPort(port)) {
+            plektra.setParameter(parameter, stringParameter(value));
+        } else if (port == kSoundSet) {
+            plektra.setParameter(parameter, static_cast<float>(value));
+        } else if (value == 1) {
+            // A trigger: the host sets it and lowers it again; only the rise resets.
+            plektra.setParameter(parameter, 1.0f);
+        }
+        applied[port] = value;
+    }
+}
+
+void Lv2Instrument::queueEvents()
+{
+    plektra.clearQueue();
+    if (!events) return;
+    bool queueFull = false;
+    LV2_ATOM_SEQUENCE_FOREACH(events, event)
+    {
+        const LV2_Atom& body = event->body;
+        if (body.type == midiEvent) {
+            const auto* bytes = reinterpret_cast<const uint8_t*>(LV2_ATOM_BODY_CONST(&body));
+            // System exclusive reaches a VST module as an event of another kind, never as
+            // MIDI; it is left out here too.
+            if (queueFull || body.size == 0 || bytes[0] == 0xF0) continue;
+            VstMidiEvent midi{};
+            midi.type = kVstMidiType;
+            midi.byteSize = sizeof(VstMidiEvent);
+            midi.deltaFrames = static_cast<int32_t>(
+                std::clamp<int64_t>(event->time.frames, 0, std::numeric_limits<int32_t>::max()));
+            for (uint32_t i = 0; i < std::min<uint32_t>(body.size, 3); ++i) {
+                midi.midiData[i] = static_cast<char>(bytes[i]);
+            }
+            queueFull = !plektra.pushMidiEvent(&midi);
+        } else if ((body.type == atomObject || body.type == atomBlank) &&
+                   body.size >= sizeof(LV2_Atom_Object_Body)) {
+            transport.read(reinterpret_cast<const LV2_Atom_Object*>(&body));
+        }
+    }
+}

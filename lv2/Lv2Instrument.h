@@ -1,0 +1,44 @@
+// The instrument behind the LV2 plug-in interface: reads the control ports into the
+// instrument's parameters, the atom port into its MIDI queue and clock, and renders through
+// the same block driver as the VST module.
+#pragma once
+
+#include <cstdint>
+
+#include <lv2/atom/atom.h>
+#include <lv2/core/lv2.h>
+#include <lv2/urid/urid.h>
+
+#include "host/Plektra.h"
+#include "lv2/Lv2Ports.h"
+#include "lv2/Lv2Transport.h"
+
+class Lv2Instrument
+{
+public:
+    Lv2Instrument(double sampleRate, LV2_URID_Map& map);
+
+    void connect(uint32_t port, void* data);
+    void activate();
+    void run(uint32_t frames);
+
+private:
+    void applyControls();
+    void queueEvents();
+
+    Plektra plektra{nullptr};
+    Lv2Transport transport;
+    LV2_URID midiEvent;
+    LV2_URID atomObject;
+    LV2_URID atomBlank;
+    double sampleRate;
+
+    const LV2_Atom_Sequence* events = nullptr;
+    float* left = nullptr;
+    float* right = nullptr;
+    const float* controls[lv2ports::kPortCount] = {};
+    float* playedChord = nullptr;
+    // The value each control port last had, held to its range: only a change reaches the
+    // instrument, as a host's automation would.
+    int32_t applied[lv2ports::kPortCount] = {};
+};

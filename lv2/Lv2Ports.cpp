@@ -1,0 +1,33 @@
+#include "lv2/Lv2Ports.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace lv2ports {
+
+int32_t stringPosition(float parameter)
+{
+    if (!(parameter > 0.0f)) return 0;
+    const long position = std::lround(std::min(parameter, 1.0f) * (kStringPositions - 1));
+    return static_cast<int32_t>(position);
+}
+
+std::string stringPortName(int32_t chord, int32_t string)
+{
+    return chordLabel(chord) + " string " + std::to_string(string + 1) + " (" +
+           kStringNames[string] + ")";
+}
+
+std::string chordLabel(int32_t chord)
+{
+    return "Chord " + std::to_string(chord + 1) + " (" + kChordRoots[chord] + ")";
+}
+
+std::string positionLabel(int32_t position)
+{
+    if (position == 0) return "muted";
+    if (position == 1) return "open";
+    return "fret " + std::to_string(position - 1);
+}
+
+}  // namespace lv2ports

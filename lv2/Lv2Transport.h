@@ -1,0 +1,36 @@
+// Follows the host's transport from the time:Position objects an LV2 host sends whenever
+// tempo, speed or position change, and answers the block driver with the time record a VST
+// host would give: the driver's own watch then tells a real jump from a clock that runs on.
+#pragma once
+
+#include <cstdint>
+
+#include <lv2/atom/atom.h>
+#include <lv2/urid/urid.h>
+
+#include "host/VstInterface.h"
+
+class Lv2Transport
+{
+public:
+    explicit Lv2Transport(LV2_URID_Map& map);
+
+    // Takes a time:Position object from the block's events; other objects are ignored.
+    void read(const LV2_Atom_Object* object);
+    // The clock at the start of a block of frames, null before the host has sent any; the
+    // transport-changed bit is raised when a position arrived with this block. Afterwards
+    // the position moves on by the block.
+    const VstTimeInfo* nextBlock(int32_t frames, double sampleRate);
+
+private:
+    bool numberOf(const LV2_Atom* atom, double& value) const;
+
+    LV2_URID position, bpm, speedKey, beat, beatUnit;
+    LV2_URID atomFloat, atomDouble, atomInt, atomLong;
+
+    bool known = false;
+    bool changed = false;
+    double speed = 0.0;  // 0 stopped, 1 playing
+    VstTimeInfo time{};    // tempo and ppqPos; samplePos stays 0, as some VST hosts leave it
+    VstTimeInfo answer{};  // the current block's, while time moves on to the next
+};

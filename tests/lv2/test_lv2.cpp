@@ -1,0 +1,322 @@
+// The LV2 bundle as hosts meet it through lilv: its description, and its sound held sample
+// for sample against the VST module rendering the same song with the same settings.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include <lv2/port-props/port-props.h>
+
+#include "lv2/Lv2Ports.h"
+#include "tests/lv2/Lv2Host.h"
+#include "tests/support/TestHost.h"
+#include "tools/MidiFile.h"
+
+using lv2host::Lv2Host;
+using namespace lv2ports;
+
+namespace {
+
+struct SongEvent {
+    int64_t frame;
+    uint8_t status, data1, data2;
+};
+
+// A port setting, given to the LV2 plug-in as a port value and to the VST module as the
+// parameter value that means the same.
+struct Setting {
+    uint32_t port;
+    float portValue;
+    float parameterValue;
+};
+
+struct Song {
+    smf::TempoMap tempo;
+    std::vector<SongEvent> events;
+    int64_t frames;
+};
+
+Song loadSong(double rate)
+{
+    std::string error;
+    const auto file = smf::MidiFile::load(LYREVANE_SOURCE_DIR "/examples/song.mid", error);
+    EXPECT_TRUE(file) << error;
+    Song song{file ? file->tempoMap() : smf::TempoMap(), {}, 0};
+    if (!file) return song;
+    for (const smf::ChannelEvent& event : file->events()) {
+        const int64_t frame = std::llround(song.tempo.secondsAtTick(event.tick) * rate);
+        song.events.push_back({frame, event.status, event.data1, event.data2});
+    }
+    song.frames = song.events.back().frame + static_cast<int64_t>(rate);
+    return song;
+}
+
+// The VST module, told the song's tempo and position at every block.
+std::vector<float> renderVst(const Song& song, double rate, int32_t block,
+                             const std::vector<Setting>& settings)
+{
+    testhost::TestHost host;
+    EXPECT_TRUE(host.load(LYREVANE_MODULE_PATH)) << host.error();
+    EXPECT_NE(host.open(), nullptr);
+    host.startUp(static_cast<float>(rate), block);
+    for (const Setting& setting : settings) {
+        host.setParameter(parameterOfPort(setting.port), setting.parameterValue);
+    }
+    std::vector<float> out;
+    size_t next = 0;
+    for (int64_t start = 0; start < song.frames; start += block) {
+        const auto frames = static_cast<int32_t>(std::min<int64_t>(block, song.frames - start));
+        std::vector<testhost::MidiEvent> due;
+        for (; next < song.events.size() && song.events[next].frame < start + frames; ++next) {
+            const SongEvent& e = song.events[next];
+            due.push_back({static_cast<int32_t>(e.frame - start), e.status, e.data1, e.data2});
+        }
+        if (!due.empty()) host.sendMidi(due);
+        const double seconds = start / rate;
+        host.timeInfo.flags = kVstTransportPlaying | kVstPpqPosValid | kVstTempoValid;
+        host.timeInfo.tempo = song.tempo.beatsPerMinuteAtSeconds(seconds);
+        host.timeInfo.ppqPos = song.tempo.quartersAtSeconds(seconds);
+        const testhost::Block rendered = host.render(frames);
+        out.insert(out.end(), rendered.left.begin(), rendered.left.end());
+    }
+    return out;
+}
+
+// The LV2 plug-in, sent a time:Position whenever the tempo changes, as hosts do.
+std::vector<float> renderLv2(Lv2Host& host, const Song& song, double rate, int32_t block,
+                             const std::vector<Setting>& settings, bool sendTempo = true)
+{
+    for (const Setting& setting : settings) host.control(setting.port) = setting.portValue;
+    std::vector<float> out;
+    size_t next = 0;
+    double lastTempo = -1.0;
+    for (int64_t start = 0; start < song.frames; start += block) {
+        const auto frames = static_cast<int32_t>(std::min<int64_t>(block, song.frames - start));
+        std::vector<lv2host::Midi> due;
+        for (; next < song.events.size() && song.events[next].frame < start + frames; ++next) {
+            const SongEvent& e = song.events[next];
+            due.push_back({e.frame - start, {e.status, e.data1, e.data2}});
+        }
+        std::vector<lv2host::Position> positions;
+        const double seconds = start / rate;
+        const double tempo = song.tempo.beatsPerMinuteAtSeconds(seconds);
+        if (sendTempo && tempo != lastTempo) {
+            positions.push_back({0, tempo, 1.0, song.tempo.quartersAtSeconds(seconds)});
+            lastTempo = tempo;
+        }
+        host.run(frames, due, positions);
+        for (int32_t i = 0; i < frames; ++i) {
+            EXPECT_EQ(host.left()[i], host.right()[i]) << "frame " << start + i;
+            if (host.left()[i] != host.right()[i]) return out;
+        }
+        out.insert(out.end(), host.left().begin(), host.left().begin() + frames);
+    }
+    return out;
+}
+
+// The first frame where two renders differ, or -1.
+int64_t firstDifference(const std::vector<float>& a, const std::vector<float>& b)
+{
+    if (a.size() != b.size()) return 0;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (a[i] != b[i]) return static_cast<int64_t>(i);
+    }
+    return -1;
+}
+
+float loudest(const std::vector<float>& samples)
+{
+    float peak = 0.0f;
+    for (float sample : samples) peak = std::max(peak, std::fabs(sample));
+    return peak;
+}
+
+class Lv2Test : public ::testing::Test
+{
+protected:
+    Lv2Host host{LYREVANE_LV2_PATH, kPluginUri};
+
+    std::string portString(uint32_t index, const char* predicate)
+    {
+        const LilvPort* port = lilv_plugin_get_port_by_index(host.plugin(), index);
+        LilvNode* key = lilv_new_uri(host.world(), predicate);
+        LilvNode* value = lilv_port_get(host.plugin(), port, key);
+        std::string text = value ? lilv_node_as_string(value) : "";
+        lilv_node_free(value);
+        lilv_node_free(key);
+        return text;
+    }
+
+    bool portHas(uint32_t index, const char* property)
+    {
+        LilvNode* node = lilv_new_uri(host.world(), property);
+        const bool has = lilv_port_has_property(
+            host.plugin(), lilv_plugin_get_port_by_index(host.plugin(), index), node);
+        lilv_node_free(node);
+        return has;
+    }
+
+    // Scale points of a port as "value=label", in value order.
+    std::vector<std::string> scalePoints(uint32_t index)
+    {
+        LilvScalePoints* points = lilv_port_get_scale_points(
+            host.plugin(), lilv_plugin_get_port_by_index(host.plugin(), index));
+        std::vector<std::pair<float, std::string>> sorted;
+        LILV_FOREACH (scale_points, i, points) {
+            const LilvScalePoint* point = lilv_scale_points_get(points, i);
+            sorted.emplace_back(lilv_node_as_float(lilv_scale_point_get_value(point)),
+                                lilv_node_as_string(lilv_scale_point_get_label(point)));
+        }
+        lilv_scale_points_free(points);
+        std::sort(sorted.begin(), sorted.end());
+        std::vector<std::string> out;
+        for (const auto& [value, label] : sorted) out.push_back(std::to_string(int(value)) + "=" + label);
+        return out;
+    }
+};
+
+TEST_F(Lv2Test, TheBundleDescribesEveryPortWithNamesAndUnits)
+{
+    ASSERT_TRUE(host.plugin()) << host.error();
+    const LilvPlugin* plugin = host.plugin();
+    ASSERT_EQ(lilv_plugin_get_num_ports(plugin), uint32_t{kPortCount});
+    LilvNode* name = lilv_plugin_get_name(plugin);
+    EXPECT_STREQ(lilv_node_as_string(name), "Lyrevane");
+    lilv_node_free(name);
+
+    std::vector<float> minimum(kPortCount), maximum(kPortCount), defaults(kPortCount);
+    lilv_plugin_get_port_ranges_float(plugin, minimum.data(), maximum.data(), defaults.data());
+    EXPECT_EQ(portString(kEvents, LV2_CORE__symbol), "events");
+    EXPECT_EQ(portString(kLeft, LV2_CORE__symbol), "out_left");
+    EXPECT_EQ(portString(kRight, LV2_CORE__symbol), "out_right");
+
+    // Every string: its chord and string by name, 20 positions, the default chords.
+    const float cMajor[] = {0, 4, 3, 1, 2, 1};  // x 3 2 0 1 0
+    for (uint32_t port = kFirstString; port < kSoundSet; ++port) {
+        const uint32_t chord = (port - kFirstString) / 6, string = (port - kFirstString) % 6;
+        EXPECT_EQ(portString(port, LV2_CORE__symbol),
+                  "chord" + std::to_string(chord + 1) + "_string" + std::to_string(string + 1));
+        EXPECT_EQ(minimum[port], 0.0f);
+        EXPECT_EQ(maximum[port], 19.0f);
+        EXPECT_TRUE(portHas(port, LV2_CORE__integer));
+        if (chord == 0) {
+            EXPECT_EQ(defaults[port], cMajor[string]) << port;
+        }
+    }
+    EXPECT_EQ(portString(kFirstString + 6 * 11 + 5, LV2_CORE__name),
+              "Chord 12 (B) string 6 (high E)");
+    const auto positions = scalePoints(kFirstString);
+    ASSERT_EQ(positions.size(), 20u);
+    EXPECT_EQ(positions[0], "0=muted");
+    EXPECT_EQ(positions[1], "1=open");
+    EXPECT_EQ(positions[19], "19=fret 18");
+
+    EXPECT_EQ(portString(kSoundSet, LV2_CORE__name), "Sound set");
+    EXPECT_TRUE(portHas(kSoundSet, LV2_CORE__enumeration));
+    EXPECT_EQ(scalePoints(kSoundSet), (std::vector<std::string>{"0=acoustic", "1=electric"}));
+    EXPECT_TRUE(portHas(kReset, LV2_PORT_PROPS__trigger));
+    EXPECT_EQ(portString(kPlayedChord, LV2_CORE__symbol), "chord");
+    const auto chords = scalePoints(kPlayedChord);
+    ASSERT_EQ(chords.size(), 12u);
+    EXPECT_EQ(chords[4], "4=Chord 5 (E)");
+}
+
+TEST_F(Lv2Test, DeclinesAHostWithoutTheUridMap)
+{
+    EXPECT_FALSE(host.instantiate(44100.0, 512, false));
+}
+
+// Rate, block size and settings; each renders examples/song.mid (100 then 140 bpm) both ways.
+struct Case {
+    const char* name;
+    double rate;
+    int32_t block;
+    std::vector<Setting> settings;
+};
+
+class Lv2SameSound : public Lv2Test, public ::testing::WithParamInterface<Case>
+{
+};
+
+TEST_P(Lv2SameSound, EqualsTheVstModuleSampleForSample)
+{
+    const Case& c = GetParam();
+    const Song song = loadSong(c.rate);
+    ASSERT_TRUE(host.instantiate(c.rate, c.block)) << host.error();
+    const std::vector<float> lv2 = renderLv2(host, song, c.rate, c.block, c.settings);
+    const std::vector<float> vst = renderVst(song, c.rate, c.block, c.settings);
+    ASSERT_EQ(lv2.size(), vst.size());
+    EXPECT_EQ(firstDifference(lv2, vst), -1);
+    EXPECT_GT(loudest(lv2), 0.1f);
+}
+
+const uint32_t kChord8String3 = kFirstString + 7 * 6 + 2;
+INSTANTIATE_TEST_SUITE_P(
+    Lv2, Lv2SameSound,
+    ::testing::Values(
+        Case{"Defaults", 44100.0, 512, {}},
+        Case{"Electric", 48000.0, 64, {{kSoundSet, 1.0f, 1.0f}}},
+        // Every string of chord 8 (G) moved, one held down from above the range, one up
+        // from below; the sound set from a value past the last entry.
+        Case{"HeldToRange", 96000.0, 1000,
+             {{kChord8String3, 25.0f, 1.0f},
+              {kChord8String3 + 1, -4.0f, 0.0f},
+              {kChord8String3 + 2, 7.0f, stringParameter(7)},
+              {kSoundSet, 3.0f, 1.0f}}},
+        Case{"LongBlocks", 22050.0, 4096, {{kFirstString + 1, 12.0f, stringParameter(12)}}}),
+    [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
+
+TEST_F(Lv2Test, TheStrumSpreadFollowsTheHostTempo)
+{
+    // Without time:Position the plug-in plays at 120 bpm throughout; the song's second
+    // half at 140 bpm strums tighter, so the two must differ from that point on only.
+    const Song song = loadSong(44100.0);
+    ASSERT_TRUE(host.instantiate(44100.0, 512)) << host.error();
+    const std::vector<float> withTempo = renderLv2(host, song, 44100.0, 512, {});
+    Lv2Host other(LYREVANE_LV2_PATH, kPluginUri);
+    ASSERT_TRUE(other.instantiate(44100.0, 512));
+    const std::vector<float> without = renderLv2(other, song, 44100.0, 512, {}, false);
+    const double change = song.tempo.secondsAtTick(8 * 4 * song.tempo.ticksPerQuarter());
+    EXPECT_GT(firstDifference(withTempo, without), static_cast<int64_t>(change * 44100.0));
+}
+
+TEST_F(Lv2Test, ResetTriggerAndChordOutput)
+{
+    ASSERT_TRUE(host.instantiate(44100.0, 256));
+    host.run(256, {{0, {0x90, 52, 100}}, {0, {0x90, 60, 100}}});  // chord 5 (E), strum down
+    for (int i = 0; i < 40; ++i) host.run(256);
+    EXPECT_EQ(host.control(kPlayedChord), 4.0f);
+    EXPECT_GT(loudest(host.left()), 1e-2f);
+
+    // The trigger releases every string; held up, it acts once, so the next strum rings.
+    host.control(kReset) = 1.0f;
+    for (int i = 0; i < 40; ++i) host.run(256);
+    EXPECT_EQ(loudest(host.left()), 0.0f);
+    host.run(256, {{0, {0x90, 60, 100}}});
+    for (int i = 0; i < 20; ++i) host.run(256);
+    EXPECT_GT(loudest(host.left()), 1e-2f);
+    host.control(kReset) = 0.0f;
+    host.run(256);
+    EXPECT_GT(loudest(host.left()), 1e-2f);
+}
+
+TEST_F(Lv2Test, MalformedEventsChangeNothing)
+{
+    // Empty and one-byte MIDI, system exclusive, a frame past the block: none may crash,
+    // and the one strum among them must sound exactly as it does alone.
+    Lv2Host clean(LYREVANE_LV2_PATH, kPluginUri);
+    ASSERT_TRUE(clean.instantiate(44100.0, 512));
+    ASSERT_TRUE(host.instantiate(44100.0, 512));
+    clean.run(512, {{10, {0x90, 60, 90}}});
+    host.run(512, {{0, {}}, {1, {0x90}}, {2, {0xF0, 0x90, 60, 127, 0xF7}}, {10, {0x90, 60, 90}},
+                   {900, {0xB0, 123, 0}}});
+    for (int block = 0; block < 20; ++block) {
+        ASSERT_EQ(firstDifference(host.left(), clean.left()), -1) << "block " << block;
+        clean.run(512);
+        host.run(512);
+    }
+    EXPECT_GT(loudest(host.left()), 1e-2f);
+}
+
+}  // namespace
