@@ -1,9 +1,13 @@
 // Cost of the instrument's block processing: processReplacing blocks while the dense
 // strumming example plays, the strum engine's processBlock with its schedule full, and the
-// loading of an instance through the built module.
+// loading of instances through the built module, alone and sixteen to a session.
 #include <benchmark/benchmark.h>
 #include <dlfcn.h>
+#include <malloc.h>
+#include <unistd.h>
 
+#include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -155,5 +159,70 @@ void moduleInstanceLoad(benchmark::State& state)
     dlclose(module);
 }
 BENCHMARK(moduleInstanceLoad)->Unit(benchmark::kMillisecond);
+
+double secondsSince(const std::chrono::steady_clock::time_point& start)
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// Resident memory of the process in bytes.
+double residentBytes()
+{
+    long pages = 0, resident = 0;
+    if (FILE* statm = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(statm, "%ld %ld", &pages, &resident) != 2) resident = 0;
+        std::fclose(statm);
+    }
+    return double(resident) * double(sysconf(_SC_PAGESIZE));
+}
+
+// A session of sixteen strummers: the module freshly opened, then sixteen instances loaded
+// one after another and kept. Reports the first instance's time apart from the others',
+// and what each further instance adds to the heap and to resident memory.
+void moduleSixteenInstances(benchmark::State& state)
+{
+    constexpr int kInstances = 16;
+    using Entry = AEffect* (*)(audioMasterCallback);
+    double first = 0, further = 0, heap = 0, resident = 0;
+    for (auto _ : state) {
+        void* module = dlopen(LYREVANE_MODULE_PATH, RTLD_NOW | RTLD_LOCAL);
+        auto entry = module ? reinterpret_cast<Entry>(dlsym(module, "VSTPluginMain")) : nullptr;
+        if (!entry) {
+            state.SkipWithError("cannot load " LYREVANE_MODULE_PATH);
+            return;
+        }
+        std::vector<AEffect*> effects;
+        double heapBefore = 0, residentBefore = 0, iteration = 0;
+        for (int i = 0; i < kInstances; ++i) {
+            if (i == 1) {
+                heapBefore = double(mallinfo2().uordblks);
+                residentBefore = residentBytes();
+            }
+            const auto start = std::chrono::steady_clock::now();
+            effects.push_back(entry(hostCallback));
+            const double seconds = secondsSince(start);
+            iteration += seconds;
+            if (i == 0) {
+                first += seconds;
+            } else {
+                further += seconds;
+            }
+        }
+        heap += double(mallinfo2().uordblks) - heapBefore;
+        resident += residentBytes() - residentBefore;
+        state.SetIterationTime(iteration);
+        for (AEffect* effect : effects) {
+            if (effect) effect->dispatcher(effect, effClose, 0, 0, nullptr, 0.0f);
+        }
+        dlclose(module);
+    }
+    const double runs = double(state.iterations());
+    const double others = runs * (kInstances - 1);
+    state.counters["first_ms"] = 1e3 * first / runs;
+    state.counters["further_ms"] = 1e3 * further / others;
+    state.counters["further_heap_KB"] = heap / others / 1024;
+    state.counters["further_resident_KB"] = resident / others / 1024;
+}
+BENCHMARK(moduleSixteenInstances)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 }  // namespace

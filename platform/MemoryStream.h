@@ -23,6 +23,9 @@ public:
     // Copies up to count bytes from the current position; returns how many were copied.
     uint32_t read(void* destination, uint32_t count);
     uint32_t size() const { return length; }
+    // The count bytes from offset on, in place; null when closed or when they do not all
+    // lie inside the file.
+    const unsigned char* view(uint32_t offset, uint32_t count) const;
 
 private:
 #ifdef _WIN32

@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libpng-dev zlib1g-dev libcairo2-dev libx11-dev libxtst-dev
   libsndfile1-dev libfftw3-dev
+  fluid-soundfont-gm sox
   xvfb xauth fonts-dejavu-core
   clang libclang-rt-14-dev
   ardour

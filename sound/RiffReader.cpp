@@ -132,6 +132,15 @@ void CRiffReader::close()
     file.close();
 }
 
+const uint8_t* CRiffReader::chunkBytes(const RiffChunk& chunk, uint32_t length) const
+{
+    const int64_t start = int64_t(chunk.offset) + 8;
+    if (chunk.offset < 0 || start > int64_t(UINT32_MAX)) {
+        return nullptr;
+    }
+    return file.view(static_cast<uint32_t>(start), length);
+}
+
 const RiffChunk* CRiffReader::findChunk(FourCC id) const
 {
     for (const RiffChunk& chunk : chunkList) {

@@ -47,6 +47,9 @@ public:
 
     // First listed chunk with this id, or null.
     const RiffChunk* findChunk(FourCC id) const;
+    // The first length bytes of a listed chunk's data where they lie in the open file, or
+    // null when they run past its end.
+    const uint8_t* chunkBytes(const RiffChunk& chunk, uint32_t length) const;
     const std::vector<RiffChunk>& chunks() const { return chunkList; }
     uint32_t cachedTotal() const { return cachedBytes; }
     bool isOpen() const { return file.isOpen(); }

@@ -1,9 +1,6 @@
 // Loading the recordings from their resources and laying a sound set onto the note map.
 #include "sound/SampleBank.h"
 
-#include <memory>
-#include <utility>
-
 using recordings::kRecordings;
 
 static_assert(recordings::kRecordingCount == kAcousticCount + kElectricCount,
@@ -12,8 +9,6 @@ static_assert(recordings::kRecordingCount == kAcousticCount + kElectricCount,
 namespace {
 
 constexpr FourCC kData = makeFourCC("data");
-// Full scale of 16-bit PCM: -32768 maps to exactly -1.0.
-constexpr float kPcmScale = 3.0517578125e-05f;
 
 // Lays one set onto the map. The set's rows of kRecordings start at firstRow, by rising root.
 template <size_t Count>
@@ -42,14 +37,11 @@ bool loadWave(CRiffReader& reader, int32_t resourceId, CWaveData& record, float 
     // A chunk claiming more than the resource holds was refused by the scan, so count is
     // bounded by the resource size.
     const uint32_t count = dataSize / 2;
-    std::unique_ptr<int16_t[]> pcm(new int16_t[count]);
-    std::unique_ptr<float[]> samples(new float[count]);
-    reader.readChunk(kData, pcm.get(), count * 2);
-    for (uint32_t i = 0; i < count; ++i) {
-        samples[i] = static_cast<float>(pcm[i]) * kPcmScale;
-    }
+    // The samples are played where they lie in the resource, converted as they are read:
+    // no instance keeps a copy of its own.
+    const uint8_t* pcm = dataChunk != nullptr ? reader.chunkBytes(*dataChunk, count * 2) : nullptr;
     const int32_t length = static_cast<int32_t>(count);
-    record.adoptData(rootFrequency, std::move(samples), length, length - 2, length - 1);
+    record.setPcm(rootFrequency, pcm, length, length - 2, length - 1);
     reader.clearChunks();
     reader.close();
     return true;

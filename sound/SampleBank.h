@@ -15,7 +15,7 @@ using SoundSet = recordings::SoundSet;
 constexpr int32_t kAcousticCount = 9;
 constexpr int32_t kElectricCount = 16;
 
-// Loads one recording, converting its 16-bit samples to float and looping the last two.
+// Loads one recording: its 16-bit samples, played in place, looping the last two.
 // True when the resource was opened and scanned, even if it held no usable samples.
 bool loadWave(CRiffReader& reader, int32_t resourceId, CWaveData& record, float rootFrequency);
 

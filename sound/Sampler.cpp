@@ -1,21 +1,28 @@
 // Voice allocation, playback and mixing of the sound engine. The per-sample arithmetic is
 // single precision in a fixed operation order, so renders are reproducible to the bit; the
-// segment render repeats that order lane by lane, eight voices to a vector.
+// segment render hands the sounding voices to the lane kernel (sound/SamplerKernel.cpp),
+// which repeats that order lane by lane, eight voices to a vector.
 #include "sound/Sampler.h"
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
+
+#include "sound/SamplerKernel.h"
 
 namespace {
 
-// Closeness at which an envelope counts as having reached its target; also the level the
-// rates are computed to reach after the stated number of samples.
-constexpr float kEnvelopeEpsilon = 0.00005f;
+using voicekernel::kEnvelopeEpsilon;
+using voicekernel::kGroupCapacity;
+using voicekernel::kLaneWidth;
+using voicekernel::kMixGain;
+using voicekernel::kSmoothingStages;
+using voicekernel::SampleFormat;
+
+static_assert(kGroupCapacity * kLaneWidth == CSampler::kVoiceCount, "every voice has a lane");
+static_assert(voicekernel::kOffState == CEnvelope::kOff, "the lanes know the silent state");
+
 // velocity / 127 as a single-precision factor.
 constexpr float kVelocityScale = 0.007874016f;
-// Four voices at full level reading full scale make full scale.
-constexpr float kMixGain = 0.25f;
 // Pitch bend held to two octaves either way (see setBend).
 constexpr float kLowestBend = 0.25f;
 constexpr float kHighestBend = 4.0f;
@@ -23,236 +30,6 @@ constexpr float kHighestBend = 4.0f;
 bool isValidNote(int32_t value)
 {
     return value >= 0 && value < CSampler::kNoteCount;
-}
-
-// The segment render keeps the sounding voices in lanes of eight, one field per vector. The
-// vectors are GCC's generic ones: the same source compiles to SSE2 pairs in the baseline and
-// to AVX2 in the variant built for it, with identical per-lane arithmetic. No variant may
-// fuse a multiply and an add: that would round once where the per-sample path rounds twice.
-constexpr int32_t kLaneWidth = 8;
-constexpr int32_t kGroupCapacity = CSampler::kVoiceCount / kLaneWidth;
-constexpr int32_t kSmoothingStages = 4;
-
-typedef float Floats __attribute__((vector_size(kLaneWidth * sizeof(float))));
-typedef int32_t Ints __attribute__((vector_size(kLaneWidth * sizeof(int32_t))));
-typedef uint32_t Words __attribute__((vector_size(kLaneWidth * sizeof(uint32_t))));
-typedef double Doubles __attribute__((vector_size(kLaneWidth * sizeof(double))));
-
-// Lane permutes. Clang lacks GCC's __builtin_shuffle, and its own builtin takes only
-// constant indices; the clang build (used for fuzzing) permutes lane by lane instead.
-#if defined(__clang__)
-inline Floats lanePermute(Floats a, Ints mask)
-{
-    Floats result;
-    for (int32_t i = 0; i < kLaneWidth; ++i) result[i] = a[mask[i] & (kLaneWidth - 1)];
-    return result;
-}
-
-inline Floats lanePermute(Floats a, Floats b, Ints mask)
-{
-    Floats result;
-    for (int32_t i = 0; i < kLaneWidth; ++i) {
-        const int32_t k = mask[i] & (2 * kLaneWidth - 1);
-        result[i] = k < kLaneWidth ? a[k] : b[k - kLaneWidth];
-    }
-    return result;
-}
-#else
-#define lanePermute __builtin_shuffle
-#endif
-
-// Read by padding lanes, which never move.
-const float kSilence[1] = {0.0f};
-
-struct VoiceLanes
-{
-    Floats step[kGroupCapacity];  // bend x ratio x rate step, fixed for the segment
-    Floats fraction[kGroupCapacity];
-    Ints position[kGroupCapacity];
-    Floats gain[kGroupCapacity];
-    Floats value[kGroupCapacity];
-    Ints state[kGroupCapacity];
-    Floats smoothingState[kSmoothingStages][kGroupCapacity];
-    Floats smoothingCoefficient[kSmoothingStages][kGroupCapacity];
-    Ints loopStart[kGroupCapacity];
-    Ints loopLength[kGroupCapacity];
-    Doubles inverseLoopLength[kGroupCapacity];
-    const float* data[kGroupCapacity][kLaneWidth];
-    Floats rateCoefficients;  // envelopeRates by state, padded to a full vector
-    Floats rateTargets;
-    int32_t groups;
-};
-
-// Transposes eight rows of eight: row t holds one output sample of eight voices, and each
-// result holds eight output samples of one voice.
-inline __attribute__((always_inline)) void transpose(Floats (&rows)[kLaneWidth])
-{
-    const Ints low = {0, 8, 1, 9, 4, 12, 5, 13};
-    const Ints high = {2, 10, 3, 11, 6, 14, 7, 15};
-    const Ints evenPairs = {0, 1, 8, 9, 4, 5, 12, 13};
-    const Ints oddPairs = {2, 3, 10, 11, 6, 7, 14, 15};
-    const Ints lowHalves = {0, 1, 2, 3, 8, 9, 10, 11};
-    const Ints highHalves = {4, 5, 6, 7, 12, 13, 14, 15};
-    Floats t[kLaneWidth];
-    for (int32_t i = 0; i < kLaneWidth; i += 2) {
-        t[i] = lanePermute(rows[i], rows[i + 1], low);
-        t[i + 1] = lanePermute(rows[i], rows[i + 1], high);
-    }
-    Floats u[kLaneWidth];
-    for (int32_t i = 0; i < kLaneWidth; i += 4) {
-        u[i] = lanePermute(t[i], t[i + 2], evenPairs);
-        u[i + 1] = lanePermute(t[i], t[i + 2], oddPairs);
-        u[i + 2] = lanePermute(t[i + 1], t[i + 3], evenPairs);
-        u[i + 3] = lanePermute(t[i + 1], t[i + 3], oddPairs);
-    }
-    for (int32_t i = 0; i < 4; ++i) {
-        rows[i] = lanePermute(u[i], u[i + 4], lowHalves);
-        rows[i + 4] = lanePermute(u[i], u[i + 4], highHalves);
-    }
-}
-
-// Renders count samples of the groups of voices in lanes. Without mayLoop every lane is
-// known to stay at or above position 0 and below its loop start for the whole segment, which
-// spares the folding into the loop. The group count is fixed at compile time so that the
-// loop-carried fields of one or two groups stay in registers.
-template <bool mayLoop, int32_t groups>
-inline __attribute__((always_inline)) void renderGroups(VoiceLanes& lanes, float* out,
-                                                         int32_t count)
-{
-    const Floats zeros = {};
-    const Ints noInts = {};
-    const Ints offState = noInts + int32_t(CEnvelope::kOff);
-    const Ints magnitudeBits = noInts + 0x7fffffff;
-    Floats fraction[groups];
-    Ints position[groups];
-    Floats value[groups];
-    Ints state[groups];
-    Floats smoothing[kSmoothingStages][groups];
-#pragma GCC unroll 4
-    for (int32_t g = 0; g < groups; ++g) {
-        fraction[g] = lanes.fraction[g];
-        position[g] = lanes.position[g];
-        value[g] = lanes.value[g];
-        state[g] = lanes.state[g];
-#pragma GCC unroll 4
-        for (int32_t stage = 0; stage < kSmoothingStages; ++stage) {
-            smoothing[stage][g] = lanes.smoothingState[stage][g];
-        }
-    }
-    for (int32_t done = 0; done < count; done += kLaneWidth) {
-        const int32_t frames = std::min(kLaneWidth, count - done);
-        Floats rows[groups][kLaneWidth];
-        for (int32_t t = 0; t < frames; ++t) {
-#pragma GCC unroll 4
-            for (int32_t g = 0; g < groups; ++g) {
-                Ints index = position[g];
-                if (mayLoop) {
-                    const Ints inLoop = position[g] >= lanes.loopStart[g];
-                    // Only lanes in the loop use the offset, so its wrap for a negative
-                    // position is harmless; unsigned arithmetic keeps it defined.
-                    const Ints offset =
-                        inLoop ? Ints(Words(position[g]) - Words(lanes.loopStart[g])) : noInts;
-                    // A double quotient truncates to the exact one or one below it for any
-                    // 32-bit offset, so a single correction gives the exact remainder.
-                    const Ints quotient = __builtin_convertvector(
-                        __builtin_convertvector(offset, Doubles) * lanes.inverseLoopLength[g],
-                        Ints);
-                    Ints remainder = offset - quotient * lanes.loopLength[g];
-                    remainder = remainder >= lanes.loopLength[g]
-                                    ? remainder - lanes.loopLength[g]
-                                    : remainder;
-                    index = inLoop ? lanes.loopStart[g] + remainder : position[g];
-                    index = position[g] < noInts ? noInts : index;
-                }
-                Floats signal;
-#pragma GCC unroll 8
-                for (int32_t l = 0; l < kLaneWidth; ++l) {
-                    signal[l] = lanes.data[g][l][index[l]];
-                }
-                if (mayLoop) {
-                    signal = position[g] < noInts ? zeros : signal;
-                }
-#pragma GCC unroll 4
-                for (int32_t stage = 0; stage < kSmoothingStages; ++stage) {
-                    Floats& smoothed = smoothing[stage][g];
-                    const Floats coefficient = lanes.smoothingCoefficient[stage][g];
-                    smoothed = (signal - smoothed) * coefficient + smoothed;
-                    signal = smoothed;
-                }
-                rows[g][t] = lanes.gain[g] * signal * value[g];
-
-                const Floats advanceBy = lanes.step[g] + fraction[g];
-                const Ints whole = __builtin_convertvector(advanceBy, Ints);
-                position[g] = Ints(Words(position[g]) + Words(whole));
-                fraction[g] = advanceBy - __builtin_convertvector(whole, Floats);
-
-                const Floats coefficient = lanePermute(lanes.rateCoefficients, state[g]);
-                const Floats target = lanePermute(lanes.rateTargets, state[g]);
-                value[g] = (value[g] - target) * coefficient + target;
-                const Floats distance = Floats(Ints(value[g] - target) & magnitudeBits);
-                const Ints reached = (distance <= kEnvelopeEpsilon) & (state[g] != offState);
-                state[g] -= reached;  // a reached mask is -1
-            }
-        }
-        // Voices are summed in the order of their numbers, as the per-sample mix does; the
-        // voices left out add exactly 0 there, which changes no sum.
-        Floats sum = zeros;
-#pragma GCC unroll 4
-        for (int32_t g = 0; g < groups; ++g) {
-            for (int32_t t = frames; t < kLaneWidth; ++t) {
-                rows[g][t] = zeros;
-            }
-            transpose(rows[g]);
-#pragma GCC unroll 8
-            for (int32_t l = 0; l < kLaneWidth; ++l) {
-                sum += rows[g][l];
-            }
-        }
-        sum *= kMixGain;
-        std::memcpy(out + done, &sum, sizeof(float) * frames);
-    }
-#pragma GCC unroll 4
-    for (int32_t g = 0; g < groups; ++g) {
-        lanes.fraction[g] = fraction[g];
-        lanes.position[g] = position[g];
-        lanes.value[g] = value[g];
-        lanes.state[g] = state[g];
-#pragma GCC unroll 4
-        for (int32_t stage = 0; stage < kSmoothingStages; ++stage) {
-            lanes.smoothingState[stage][g] = smoothing[stage][g];
-        }
-    }
-}
-
-template <bool mayLoop>
-inline __attribute__((always_inline)) void renderLanes(VoiceLanes& lanes, float* out,
-                                                        int32_t count)
-{
-    switch (lanes.groups) {
-    case 1: renderGroups<mayLoop, 1>(lanes, out, count); break;
-    case 2: renderGroups<mayLoop, 2>(lanes, out, count); break;
-    case 3: renderGroups<mayLoop, 3>(lanes, out, count); break;
-    default: renderGroups<mayLoop, 4>(lanes, out, count); break;
-    }
-}
-
-void renderLanesBaseline(VoiceLanes& lanes, float* out, int32_t count, bool mayLoop)
-{
-    if (mayLoop) {
-        renderLanes<true>(lanes, out, count);
-    } else {
-        renderLanes<false>(lanes, out, count);
-    }
-}
-
-__attribute__((target("avx2"))) void renderLanesAvx2(VoiceLanes& lanes, float* out,
-                                                     int32_t count, bool mayLoop)
-{
-    if (mayLoop) {
-        renderLanes<true>(lanes, out, count);
-    } else {
-        renderLanes<false>(lanes, out, count);
-    }
 }
 
 }  // namespace
@@ -295,7 +72,7 @@ float CWavePlayer::sample() const
     if (index >= loopStart) {
         index = loopStart + (index - loopStart) % (wave->loopEnd() - loopStart + 1);
     }
-    return wave->data()[index];
+    return wave->sample(index);
 }
 
 void CWavePlayer::step(float rateStep)
@@ -442,10 +219,12 @@ void CSampler::render(float* out, int32_t count)
     if (count <= 0) {
         return;
     }
-    VoiceLanes lanes;
+    voicekernel::VoiceLanes lanes;
     int32_t laneVoice[kVoiceCount];
     int32_t laneCount = 0;
     bool mayLoop = false;
+    bool anyPcm = false;
+    bool anyFloat = false;
     for (int32_t v = 0; v < kVoiceCount; ++v) {
         const CSamplerVoice& voice = voices[v];
         if (voice.envelope.state == CEnvelope::kOff && voice.envelope.value == 0.0f) {
@@ -471,7 +250,11 @@ void CSampler::render(float* out, int32_t count)
         lanes.loopStart[g][l] = loopStart;
         lanes.loopLength[g][l] = loopLength;
         lanes.inverseLoopLength[g][l] = 1.0 / loopLength;
-        lanes.data[g][l] = player.wave->data();
+        const uint8_t* pcm = player.wave->pcm();
+        anyPcm = anyPcm || pcm != nullptr;
+        anyFloat = anyFloat || pcm == nullptr;
+        lanes.data[g][l] = pcm != nullptr ? static_cast<const void*>(pcm)
+                                          : static_cast<const void*>(player.wave->floatSamples());
         // Each advance moves at most step + 1 (the fraction carried); the margin covers the
         // rounding of the float sums.
         const double furthest =
@@ -482,6 +265,16 @@ void CSampler::render(float* out, int32_t count)
         std::fill(out, out + count, 0.0f);
         return;
     }
+    if (anyPcm && anyFloat) {
+        // Only records filled from float samples by hand meet embedded ones; the plain path
+        // serves that rare mix with the same result.
+        for (int32_t i = 0; i < count; ++i) {
+            out[i] = renderSample();
+            advance();
+        }
+        return;
+    }
+    const SampleFormat format = anyPcm ? SampleFormat::pcm16 : SampleFormat::float32;
     lanes.groups = (laneCount + kLaneWidth - 1) / kLaneWidth;
     for (int32_t padding = laneCount; padding < lanes.groups * kLaneWidth; ++padding) {
         const int32_t g = padding / kLaneWidth;
@@ -499,7 +292,7 @@ void CSampler::render(float* out, int32_t count)
         lanes.loopStart[g][l] = INT32_MAX;
         lanes.loopLength[g][l] = 1;
         lanes.inverseLoopLength[g][l] = 1.0;
-        lanes.data[g][l] = kSilence;
+        lanes.data[g][l] = voicekernel::silentSample(format);
     }
     for (int32_t s = 0; s < kLaneWidth; ++s) {
         const EnvelopeRate rate = s <= CEnvelope::kOff ? rates[s] : EnvelopeRate{0.0f, 0.0f};
@@ -507,11 +300,8 @@ void CSampler::render(float* out, int32_t count)
         lanes.rateTargets[s] = rate.target;
     }
 
-    if (units == VectorUnits::avx2) {
-        renderLanesAvx2(lanes, out, count, mayLoop);
-    } else {
-        renderLanesBaseline(lanes, out, count, mayLoop);
-    }
+    voicekernel::renderVoiceLanes(lanes, out, count, mayLoop, format,
+                                  units == VectorUnits::avx2);
 
     for (int32_t lane = 0; lane < laneCount; ++lane) {
         const int32_t g = lane / kLaneWidth;

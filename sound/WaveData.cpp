@@ -10,11 +10,13 @@ namespace {
 constexpr int32_t kDefaultLength = 20;
 // One cycle of the default 20 samples at 44100 Hz.
 constexpr float kDefaultRoot = 2205.0f;
+// Shared by every default record, so a record (and each voice's stand-in) allocates nothing.
+const uint8_t kSilentCycle[2 * kDefaultLength] = {};
 
 }  // namespace
 
 CWaveData::CWaveData()
-    : samples(new float[kDefaultLength]()),
+    : pcmBytes(kSilentCycle),
       count(kDefaultLength),
       root(kDefaultRoot),
       firstLooped(0),
@@ -22,7 +24,7 @@ CWaveData::CWaveData()
 {
 }
 
-bool CWaveData::isValid(const float* newSamples, float rootFrequency, int32_t newCount,
+bool CWaveData::isValid(const void* newSamples, float rootFrequency, int32_t newCount,
                         int32_t loopStart, int32_t loopEnd)
 {
     // A NaN or infinite root would turn every voice step into an invalid conversion.
@@ -37,18 +39,23 @@ void CWaveData::setData(float rootFrequency, const float* newSamples, int32_t ne
     if (!isValid(newSamples, rootFrequency, newCount, loopStart, loopEnd)) {
         return;
     }
-    std::unique_ptr<float[]> copy(new float[newCount]);
-    std::copy(newSamples, newSamples + newCount, copy.get());
-    adoptData(rootFrequency, std::move(copy), newCount, loopStart, loopEnd);
+    floats.reset(new float[newCount]);
+    std::copy(newSamples, newSamples + newCount, floats.get());
+    pcmBytes = nullptr;
+    count = newCount;
+    root = rootFrequency;
+    firstLooped = loopStart;
+    lastLooped = loopEnd;
 }
 
-void CWaveData::adoptData(float rootFrequency, std::unique_ptr<float[]> newSamples,
-                          int32_t newCount, int32_t loopStart, int32_t loopEnd)
+void CWaveData::setPcm(float rootFrequency, const uint8_t* pcm, int32_t newCount,
+                       int32_t loopStart, int32_t loopEnd)
 {
-    if (!isValid(newSamples.get(), rootFrequency, newCount, loopStart, loopEnd)) {
+    if (!isValid(pcm, rootFrequency, newCount, loopStart, loopEnd)) {
         return;
     }
-    samples = std::move(newSamples);
+    floats.reset();
+    pcmBytes = pcm;
     count = newCount;
     root = rootFrequency;
     firstLooped = loopStart;

@@ -42,11 +42,12 @@ void loadAndPlay()
     CRiffReader reader;
     CWaveData record;
     loadWave(reader, kResourceId, record, noteFrequency(43));
-    FUZZ_CHECK(record.length() >= 3 && record.data() != nullptr);
+    FUZZ_CHECK(record.length() >= 3 &&
+               (record.pcm() != nullptr) != (record.floatSamples() != nullptr));
     FUZZ_CHECK(record.loopStart() >= 0 && record.loopStart() < record.loopEnd() &&
                record.loopEnd() <= record.length() - 1);
     for (int32_t i = 0; i < record.length(); ++i) {
-        FUZZ_CHECK(record.data()[i] >= -1.0f && record.data()[i] <= 1.0f);
+        FUZZ_CHECK(record.sample(i) >= -1.0f && record.sample(i) <= 1.0f);
     }
 
     // The lowest, the root and the highest note: read positions run slowest, exact and

@@ -140,7 +140,7 @@ TEST_F(CraftedResourceTest, ScanWalksAnOddSizedInfoListWithItsPadByte)
 
     ASSERT_TRUE(loadWave(reader, kTestId, record, 440.0f));
     ASSERT_EQ(record.length(), 4);
-    EXPECT_EQ(record.data()[1], -200.0f / 32768.0f);
+    EXPECT_EQ(record.sample(1), -200.0f / 32768.0f);
     EXPECT_EQ(record.rootFrequency(), 440.0f);
     EXPECT_TRUE(reader.chunks().empty());
     EXPECT_FALSE(reader.isOpen());
@@ -201,8 +201,17 @@ TEST_F(CraftedResourceTest, TinyDataChunksMakeShortRecordsOrNone)
     ASSERT_EQ(record.length(), 5);
     EXPECT_EQ(record.loopStart(), 3);
     EXPECT_EQ(record.loopEnd(), 4);
-    EXPECT_EQ(record.data()[0], -1.0f);
-    EXPECT_EQ(record.data()[1], 0.999969482421875f);
+    EXPECT_EQ(record.sample(0), -1.0f);
+    EXPECT_EQ(record.sample(1), 0.999969482421875f);
+
+    // Behind a chunk of odd size (taken as stated, no pad byte) the samples lie at an odd
+    // offset; they are played in place from the resource all the same.
+    serve(wave(concat({Bytes{'j', 'u', 'n', 'k', 3, 0, 0, 0, 1, 2, 3},
+                       chunk("data", pcm({-32768, 32767, 0, 1, -1}))})));
+    ASSERT_TRUE(loadWave(reader, kTestId, record, 98.0f));
+    EXPECT_EQ(record.pcm(), resourceBytes.data() + 12 + 24 + 11 + 8);
+    EXPECT_EQ(record.sample(0), -1.0f);
+    EXPECT_EQ(record.sample(4), -1.0f / 32768.0f);
 
     // An odd size drops the last byte.
     Bytes odd = pcm({5, 6, 7});
@@ -229,7 +238,7 @@ TEST_F(CraftedResourceTest, MissingOrEmptyResourcesShowTheirMessages)
     EXPECT_EQ(messages, (std::vector<std::string>{"error3|", "error1|error1:1814 (716)"}));
     EXPECT_TRUE(isDefault(record));
     for (int32_t i = 0; i < record.length(); ++i) {
-        EXPECT_EQ(record.data()[i], 0.0f);
+        EXPECT_EQ(record.sample(i), 0.0f);
     }
 }
 

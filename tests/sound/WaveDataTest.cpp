@@ -3,7 +3,6 @@
 
 #include <cmath>
 #include <limits>
-#include <memory>
 
 #include "sound/WaveData.h"
 
@@ -35,21 +34,26 @@ TEST(WaveDataTest, SetDataKeepsACopyOnlyOfValidContent)
     record.setData(1.0f, samples, 4, 2, 3);
     samples[0] = 9.0f;
     ASSERT_EQ(record.length(), 4);
-    EXPECT_EQ(record.data()[0], 0.1f);
-    EXPECT_EQ(record.data()[3], 0.4f);
+    EXPECT_EQ(record.sample(0), 0.1f);
+    EXPECT_EQ(record.sample(3), 0.4f);
     EXPECT_EQ(record.rootFrequency(), 1.0f);
     EXPECT_EQ(record.loopStart(), 2);
     EXPECT_EQ(record.loopEnd(), 3);
 
-    // Adopting a buffer follows the same rules and takes the buffer itself.
-    record.adoptData(100.0f, std::unique_ptr<float[]>(new float[2]()), 2, 0, 1);
+    // 16-bit samples follow the same rules and are read in place, little-endian, from any
+    // address: nothing is copied.
+    const uint8_t bytes[] = {0xff, 0x00, 0x80, 0xff, 0x7f, 0x01, 0x00};
+    record.setPcm(100.0f, bytes + 1, 2, 0, 1);
     EXPECT_EQ(record.length(), 4);
-    std::unique_ptr<float[]> adopted(new float[3]{0.5f, 0.6f, 0.7f});
-    const float* buffer = adopted.get();
-    record.adoptData(440.0f, std::move(adopted), 3, 1, 2);
-    EXPECT_EQ(record.data(), buffer);
+    EXPECT_NE(record.floatSamples(), nullptr);
+    record.setPcm(440.0f, bytes + 1, 3, 1, 2);
+    EXPECT_EQ(record.pcm(), bytes + 1);
+    EXPECT_EQ(record.floatSamples(), nullptr);
     EXPECT_EQ(record.length(), 3);
     EXPECT_EQ(record.rootFrequency(), 440.0f);
+    EXPECT_EQ(record.sample(0), -1.0f);
+    EXPECT_EQ(record.sample(1), 0.999969482421875f);
+    EXPECT_EQ(record.sample(2), 1.0f / 32768.0f);
 }
 
 }  // namespace
