@@ -59,12 +59,4 @@ uint32_t MemoryStream::read(void* destination, uint32_t count)
     return available;
 }
 
-const unsigned char* MemoryStream::view(uint32_t offset, uint32_t count) const
-{
-    if (!isOpen() || offset > length || count > length - offset) {
-        return nullptr;
-    }
-    return bytes + offset;
-}
-
 }  // namespace platform

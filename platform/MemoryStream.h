@@ -25,13 +25,19 @@ public:
     uint32_t size() const { return length; }
     // The count bytes from offset on, in place; null when closed or when they do not all
     // lie inside the file.
-    const unsigned char* view(uint32_t offset, uint32_t count) const;
+    const unsigned char* view(uint32_t offset, uint32_t count) const
+    {
+        if (bytes == nullptr || offset > length || count > length - offset) {
+            return nullptr;
+        }
+        return bytes + offset;
+    }
 
 private:
+    const unsigned char* bytes = nullptr;  // while open: the bytes the file reads in place
 #ifdef _WIN32
     void* file = nullptr;  // the multimedia file handle
 #else
-    const unsigned char* bytes = nullptr;
     uint32_t position = 0;
 #endif
     uint32_t length = 0;

@@ -37,6 +37,7 @@ bool MemoryStream::open(const void* data, uint32_t size)
         return false;
     }
     file = handle;
+    bytes = static_cast<const unsigned char*>(data);
     length = size;
     return true;
 }
@@ -47,6 +48,7 @@ void MemoryStream::close()
         mmioClose(handleOf(file), 0);
     }
     file = nullptr;
+    bytes = nullptr;
     length = 0;
 }
 
