@@ -154,8 +154,7 @@ bool CPlektraGUI::open(void* parent)
 
 void CPlektraGUI::close()
 {
-    if (frame) frame->release();
-    frame = nullptr;
+    releaseFrame();
     showChordButton = nullptr;
     resetButton = nullptr;
     soundSetSwitch = nullptr;
@@ -190,19 +189,57 @@ void CPlektraGUI::setParameter(int32_t tag, float value)
         const int32_t string = tag - kFirstStringTag;
         const float position =
             static_cast<float>(quantise(value, kLastStringPosition)) * kStringStep;
-        const int32_t chord = quantise(chordSelector->getValue(), kLastChord);
-        effect->setParameterAutomated(chord * kStringCount + string, position);
+        effect->setParameterAutomated(shownChord() * kStringCount + string, position);
+        // The host may have closed the editor when told.
+        if (!frame) return;
         // Also snaps the dragged handle onto the position written.
         showStringValue(string, position);
     } else if (tag == kSoundSetTag) {
         effect->setParameterAutomated(kSoundSetParameter, value);
-        soundSetSwitch->setDirty();
+        if (frame) soundSetSwitch->setDirty();
     } else if (tag == kResetTag) {
         // A push button: its on image shows from the click until the next redraw.
         resetButton->setValue(0.0f);
-        effect->setParameterAutomated(kResetParameter, value);
         resetButton->setDirty();
+        effect->setParameterAutomated(kResetParameter, value);
     }
+}
+
+void CPlektraGUI::beginEdit(int32_t tag)
+{
+    if (!frame) return;
+    const int32_t parameter = parameterOf(tag);
+    if (parameter < 0) return;
+    if (tag >= kFirstStringTag && tag < kFirstStringTag + kStringCount) {
+        stringEditParameters[tag - kFirstStringTag] = parameter;
+    }
+    AEffGUIEditor::beginEdit(parameter);
+}
+
+void CPlektraGUI::endEdit(int32_t tag)
+{
+    if (!frame) return;
+    if (tag >= kFirstStringTag && tag < kFirstStringTag + kStringCount) {
+        AEffGUIEditor::endEdit(stringEditParameters[tag - kFirstStringTag]);
+        return;
+    }
+    const int32_t parameter = parameterOf(tag);
+    if (parameter >= 0) AEffGUIEditor::endEdit(parameter);
+}
+
+int32_t CPlektraGUI::shownChord() const
+{
+    return quantise(chordSelector->getValue(), kLastChord);
+}
+
+int32_t CPlektraGUI::parameterOf(int32_t tag) const
+{
+    if (tag >= kFirstStringTag && tag < kFirstStringTag + kStringCount) {
+        return shownChord() * kStringCount + tag - kFirstStringTag;
+    }
+    if (tag == kSoundSetTag) return kSoundSetParameter;
+    if (tag == kResetTag) return kResetParameter;
+    return -1;
 }
 
 void CPlektraGUI::onValueChange(CControl* control)

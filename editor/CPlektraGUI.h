@@ -39,17 +39,28 @@ public:
     void idle() override;
     void setParameter(int32_t tag, float value) override;
     void onValueChange(VSTGUI::CControl* control) override;
+    // The toolkit names a gesture by the control's tag; the host is told the parameter that
+    // the gesture writes, and nothing for a control that writes none.
+    void beginEdit(int32_t tag) override;
+    void endEdit(int32_t tag) override;
 
 private:
     void showStringValue(int32_t string, float value);
     // The six strings of chord n as the instrument holds them.
     void showChord(int32_t chord);
+    // The chord that the fretboard shows and edits.
+    int32_t shownChord() const;
+    // -1 for a control that writes no parameter.
+    int32_t parameterOf(int32_t tag) const;
 
     VSTGUI::COnOffButton* showChordButton = nullptr;
     VSTGUI::COnOffButton* resetButton = nullptr;
     VSTGUI::COnOffButton* soundSetSwitch = nullptr;
     VSTGUI::CHorizontalSlider* chordSelector = nullptr;
     VSTGUI::CHorizontalSlider* stringSliders[kStringCount] = {};
+    // The parameter each string's gesture began on: the shown chord may change before it
+    // ends, and the end must name what the begin named.
+    int32_t stringEditParameters[kStringCount] = {};
     // Live as long as the editor, so that switching a string's handle never decodes an image.
     VSTGUI::CBitmap* fretMarkerBitmap;
     VSTGUI::CBitmap* openStringBitmap;

@@ -245,6 +245,16 @@ struct VstKeyCode {
     uint8_t modifier;
 };
 
+// Virtual key numbers and the modifier bit of the key records that the editor acts on.
+enum VstVirtualKey : uint8_t {
+    kVstKeyTab = 2,
+    kVstKeyLeft = 11,
+    kVstKeyUp = 12,
+    kVstKeyRight = 13,
+    kVstKeyDown = 14,
+};
+constexpr uint8_t kVstModifierShift = 0x01;
+
 // ---- layout pins -------------------------------------------------------------------
 namespace vst_layout {
 constexpr bool wide = sizeof(void*) == 8;

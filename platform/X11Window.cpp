@@ -4,7 +4,6 @@
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <X11/keysym.h>
 #include <cairo-xlib.h>
 #include <cairo.h>
 
@@ -89,17 +88,9 @@ uint32_t buttonBit(unsigned int button)
     }
 }
 
-uint8_t virtualKey(KeySym symbol)
+bool isWheel(unsigned int button)
 {
-    switch (symbol) {
-    case XK_Tab:
-    case XK_ISO_Left_Tab: return kKeyTab;
-    case XK_Left: return kKeyLeft;
-    case XK_Up: return kKeyUp;
-    case XK_Right: return kKeyRight;
-    case XK_Down: return kKeyDown;
-    default: return 0;
-    }
+    return button >= 4 && button <= 7;
 }
 
 }  // namespace
@@ -108,6 +99,7 @@ struct X11Window::Impl
 {
     Display* display = nullptr;
     Window window = 0;
+    Window parent = 0;
     cairo_surface_t* surface = nullptr;
     // On the usual 24-bit true-colour visual the panel is painted into an image of our own
     // and copied to the window with XPutImage: Cairo 1.16 keeps a little memory for every
@@ -118,11 +110,14 @@ struct X11Window::Impl
     GC copyContext = nullptr;
     WindowListener* listener = nullptr;
     bool destroyed = false;
+    bool hidden = false;
     // Area waiting to be painted; empty when right <= left.
     int pendingLeft = 0, pendingTop = 0, pendingRight = 0, pendingBottom = 0;
     // The last press, for double clicks.
     unsigned int lastButton = 0;
     Time lastPressTime = 0;
+    // Wheel buttons whose press went on to the parent, so that their release follows it.
+    unsigned int passedWheelButtons = 0;
 
     // Shows a painted area of the image on the window.
     void copyToWindow(int left, int top, int right, int bottom)
@@ -159,13 +154,35 @@ struct X11Window::Impl
         pendingBottom = std::max(pendingBottom, bottom);
     }
 
+    // Hands a button event on as the server would have, had this window not selected it:
+    // to the parent or the nearest ancestor that asks for it, in that window's coordinates.
+    void passToParent(const XButtonEvent& event)
+    {
+        XEvent passed{};
+        passed.xbutton = event;
+        passed.xbutton.window = parent;
+        passed.xbutton.subwindow = window;
+        Window child = 0;
+        XTranslateCoordinates(display, window, parent, event.x, event.y, &passed.xbutton.x,
+                              &passed.xbutton.y, &child);
+        const long mask = event.type == ButtonPress ? ButtonPressMask : ButtonReleaseMask;
+        XSendEvent(display, parent, True, mask, &passed);
+        XFlush(display);
+    }
+
     void onButtonPress(const XButtonEvent& event)
     {
         const uint32_t state = pointerState(event.state);
-        if (event.button >= 4 && event.button <= 7) {
+        if (isWheel(event.button)) {
             const bool horizontal = event.button >= 6;
             const float distance = (event.button == 4 || event.button == 7) ? 1.0f : -1.0f;
-            listener->windowWheel(event.x, event.y, distance, horizontal, state);
+            const unsigned int bit = 1u << event.button;
+            if (listener->windowWheel(event.x, event.y, distance, horizontal, state)) {
+                passedWheelButtons &= ~bit;
+            } else if (!hidden && !destroyed) {
+                passedWheelButtons |= bit;
+                passToParent(event);
+            }
             return;
         }
         const uint32_t bit = buttonBit(event.button);
@@ -181,16 +198,6 @@ struct X11Window::Impl
         listener->windowMouseDown(event.x, event.y, state | bit | extra);
     }
 
-    void onKeyPress(XKeyEvent& event)
-    {
-        char text[8] = {};
-        KeySym symbol = 0;
-        const int length = XLookupString(&event, text, sizeof(text), &symbol, nullptr);
-        const int32_t character = length == 1 ? static_cast<unsigned char>(text[0]) : 0;
-        const uint8_t modifiers = (event.state & ShiftMask) ? kKeyModifierShift : 0;
-        listener->windowKeyDown(character, virtualKey(symbol), modifiers);
-    }
-
     void dispatch(XEvent& event)
     {
         switch (event.type) {
@@ -200,7 +207,11 @@ struct X11Window::Impl
             break;
         case ButtonPress: onButtonPress(event.xbutton); break;
         case ButtonRelease:
-            if (const uint32_t bit = buttonBit(event.xbutton.button)) {
+            if (isWheel(event.xbutton.button)) {
+                const unsigned int bit = 1u << event.xbutton.button;
+                if (passedWheelButtons & bit) passToParent(event.xbutton);
+                passedWheelButtons &= ~bit;
+            } else if (const uint32_t bit = buttonBit(event.xbutton.button)) {
                 listener->windowMouseUp(event.xbutton.x, event.xbutton.y,
                                         pointerState(event.xbutton.state) & ~bit);
             }
@@ -222,7 +233,6 @@ struct X11Window::Impl
                                             pointerState(event.xcrossing.state));
             }
             break;
-        case KeyPress: onKeyPress(event.xkey); break;
         case DestroyNotify:
             if (event.xdestroywindow.window == window) {
                 destroyed = true;
@@ -247,7 +257,7 @@ std::unique_ptr<X11Window> X11Window::create(uintptr_t parent, int width, int he
     attributes.background_pixmap = None;
     attributes.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask |
                             PointerMotionMask | EnterWindowMask | LeaveWindowMask |
-                            KeyPressMask | StructureNotifyMask;
+                            StructureNotifyMask;
     const Window window = XCreateWindow(
         display, static_cast<Window>(parent), 0, 0, static_cast<unsigned>(std::max(width, 1)),
         static_cast<unsigned>(std::max(height, 1)), 0, CopyFromParent, InputOutput,
@@ -265,6 +275,7 @@ std::unique_ptr<X11Window> X11Window::create(uintptr_t parent, int width, int he
     auto impl = std::make_unique<Impl>();
     impl->display = display;
     impl->window = window;
+    impl->parent = static_cast<Window>(parent);
     impl->listener = &listener;
     const Visual* visual = created.visual;
     const bool imageMatchesVisual = visual->c_class == TrueColor && created.depth >= 24 &&
@@ -297,11 +308,19 @@ X11Window::~X11Window()
 
 void X11Window::processEvents()
 {
-    while (!impl->destroyed && XPending(impl->display) > 0) {
+    while (!impl->destroyed && !impl->hidden && XPending(impl->display) > 0) {
         XEvent event;
         XNextEvent(impl->display, &event);
         impl->dispatch(event);
     }
+}
+
+void X11Window::hide()
+{
+    if (impl->hidden || impl->destroyed) return;
+    impl->hidden = true;
+    XUnmapWindow(impl->display, impl->window);
+    XFlush(impl->display);
 }
 
 void X11Window::invalidate(int left, int top, int right, int bottom)
@@ -311,7 +330,7 @@ void X11Window::invalidate(int left, int top, int right, int bottom)
 
 void X11Window::paintPending()
 {
-    if (impl->destroyed || impl->pendingRight <= impl->pendingLeft) return;
+    if (impl->destroyed || impl->hidden || impl->pendingRight <= impl->pendingLeft) return;
     const int left = impl->pendingLeft, top = impl->pendingTop;
     const int right = impl->pendingRight, bottom = impl->pendingBottom;
     impl->pendingRight = impl->pendingLeft;

@@ -1,6 +1,7 @@
 // The editor's child window under X11: created inside the host's parent window, its events
 // read without blocking on the user-interface thread and passed to a listener, and a Cairo
-// surface to paint it through.
+// surface to paint it through. It takes no keys: they reach the host whatever the pointer is
+// over, and the host forwards to the editor those it wants to.
 #pragma once
 
 #include <cstdint>
@@ -23,16 +24,6 @@ enum PointerState : uint32_t {
     kPointerDoubleClick = 0x400,
 };
 
-// Virtual key numbers of the host's key records that the window produces.
-enum VirtualKey : uint8_t {
-    kKeyTab = 2,
-    kKeyLeft = 11,
-    kKeyUp = 12,
-    kKeyRight = 13,
-    kKeyDown = 14,
-};
-constexpr uint8_t kKeyModifierShift = 0x01;
-
 // A second press of the same button within this many milliseconds is a double click.
 constexpr uint32_t kDoubleClickTimeMs = 400;
 
@@ -45,9 +36,9 @@ public:
     virtual void windowMouseUp(int x, int y, uint32_t state) = 0;
     virtual void windowMouseMoved(int x, int y, uint32_t state) = 0;
     virtual void windowMouseExited(int x, int y, uint32_t state) = 0;
-    // One notch is 1; up and right are positive.
-    virtual void windowWheel(int x, int y, float distance, bool horizontal, uint32_t state) = 0;
-    virtual void windowKeyDown(int32_t character, uint8_t virtualKey, uint8_t modifiers) = 0;
+    // One notch is 1; up and right are positive. False when nothing used it: the window
+    // then passes the notch on to its parent, as unhandled input goes to the host.
+    virtual bool windowWheel(int x, int y, float distance, bool horizontal, uint32_t state) = 0;
     // The window is gone (its parent was destroyed); nothing may be drawn any more.
     virtual void windowDestroyed() = 0;
 
@@ -65,6 +56,8 @@ public:
 
     // Handles every event already received, without waiting for more.
     void processEvents();
+    // Unmaps the window and stops handling its events and painting it, for good.
+    void hide();
     // Asks for a repaint of the area; it happens at the next paintPending.
     void invalidate(int left, int top, int right, int bottom);
     // Paints the area gathered from invalidations and exposures, if any.

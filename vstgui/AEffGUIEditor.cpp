@@ -32,6 +32,31 @@ AEffGUIEditor::~AEffGUIEditor()
     // the window and its views behind.
     if (frame) frame->release();
     frame = nullptr;
+    for (VSTGUI::CFrame* closed : closedFrames) closed->release();
+}
+
+AEffGUIEditor::EventScope::EventScope(AEffGUIEditor& editor) : editor(editor)
+{
+    ++editor.eventDepth;
+}
+
+AEffGUIEditor::EventScope::~EventScope()
+{
+    if (--editor.eventDepth > 0) return;
+    for (VSTGUI::CFrame* closed : editor.closedFrames) closed->release();
+    editor.closedFrames.clear();
+}
+
+void AEffGUIEditor::releaseFrame()
+{
+    if (!frame) return;
+    if (eventDepth > 0) {
+        frame->close();
+        closedFrames.push_back(frame);
+    } else {
+        frame->release();
+    }
+    frame = nullptr;
 }
 
 bool AEffGUIEditor::getRect(ERect** rectOut)
@@ -42,17 +67,23 @@ bool AEffGUIEditor::getRect(ERect** rectOut)
 
 void AEffGUIEditor::idle()
 {
-    if (!inHostIdle && frame) frame->idle();
+    if (inHostIdle || !frame) return;
+    EventScope scope(*this);
+    frame->idle();
 }
 
 bool AEffGUIEditor::onKeyDown(VstKeyCode& keyCode)
 {
-    return frame && frame->onKeyDown(keyCode) > 0;
+    if (!frame) return false;
+    EventScope scope(*this);
+    return frame->onKeyDown(keyCode) > 0;
 }
 
 bool AEffGUIEditor::onKeyUp(VstKeyCode& keyCode)
 {
-    return frame && frame->onKeyUp(keyCode) > 0;
+    if (!frame) return false;
+    EventScope scope(*this);
+    return frame->onKeyUp(keyCode) > 0;
 }
 
 bool AEffGUIEditor::setKnobMode(int mode)
@@ -95,12 +126,13 @@ void AEffGUIEditor::runIdleNow()
     }
 }
 
+// A closed editor tells the host nothing more, even from a click that is still unwinding.
 void AEffGUIEditor::beginEdit(int32_t index)
 {
-    if (effect) effect->beginEdit(index);
+    if (effect && frame) effect->beginEdit(index);
 }
 
 void AEffGUIEditor::endEdit(int32_t index)
 {
-    if (effect) effect->endEdit(index);
+    if (effect && frame) effect->endEdit(index);
 }

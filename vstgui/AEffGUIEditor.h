@@ -2,6 +2,8 @@
 // toolkit's edit gestures and idle requests back to the instrument and the host.
 #pragma once
 
+#include <vector>
+
 #include "vstgui/AEffEditor.h"
 #include "vstgui/CFrame.h"
 #include "vstgui/VSTGUIEditorInterface.h"
@@ -33,9 +35,31 @@ public:
     void endEdit(int32_t index) override;
 
 protected:
+    // Closing: releases the frame, or, while an event is being handled, hides it and releases
+    // it once the handling has unwound. A host may close the editor from a callback made
+    // during a click (idle, automation, begin or end of an edit), and the click's code is
+    // still running in the frame's views.
+    void releaseFrame();
+
     ERect rect{};
     // Tick count in milliseconds before which runIdleNow does not idle again.
     uint32_t nextIdleTime;
     // Set while the host idles from inside runIdleNow, so that idle does not recurse.
     bool inHostIdle = false;
+
+private:
+    // Marks the host's calls into the frame, which is where its events are handled.
+    class EventScope
+    {
+    public:
+        explicit EventScope(AEffGUIEditor& editor);
+        ~EventScope();
+
+    private:
+        AEffGUIEditor& editor;
+    };
+
+    int32_t eventDepth = 0;
+    // Closed during an event, waiting for it to unwind.
+    std::vector<VSTGUI::CFrame*> closedFrames;
 };

@@ -81,6 +81,12 @@ void CFrame::idle()
     paintPending();
 }
 
+void CFrame::close()
+{
+    openFlag = false;
+    if (window) window->hide();
+}
+
 void CFrame::paintPending()
 {
     if (window && openFlag) window->paintPending();
@@ -187,8 +193,8 @@ int32_t CFrame::onKeyDown(VstKeyCode& keyCode)
         const int32_t result = focusView->keyDown(keyCode);
         if (result != -1) return result;
     }
-    if (keyCode.virt == platform::kKeyTab) {
-        const bool reverse = (keyCode.modifier & platform::kKeyModifierShift) != 0;
+    if (keyCode.virt == kVstKeyTab) {
+        const bool reverse = (keyCode.modifier & kVstModifierShift) != 0;
         return advanceNextFocusView(focusView, reverse) ? 1 : -1;
     }
     return -1;
@@ -307,17 +313,13 @@ void CFrame::windowMouseExited(int x, int y, uint32_t state)
     mouseExited(where, buttons);
 }
 
-void CFrame::windowWheel(int x, int y, float distance, bool horizontal, uint32_t state)
+bool CFrame::windowWheel(int x, int y, float distance, bool horizontal, uint32_t state)
 {
     const int32_t buttons = static_cast<int32_t>(state);
-    onWheel(CPoint(x, y), horizontal ? kMouseWheelHorizontal : kMouseWheelVertical, distance,
-            buttons);
-}
-
-void CFrame::windowKeyDown(int32_t character, uint8_t virtualKey, uint8_t modifiers)
-{
-    VstKeyCode keyCode{character, virtualKey, modifiers};
-    onKeyDown(keyCode);
+    if (!horizontal) return onWheel(CPoint(x, y), kMouseWheelVertical, distance, buttons);
+    // The toolkit's horizontal axis counts leftwards (views negate it), so that scrolling
+    // right raises a value as scrolling up does.
+    return onWheel(CPoint(x, y), kMouseWheelHorizontal, -distance, buttons);
 }
 
 void CFrame::windowDestroyed()

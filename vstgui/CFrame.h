@@ -22,6 +22,9 @@ public:
     // it. Does nothing once the window has been destroyed.
     virtual void idle();
     bool isOpen() const { return openFlag; }
+    // Hides the window and stops handling its events and painting; the frame stays whole
+    // until released, since views of it may still be running a click.
+    void close();
     // Paints the area asked for so far, now.
     void paintPending();
     // Paints rect into the window at once.
@@ -63,8 +66,7 @@ private:
     void windowMouseUp(int x, int y, uint32_t state) override;
     void windowMouseMoved(int x, int y, uint32_t state) override;
     void windowMouseExited(int x, int y, uint32_t state) override;
-    void windowWheel(int x, int y, float distance, bool horizontal, uint32_t state) override;
-    void windowKeyDown(int32_t character, uint8_t virtualKey, uint8_t modifiers) override;
+    bool windowWheel(int x, int y, float distance, bool horizontal, uint32_t state) override;
     void windowDestroyed() override;
 
     VSTGUIEditorInterface* editor;

@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/X11Window.h"
 #include "vstgui/CBitmap.h"
 
 namespace VSTGUI {
@@ -185,13 +184,13 @@ int32_t CSlider::keyDown(VstKeyCode& keyCode)
 {
     float step;
     switch (keyCode.virt) {
-    case platform::kKeyLeft:
-    case platform::kKeyDown: step = -1.0f; break;
-    case platform::kKeyUp:
-    case platform::kKeyRight: step = 1.0f; break;
+    case kVstKeyLeft:
+    case kVstKeyDown: step = -1.0f; break;
+    case kVstKeyUp:
+    case kVstKeyRight: step = 1.0f; break;
     default: return -1;
     }
-    const bool fine = (keyCode.modifier & platform::kKeyModifierShift) != 0;
+    const bool fine = (keyCode.modifier & kVstModifierShift) != 0;
     value += fine ? step * 0.1f * wheelStep : step * wheelStep;
     clampValue();
     reportChange();

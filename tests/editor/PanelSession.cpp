@@ -130,6 +130,11 @@ void PanelSession::start()
         skipReason = "no XTest";
         return;
     }
+    // A test that died inside a click leaves the display's button down; start from none.
+    for (unsigned int button = 1; button <= 3; ++button) {
+        XTestFakeButtonEvent(display, button, False, CurrentTime);
+    }
+    XSync(display, False);
     ASSERT_TRUE(host.load(LYREVANE_MODULE_PATH)) << host.error();
     ASSERT_NE(host.open(), nullptr);
     host.startUp();
@@ -141,6 +146,8 @@ void PanelSession::start()
     parent = XCreateWindow(display, DefaultRootWindow(display), kWindowLeft, kWindowTop,
                            kPanelWidth, kPanelHeight, 0, CopyFromParent, InputOutput,
                            CopyFromParent, CWOverrideRedirect | CWBackPixel, &attributes);
+    // Like a host's window, it takes the keys and wheel turns that reach it.
+    XSelectInput(display, parent, KeyPressMask | ButtonPressMask);
     XMapRaised(display, parent);
     XSync(display, False);
 }
@@ -221,16 +228,37 @@ void PanelSession::click(int x, int y, bool withControl)
     if (withControl) key("Control_L", false);
 }
 
-void PanelSession::wheel(int x, int y, int notches, bool withShift)
+void PanelSession::wheel(int x, int y, int notches, bool withShift, bool horizontal)
 {
     moveTo(x, y);
     if (withShift) key("Shift_L", true);
-    const int button = notches > 0 ? 4 : 5;
+    const int button = horizontal ? (notches > 0 ? 7 : 6) : (notches > 0 ? 4 : 5);
     for (int i = 0; i < std::abs(notches); ++i) {
         press(button);
         release(button);
     }
     if (withShift) key("Shift_L", false);
+}
+
+void PanelSession::typeKey(const char* name)
+{
+    key(name, true);
+    key(name, false);
+    idle(30);
+}
+
+PanelSession::HostInput PanelSession::hostInput()
+{
+    XSync(display, False);
+    HostInput input;
+    XEvent event;
+    while (XCheckWindowEvent(display, parent, KeyPressMask | ButtonPressMask, &event)) {
+        if (event.type == KeyPress) ++input.keyPresses;
+        if (event.type == ButtonPress && event.xbutton.button >= 4 && event.xbutton.button <= 7) {
+            ++input.wheelPresses[event.xbutton.button - 4];
+        }
+    }
+    return input;
 }
 
 // Under a loaded machine a repaint can lag the event that caused it: idle until two

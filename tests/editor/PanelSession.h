@@ -60,8 +60,20 @@ public:
     void press(int button = 1);
     void release(int button = 1);
     void click(int x, int y, bool withControl = false);
-    // Wheel notches: positive turns up (button 4), negative down (button 5).
-    void wheel(int x, int y, int notches, bool withShift = false);
+    // Wheel notches: positive turns up (button 4), negative down (button 5); horizontal:
+    // positive right (button 7), negative left (button 6).
+    void wheel(int x, int y, int notches, bool withShift = false, bool horizontal = false);
+    // Presses and releases the key of this keysym name wherever the pointer is.
+    void typeKey(const char* name);
+
+    // What reached the host's window itself since the last call: key presses, and presses
+    // of the wheel buttons 4 to 7.
+    struct HostInput
+    {
+        int keyPresses = 0;
+        int wheelPresses[4] = {};  // buttons 4, 5, 6, 7
+    };
+    HostInput hostInput();
 
     // What the window shows once its painting has settled.
     Picture capture();

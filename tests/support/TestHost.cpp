@@ -195,6 +195,7 @@ intptr_t TestHost::answer(AEffect* effect, int32_t opcode, int32_t index, intptr
         std::lock_guard<std::mutex> lock(callsMutex);
         recorded.push_back({effect != nullptr, opcode, index, value, opt});
     }
+    if (reaction) reaction(opcode);
     switch (opcode) {
     case audioMasterVersion: return versionAnswer;
     case audioMasterGetTime:

@@ -82,6 +82,9 @@ public:
     intptr_t versionAnswer = 2400;
     bool answerTimeWithNull = false;
     VstTimeInfo timeInfo{};
+    // Runs after each call has been recorded, on the plug-in's thread: a host that does
+    // something of its own inside a callback.
+    std::function<void(int32_t opcode)> reaction;
 
     std::vector<HostCall> calls() const;
     size_t callCount(int32_t opcode) const;
