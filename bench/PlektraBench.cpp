@@ -2,32 +2,28 @@
 // strumming example plays, the strum engine's processBlock with its schedule full, and the
 // loading of instances through the built module, alone and sixteen to a session.
 #include <benchmark/benchmark.h>
-#include <dlfcn.h>
 #include <malloc.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "host/Plektra.h"
 #include "tools/MidiFile.h"
+#include "tools/PluginHost.h"
 
 namespace {
 
 constexpr double kRate = 44100.0;
 constexpr int32_t kMaxEventsPerBlock = 512;
 
-// Answers the instrument like a playing host at 120 beats per minute.
-VstTimeInfo hostTime;
-
-intptr_t hostCallback(AEffect*, int32_t opcode, int32_t, intptr_t, void*, float)
+AEffect* makePlektra(audioMasterCallback audioMaster)
 {
-    if (opcode == audioMasterVersion) return 2400;
-    if (opcode == audioMasterGetTime) return reinterpret_cast<intptr_t>(&hostTime);
-    return 0;
+    return (new Plektra(audioMaster))->getAeffect();
 }
 
 // The MIDI events of one block, laid out as the host hands them over.
@@ -89,11 +85,17 @@ void plektraDenseBlock(benchmark::State& state)
     std::vector<VstEvents*> lists;
     for (BlockEvents& block : blocks) lists.push_back(block.events());
 
+    // A playing host at 120 beats per minute; the instrument is driven directly, so that
+    // only its own work is timed.
+    harness::PluginHost host;
+    host.recordCalls = false;
+    VstTimeInfo& hostTime = host.timeInfo;
     hostTime = VstTimeInfo{};
     hostTime.sampleRate = kRate;
     hostTime.tempo = 120.0;
     hostTime.flags = kVstTransportPlaying | kVstPpqPosValid | kVstTempoValid;
-    Plektra plektra(hostCallback);
+    Plektra& plektra =
+        *static_cast<Plektra*>(static_cast<AudioEffect*>(host.open(makePlektra)->object));
     plektra.setSampleRate(static_cast<float>(kRate));
     std::vector<float> left(frames), right(frames);
     float* outputs[] = {left.data(), right.data()};
@@ -144,19 +146,16 @@ BENCHMARK(strumProcessBlockFull)->Arg(512);
 // recordings read and the acoustic set laid out), then effClose. The module is opened once.
 void moduleInstanceLoad(benchmark::State& state)
 {
-    void* module = dlopen(LYREVANE_MODULE_PATH, RTLD_NOW | RTLD_LOCAL);
-    using Entry = AEffect* (*)(audioMasterCallback);
-    auto entry = module ? reinterpret_cast<Entry>(dlsym(module, "VSTPluginMain")) : nullptr;
-    if (!entry) {
-        state.SkipWithError("cannot load " LYREVANE_MODULE_PATH);
+    harness::PluginHost host;
+    host.recordCalls = false;
+    if (!host.load(LYREVANE_MODULE_PATH)) {
+        state.SkipWithError(host.error().c_str());
         return;
     }
     for (auto _ : state) {
-        AEffect* effect = entry(hostCallback);
-        benchmark::DoNotOptimize(effect);
-        if (effect) effect->dispatcher(effect, effClose, 0, 0, nullptr, 0.0f);
+        benchmark::DoNotOptimize(host.open());
+        host.close();
     }
-    dlclose(module);
 }
 BENCHMARK(moduleInstanceLoad)->Unit(benchmark::kMillisecond);
 
@@ -182,16 +181,19 @@ double residentBytes()
 void moduleSixteenInstances(benchmark::State& state)
 {
     constexpr int kInstances = 16;
-    using Entry = AEffect* (*)(audioMasterCallback);
     double first = 0, further = 0, heap = 0, resident = 0;
     for (auto _ : state) {
-        void* module = dlopen(LYREVANE_MODULE_PATH, RTLD_NOW | RTLD_LOCAL);
-        auto entry = module ? reinterpret_cast<Entry>(dlsym(module, "VSTPluginMain")) : nullptr;
-        if (!entry) {
-            state.SkipWithError("cannot load " LYREVANE_MODULE_PATH);
-            return;
+        // Sixteen hosts of one module: the first dlopen maps it afresh, the others share it,
+        // and it is unloaded again when the last host goes.
+        std::vector<std::unique_ptr<harness::PluginHost>> hosts;
+        for (int i = 0; i < kInstances; ++i) {
+            hosts.push_back(std::make_unique<harness::PluginHost>());
+            hosts.back()->recordCalls = false;
+            if (!hosts.back()->load(LYREVANE_MODULE_PATH)) {
+                state.SkipWithError(hosts.back()->error().c_str());
+                return;
+            }
         }
-        std::vector<AEffect*> effects;
         double heapBefore = 0, residentBefore = 0, iteration = 0;
         for (int i = 0; i < kInstances; ++i) {
             if (i == 1) {
@@ -199,7 +201,7 @@ void moduleSixteenInstances(benchmark::State& state)
                 residentBefore = residentBytes();
             }
             const auto start = std::chrono::steady_clock::now();
-            effects.push_back(entry(hostCallback));
+            benchmark::DoNotOptimize(hosts[i]->open());
             const double seconds = secondsSince(start);
             iteration += seconds;
             if (i == 0) {
@@ -211,10 +213,6 @@ void moduleSixteenInstances(benchmark::State& state)
         heap += double(mallinfo2().uordblks) - heapBefore;
         resident += residentBytes() - residentBefore;
         state.SetIterationTime(iteration);
-        for (AEffect* effect : effects) {
-            if (effect) effect->dispatcher(effect, effClose, 0, 0, nullptr, 0.0f);
-        }
-        dlclose(module);
     }
     const double runs = double(state.iterations());
     const double others = runs * (kInstances - 1);

@@ -1,147 +1,269 @@
-// Loading and driving a VST 2.4 module for the command-line host.
+// Loading, answering and driving a VST 2.4 module.
 #include "tools/PluginHost.h"
 
-#include <algorithm>
-#include <cstring>
 #include <dlfcn.h>
 
-namespace {
+#include <algorithm>
+#include <cstddef>
+#include <cstring>
+#include <iterator>
 
-using PluginEntry = AEffect* (*)(audioMasterCallback);
+namespace harness {
+
+namespace {
 
 // Host opcodes that the shared interface header does not name, answered for modules that ask.
 constexpr int32_t audioMasterGetSampleRate = 16;
 constexpr int32_t audioMasterGetBlockSize = 17;
 
-constexpr intptr_t kHostVersion = 2400;
+// The host whose plug-in is being constructed: its effect has no user field yet.
+thread_local PluginHost* constructingHost = nullptr;
 
 bool hostCanDo(const char* capability)
 {
     static const char* const kCapabilities[] = {"sendVstEvents", "sendVstMidiEvent",
                                                 "sendVstTimeInfo"};
-    if (capability == nullptr) {
-        return false;
-    }
+    if (capability == nullptr) return false;
     return std::any_of(std::begin(kCapabilities), std::end(kCapabilities),
                        [capability](const char* c) { return std::strcmp(c, capability) == 0; });
 }
 
-}  // namespace
-
-std::unique_ptr<PluginHost> PluginHost::load(const std::string& path, std::string& error)
+bool drivable(const AEffect* effect)
 {
-    void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (library == nullptr) {
-        const char* reason = dlerror();
-        error = "cannot load module " + path + ": " + (reason ? reason : "unknown error");
-        return nullptr;
-    }
-    auto entry = reinterpret_cast<PluginEntry>(dlsym(library, "VSTPluginMain"));
-    if (entry == nullptr) {
-        error = path + " is not a VST 2.4 module: it exports no VSTPluginMain";
-        dlclose(library);
-        return nullptr;
-    }
-    AEffect* effect = entry(&PluginHost::callback);
-    if (effect == nullptr || effect->magic != kEffectMagic || effect->dispatcher == nullptr ||
-        effect->processReplacing == nullptr || effect->setParameter == nullptr ||
-        effect->numInputs < 0 || effect->numOutputs < 0) {
-        error = path + " made no usable effect record";
-        // A record we cannot trust is not closed through its own dispatcher.
-        dlclose(library);
-        return nullptr;
-    }
-    std::unique_ptr<PluginHost> host(new PluginHost(library, effect));
-    effect->user = host.get();
-    return host;
+    return effect->magic == kEffectMagic && effect->dispatcher != nullptr &&
+           effect->processReplacing != nullptr && effect->setParameter != nullptr &&
+           effect->getParameter != nullptr && effect->numInputs >= 0 && effect->numOutputs >= 0;
 }
 
-PluginHost::PluginHost(void* library, AEffect* effect) : library_(library), effect_(effect)
+}  // namespace
+
+PluginHost::PluginHost()
 {
-    time_.sampleRate = sampleRate_;
-    time_.tempo = 120.0;
-    time_.flags = kVstTempoValid | kVstPpqPosValid;
+    timeInfo.sampleRate = 44100.0;
+    timeInfo.tempo = 120.0;
+    timeInfo.timeSigNumerator = 4;
+    timeInfo.timeSigDenominator = 4;
+    timeInfo.flags = kVstTransportPlaying | kVstPpqPosValid | kVstTempoValid;
 }
 
 PluginHost::~PluginHost()
 {
-    if (started_) {
-        dispatch(effMainsChanged, 0, 0);
+    if (plugin && resumed) dispatch(effMainsChanged, 0, 0);
+    close();
+    if (module) dlclose(module);
+}
+
+bool PluginHost::load(const std::string& modulePath)
+{
+    module = dlopen(modulePath.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!module) {
+        const char* reason = dlerror();
+        lastError = "cannot load module " + modulePath + ": " + (reason ? reason : "unknown error");
+        return false;
     }
-    dispatch(effClose);
-    dlclose(library_);
-}
-
-void PluginHost::start(double sampleRate, int maxBlockSize)
-{
-    sampleRate_ = sampleRate;
-    maxBlockSize_ = maxBlockSize;
-    time_.sampleRate = sampleRate;
-
-    // Two of each at least, so that a module never finds a null channel where it expects one.
-    const size_t inputCount = std::max(effect_->numInputs, 2);
-    const size_t outputCount = std::max(effect_->numOutputs, 2);
-    channels_.assign(inputCount + outputCount, std::vector<float>(maxBlockSize, 0.0f));
-    inputs_.clear();
-    outputs_.clear();
-    for (size_t i = 0; i < channels_.size(); ++i) {
-        (i < inputCount ? inputs_ : outputs_).push_back(channels_[i].data());
+    entry = reinterpret_cast<PluginEntry>(dlsym(module, "VSTPluginMain"));
+    if (!entry) {
+        lastError = modulePath + " is not a VST 2.4 module: it exports no VSTPluginMain";
+        return false;
     }
-
-    dispatch(effOpen);
-    dispatch(effSetSampleRate, 0, 0, nullptr, static_cast<float>(sampleRate));
-    dispatch(effSetBlockSize, 0, maxBlockSize);
-    dispatch(effMainsChanged, 0, 1);
-    started_ = true;
+    return true;
 }
 
-intptr_t PluginHost::dispatch(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt)
+void* PluginHost::symbol(const char* name) const
 {
-    return effect_->dispatcher(effect_, opcode, index, value, ptr, opt);
+    return module ? dlsym(module, name) : nullptr;
 }
 
-void PluginHost::processBlock(const std::vector<VstMidiEvent>& events, const VstTimeInfo& time,
-                              float* left, float* right, int frames)
+AEffect* PluginHost::open()
 {
-    time_ = time;
-    if (!events.empty()) {
-        // VstEvents ends in a short pointer array that hosts extend to the real count.
-        const size_t bytes = offsetof(VstEvents, events) + events.size() * sizeof(VstEvent*);
-        eventListStorage_.assign(std::max(bytes, sizeof(VstEvents)) / sizeof(uint64_t) + 1, 0);
-        auto* list = reinterpret_cast<VstEvents*>(eventListStorage_.data());
-        VstEvent** slots = list->events;
-        list->numEvents = static_cast<int32_t>(events.size());
-        for (size_t i = 0; i < events.size(); ++i) {
-            slots[i] = reinterpret_cast<VstEvent*>(const_cast<VstMidiEvent*>(&events[i]));
+    return entry ? open(entry) : nullptr;
+}
+
+AEffect* PluginHost::open(PluginEntry pluginEntry)
+{
+    close();
+    constructingHost = this;
+    AEffect* made = pluginEntry(&PluginHost::callback);
+    constructingHost = nullptr;
+    if (!made) {
+        lastError = "the plug-in declined to open";
+        return nullptr;
+    }
+    if (!drivable(made)) {
+        lastError = "the module made no usable effect record";
+        return nullptr;
+    }
+    plugin = made;
+    plugin->user = this;
+    return plugin;
+}
+
+void PluginHost::startUp(float sampleRate, int32_t blockSize)
+{
+    maxBlockSize = std::max(blockSize, 0);
+    timeInfo.sampleRate = sampleRate;
+    if (plugin) {
+        // Two of each at least, so that a plug-in never finds a null channel where it
+        // expects one.
+        const size_t inputCount = static_cast<size_t>(std::max(plugin->numInputs, 2));
+        const size_t outputCount = static_cast<size_t>(std::max(plugin->numOutputs, 2));
+        channels.assign(inputCount + outputCount,
+                        std::vector<float>(static_cast<size_t>(maxBlockSize), 0.0f));
+        inputs.clear();
+        outputs.clear();
+        for (size_t i = 0; i < channels.size(); ++i) {
+            (i < inputCount ? inputs : outputs).push_back(channels[i].data());
         }
-        dispatch(effProcessEvents, 0, 0, list);
     }
-    frames = std::min(frames, maxBlockSize_);
-    effect_->processReplacing(effect_, inputs_.data(), outputs_.data(), frames);
-    std::copy(outputs_[0], outputs_[0] + frames, left);
-    std::copy(outputs_[1], outputs_[1] + frames, right);
+    dispatch(effOpen);
+    dispatch(effSetSampleRate, 0, 0, nullptr, sampleRate);
+    dispatch(effSetBlockSize, 0, blockSize);
+    dispatch(effMainsChanged, 0, 1);
+    resumed = plugin != nullptr;
 }
 
-intptr_t PluginHost::callback(AEffect* effect, int32_t opcode, int32_t, intptr_t, void* ptr,
-                              float)
+intptr_t PluginHost::close()
 {
-    // The version query comes before the record exists, and calls made while the module
-    // constructs itself come before we know it: both are answered without a host object.
-    auto* host = effect != nullptr ? static_cast<PluginHost*>(effect->user) : nullptr;
+    if (!plugin) return 0;
+    const intptr_t result = plugin->dispatcher(plugin, effClose, 0, 0, nullptr, 0.0f);
+    plugin = nullptr;
+    resumed = false;
+    return result;
+}
+
+intptr_t PluginHost::dispatch(int32_t opcode, int32_t index, intptr_t value, void* ptr,
+                              float opt)
+{
+    return plugin ? plugin->dispatcher(plugin, opcode, index, value, ptr, opt) : 0;
+}
+
+void PluginHost::setParameter(int32_t index, float value)
+{
+    if (plugin) plugin->setParameter(plugin, index, value);
+}
+
+float PluginHost::getParameter(int32_t index)
+{
+    return plugin ? plugin->getParameter(plugin, index) : 0.0f;
+}
+
+void PluginHost::sendMidi(const std::vector<MidiEvent>& events)
+{
+    midi.assign(events.size(), VstMidiEvent{});
+    eventPointers.clear();
+    for (size_t i = 0; i < events.size(); ++i) {
+        VstMidiEvent& event = midi[i];
+        event.type = kVstMidiType;
+        event.byteSize = sizeof(VstMidiEvent);
+        event.deltaFrames = events[i].deltaFrames;
+        event.midiData[0] = static_cast<char>(events[i].status);
+        event.midiData[1] = static_cast<char>(events[i].data1);
+        event.midiData[2] = static_cast<char>(events[i].data2);
+        eventPointers.push_back(reinterpret_cast<VstEvent*>(&event));
+    }
+    sendEvents(eventPointers);
+}
+
+void PluginHost::sendEvents(const std::vector<VstEvent*>& events)
+{
+    // VstEvents ends in a short pointer array that hosts extend to the real count.
+    const size_t bytes = offsetof(VstEvents, events) + events.size() * sizeof(VstEvent*);
+    eventList.assign(std::max(bytes, sizeof(VstEvents)) / sizeof(uint64_t) + 1, 0);
+    auto* list = reinterpret_cast<VstEvents*>(eventList.data());
+    list->numEvents = static_cast<int32_t>(events.size());
+    VstEvent** slots = list->events;
+    for (size_t i = 0; i < events.size(); ++i) slots[i] = events[i];
+    dispatch(effProcessEvents, 0, 0, list);
+}
+
+Block PluginHost::render(int32_t frames)
+{
+    Block block;
+    block.left.assign(static_cast<size_t>(std::max(frames, 0)), 0.0f);
+    block.right.assign(block.left.size(), 0.0f);
+    float* channelPointers[2] = {block.left.data(), block.right.data()};
+    if (plugin) plugin->processReplacing(plugin, nullptr, channelPointers, frames);
+    return block;
+}
+
+void PluginHost::process(float* left, float* right, int32_t frames)
+{
+    frames = std::clamp(frames, 0, maxBlockSize);
+    if (!plugin || outputs.size() < 2) return;
+    plugin->processReplacing(plugin, inputs.data(), outputs.data(), frames);
+    std::copy(outputs[0], outputs[0] + frames, left);
+    std::copy(outputs[1], outputs[1] + frames, right);
+}
+
+std::vector<float> PluginHost::renderSong(int32_t total, int32_t blockSize,
+                                          const std::vector<MidiEvent>& events)
+{
+    std::vector<float> song;
+    std::vector<MidiEvent> due;
+    for (int32_t start = 0; start < total; start += blockSize) {
+        const int32_t frames = std::min(blockSize, total - start);
+        due.clear();
+        for (const MidiEvent& event : events) {
+            if (event.deltaFrames >= start && event.deltaFrames < start + frames) {
+                due.push_back({event.deltaFrames - start, event.status, event.data1,
+                               event.data2});
+            }
+        }
+        if (!due.empty()) sendMidi(due);
+        if (beforeBlock) beforeBlock(start);
+        Block block = render(frames);
+        song.insert(song.end(), block.left.begin(), block.left.end());
+        timeInfo.samplePos += frames;
+        timeInfo.ppqPos += frames / timeInfo.sampleRate * timeInfo.tempo / 60.0;
+    }
+    return song;
+}
+
+std::vector<HostCall> PluginHost::calls() const
+{
+    std::lock_guard<std::mutex> lock(callsMutex);
+    return recorded;
+}
+
+size_t PluginHost::callCount(int32_t opcode) const
+{
+    std::lock_guard<std::mutex> lock(callsMutex);
+    return static_cast<size_t>(std::count_if(
+        recorded.begin(), recorded.end(), [&](const HostCall& c) { return c.opcode == opcode; }));
+}
+
+void PluginHost::clearCalls()
+{
+    std::lock_guard<std::mutex> lock(callsMutex);
+    recorded.clear();
+}
+
+intptr_t PluginHost::callback(AEffect* effect, int32_t opcode, int32_t index, intptr_t value,
+                              void* ptr, float opt)
+{
+    PluginHost* host = effect && effect->user ? static_cast<PluginHost*>(effect->user)
+                                              : constructingHost;
+    return host ? host->answer(effect, opcode, index, value, ptr, opt) : 0;
+}
+
+intptr_t PluginHost::answer(AEffect* effect, int32_t opcode, int32_t index, intptr_t value,
+                            void* ptr, float opt)
+{
+    if (recordCalls) {
+        std::lock_guard<std::mutex> lock(callsMutex);
+        recorded.push_back({effect != nullptr, opcode, index, value, opt});
+    }
+    if (reaction) reaction(opcode);
     switch (opcode) {
-    case audioMasterVersion:
-        return kHostVersion;
-    case audioMasterWantMidi:
-        return 1;
+    case audioMasterVersion: return versionAnswer;
+    case audioMasterWantMidi: return 1;
     case audioMasterGetTime:
-        return host != nullptr ? reinterpret_cast<intptr_t>(&host->time_) : 0;
-    case audioMasterGetSampleRate:
-        return host != nullptr ? static_cast<intptr_t>(host->sampleRate_) : 0;
-    case audioMasterGetBlockSize:
-        return host != nullptr ? host->maxBlockSize_ : 0;
-    case audioMasterCanDo:
-        return hostCanDo(static_cast<const char*>(ptr)) ? 1 : 0;
-    default:
-        return 0;  // automation, idle and edit brackets need no answer from a renderer
+        return answerTimeWithNull ? 0 : reinterpret_cast<intptr_t>(&timeInfo);
+    case audioMasterGetSampleRate: return static_cast<intptr_t>(timeInfo.sampleRate);
+    case audioMasterGetBlockSize: return maxBlockSize;
+    case audioMasterCanDo: return hostCanDo(static_cast<const char*>(ptr)) ? 1 : 0;
+    default: return 0;  // automation, idle and edit brackets need no answer
     }
 }
+
+}  // namespace harness

@@ -1,51 +1,125 @@
-// Our side of the VST 2.4 interface: loads a module with dlopen exactly as a music host does,
-// answers its callback, and drives it block by block from a single thread.
+// Our side of the VST 2.4 interface, shared by the render tool, the tests, the benchmarks and
+// the fuzzers: loads a module with dlopen exactly as a music host does (or takes an entry
+// function directly), answers its callback, keeps a record of every call it makes back to
+// the host, and sends it MIDI and renders blocks.
 #pragma once
+
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
 
 #include "host/VstInterface.h"
 
-#include <memory>
-#include <string>
-#include <vector>
+namespace harness {
+
+using PluginEntry = AEffect* (*)(audioMasterCallback);
+
+// One call of the plug-in into the host callback.
+struct HostCall {
+    bool withEffect;  // false for calls made before the effect existed (the version query)
+    int32_t opcode;
+    int32_t index;
+    intptr_t value;
+    float opt;
+};
+
+struct MidiEvent {
+    int32_t deltaFrames;
+    uint8_t status;
+    uint8_t data1;
+    uint8_t data2;
+};
+
+struct Block {
+    std::vector<float> left;
+    std::vector<float> right;
+};
 
 class PluginHost
 {
 public:
-    // Null with a one-line reason in error when the module cannot be loaded or makes no
-    // usable effect record.
-    static std::unique_ptr<PluginHost> load(const std::string& path, std::string& error);
-    ~PluginHost();  // suspends, closes the effect and unloads the module
-
+    PluginHost();
+    ~PluginHost();  // suspends a resumed effect, closes it and unloads the module
     PluginHost(const PluginHost&) = delete;
     PluginHost& operator=(const PluginHost&) = delete;
 
-    // effOpen, the rate and block size, and resume; blocks never exceed maxBlockSize frames.
-    void start(double sampleRate, int maxBlockSize);
-    int parameterCount() const { return effect_->numParams; }
-    void setParameter(int index, float value) { effect_->setParameter(effect_, index, value); }
-    intptr_t dispatch(int32_t opcode, int32_t index = 0, intptr_t value = 0, void* ptr = nullptr,
-                      float opt = 0.0f);
+    // dlopen's the module and finds VSTPluginMain; on failure error() says why in one line.
+    bool load(const std::string& modulePath);
+    const std::string& error() const { return lastError; }
+    // A symbol of the loaded module, or null.
+    void* symbol(const char* name) const;
 
-    // Hands over the block's events (deltaFrames relative to the block) and renders frames
-    // samples of the first two outputs. The time record answers the module's time requests
-    // until the next block.
-    void processBlock(const std::vector<VstMidiEvent>& events, const VstTimeInfo& time,
-                      float* left, float* right, int frames);
+    // Calls the entry as a host does. Null when the plug-in declined or made a record that
+    // cannot be driven (which is then left alone: its own dispatcher is not trusted).
+    AEffect* open();
+    AEffect* open(PluginEntry entry);
+    // The usual start-up sequence: effOpen, sample rate, block size, resume. process()
+    // renders at most blockSize frames at a time.
+    void startUp(float sampleRate = 44100.0f, int32_t blockSize = 512);
+    // effClose; the effect is gone afterwards. Returns the plug-in's answer (0 if none).
+    intptr_t close();
+    AEffect* effect() const { return plugin; }
+
+    intptr_t dispatch(int32_t opcode, int32_t index = 0, intptr_t value = 0,
+                      void* ptr = nullptr, float opt = 0.0f);
+    int32_t parameterCount() const { return plugin ? plugin->numParams : 0; }
+    void setParameter(int32_t index, float value);
+    float getParameter(int32_t index);
+
+    // Sends one effProcessEvents with these MIDI events, in this order.
+    void sendMidi(const std::vector<MidiEvent>& events);
+    // Sends arbitrary events (any type, any size) in one effProcessEvents.
+    void sendEvents(const std::vector<VstEvent*>& events);
+    // One processReplacing call of this many frames into fresh channels, no inputs.
+    Block render(int32_t frames);
+    // One processReplacing call with every input and output the plug-in declares, of at
+    // most the start-up block size; the first two outputs are copied to left and right.
+    void process(float* left, float* right, int32_t frames);
+    // Renders total frames in blocks of blockSize, MIDI events placed at absolute sample
+    // positions (each is sent with the block it falls into). Returns the left channel.
+    // The time record runs on by each block; beforeBlock, when set, may change it (or do
+    // anything else a host does) just before the block at the given first sample.
+    std::vector<float> renderSong(int32_t total, int32_t blockSize,
+                                  const std::vector<MidiEvent>& events = {});
+    std::function<void(int32_t firstSample)> beforeBlock;
+
+    // What the host answers. Time requests get &timeInfo unless answerTimeWithNull is set.
+    intptr_t versionAnswer = 2400;
+    bool answerTimeWithNull = false;
+    VstTimeInfo timeInfo{};
+    // Runs after each call has been recorded, on the plug-in's thread: a host that does
+    // something of its own inside a callback.
+    std::function<void(int32_t opcode)> reaction;
+    // A renderer running for an hour has no use for a record of every time request.
+    bool recordCalls = true;
+
+    std::vector<HostCall> calls() const;
+    size_t callCount(int32_t opcode) const;
+    void clearCalls();
 
 private:
-    PluginHost(void* library, AEffect* effect);
     static intptr_t callback(AEffect* effect, int32_t opcode, int32_t index, intptr_t value,
                              void* ptr, float opt);
+    intptr_t answer(AEffect* effect, int32_t opcode, int32_t index, intptr_t value, void* ptr,
+                    float opt);
 
-    void* library_;
-    AEffect* effect_;
-    double sampleRate_ = 44100.0;
-    int maxBlockSize_ = 0;
-    bool started_ = false;
-    VstTimeInfo time_{};
-    std::vector<uint64_t> eventListStorage_;  // a VstEvents with room for every pointer
-    std::vector<VstEvent*> eventPointers_;
-    std::vector<std::vector<float>> channels_;  // every input and output the module declares
-    std::vector<float*> inputs_;
-    std::vector<float*> outputs_;
+    void* module = nullptr;
+    PluginEntry entry = nullptr;
+    AEffect* plugin = nullptr;
+    bool resumed = false;
+    int32_t maxBlockSize = 0;
+    std::string lastError;
+    mutable std::mutex callsMutex;  // the plug-in calls back from audio and editor threads
+    std::vector<HostCall> recorded;
+    // Kept between blocks so that a long render allocates nothing per block.
+    std::vector<VstMidiEvent> midi;
+    std::vector<VstEvent*> eventPointers;
+    std::vector<uint64_t> eventList;  // a VstEvents with room for every pointer
+    std::vector<std::vector<float>> channels;  // every input and output the plug-in declares
+    std::vector<float*> inputs;
+    std::vector<float*> outputs;
 };
+
+}  // namespace harness

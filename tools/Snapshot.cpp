@@ -1,22 +1,21 @@
 // Editor snapshots: a top-level X window stands in for a host's plug-in window. The module's
 // editor is opened inside it, idled for a moment so that it can draw, and the window's pixels
-// are read back with XGetImage and written with Cairo.
+// are read back and written with Cairo.
 #include "tools/Snapshot.h"
 
 #include <X11/Xlib.h>
-#include <X11/Xutil.h>
 #include <cairo.h>
 
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <thread>
+
+#include "tools/HostWindow.h"
 
 namespace {
 
 constexpr auto kIdleTime = std::chrono::milliseconds(300);
 constexpr auto kIdleInterval = std::chrono::milliseconds(15);
-constexpr auto kMapTimeout = std::chrono::seconds(2);
 
 // The default handler ends the process; a snapshot reports the error and carries on, so that
 // a failure ends in our own message. The editor shares this process and this handler.
@@ -28,18 +27,8 @@ int reportXError(Display* display, XErrorEvent* event)
     return 0;
 }
 
-// Scales one colour channel of a TrueColor pixel to eight bits, whatever the mask width.
-uint32_t channel(unsigned long pixel, unsigned long mask)
-{
-    if (mask == 0) {
-        return 0;
-    }
-    const int shift = __builtin_ctzl(mask);
-    const unsigned long maximum = mask >> shift;
-    return static_cast<uint32_t>(((pixel & mask) >> shift) * 255 / maximum);
-}
-
-bool writePng(XImage* image, int width, int height, const std::string& path, std::string& error)
+bool writePng(const std::vector<uint32_t>& pixels, int width, int height,
+              const std::string& path, std::string& error)
 {
     cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
     cairo_surface_flush(surface);
@@ -47,11 +36,7 @@ bool writePng(XImage* image, int width, int height, const std::string& path, std
     const int stride = cairo_image_surface_get_stride(surface);
     for (int y = 0; y < height; ++y) {
         auto* row = reinterpret_cast<uint32_t*>(data + y * stride);
-        for (int x = 0; x < width; ++x) {
-            const unsigned long pixel = XGetPixel(image, x, y);
-            row[x] = 0xFF000000u | channel(pixel, image->red_mask) << 16 |
-                     channel(pixel, image->green_mask) << 8 | channel(pixel, image->blue_mask);
-        }
+        for (int x = 0; x < width; ++x) row[x] = 0xFF000000u | pixels[size_t(y) * width + x];
     }
     cairo_surface_mark_dirty(surface);
     const cairo_status_t status = cairo_surface_write_to_png(surface, path.c_str());
@@ -63,30 +48,10 @@ bool writePng(XImage* image, int width, int height, const std::string& path, std
     return true;
 }
 
-void drainEvents(Display* display)
-{
-    while (XPending(display) > 0) {
-        XEvent event;
-        XNextEvent(display, &event);
-    }
-}
-
-bool waitUntilMapped(Display* display, Window window)
-{
-    const auto deadline = std::chrono::steady_clock::now() + kMapTimeout;
-    while (std::chrono::steady_clock::now() < deadline) {
-        XEvent event;
-        if (XCheckTypedWindowEvent(display, window, MapNotify, &event)) {
-            return true;
-        }
-        std::this_thread::sleep_for(kIdleInterval);
-    }
-    return false;
-}
-
 }  // namespace
 
-bool writeEditorSnapshot(PluginHost& host, const std::string& pngPath, std::string& error)
+bool writeEditorSnapshot(harness::PluginHost& host, const std::string& pngPath,
+                         std::string& error)
 {
     ERect* rect = nullptr;
     host.dispatch(effEditGetRect, 0, 0, &rect);
@@ -97,49 +62,28 @@ bool writeEditorSnapshot(PluginHost& host, const std::string& pngPath, std::stri
     const int width = rect->right - rect->left;
     const int height = rect->bottom - rect->top;
 
-    Display* display = XOpenDisplay(nullptr);
-    if (display == nullptr) {
-        const char* name = std::getenv("DISPLAY");
-        error = std::string("cannot open the X display ") + (name ? name : "(DISPLAY is unset)");
+    XSetErrorHandler(reportXError);
+    harness::HostWindow window(0, 0, width, height);
+    if (!window.ok()) {
+        error = window.error();
         return false;
     }
-    XSetErrorHandler(reportXError);
-    const int screen = DefaultScreen(display);
-    const Window window =
-        XCreateSimpleWindow(display, RootWindow(display, screen), 0, 0, width, height, 0,
-                            BlackPixel(display, screen), BlackPixel(display, screen));
-    XStoreName(display, window, "lyrevane-render snapshot");
-    XSelectInput(display, window, StructureNotifyMask);
-    XSync(display, False);
-
-    bool written = false;
     // The Linux convention: the parent is an X11 window id carried in the pointer argument.
-    if (host.dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(window)) == 0) {
+    if (host.dispatch(effEditOpen, 0, 0, window.parent()) == 0) {
         error = "the module's editor did not open (effEditOpen answered 0)";
-    } else {
-        XMapWindow(display, window);
-        XSync(display, False);
-        if (!waitUntilMapped(display, window)) {
-            error = "the snapshot window was never mapped";
-        } else {
-            const auto end = std::chrono::steady_clock::now() + kIdleTime;
-            while (std::chrono::steady_clock::now() < end) {
-                host.dispatch(effEditIdle);
-                drainEvents(display);
-                std::this_thread::sleep_for(kIdleInterval);
-            }
-            XSync(display, False);
-            XImage* image = XGetImage(display, window, 0, 0, width, height, AllPlanes, ZPixmap);
-            if (image == nullptr) {
-                error = "cannot read the editor window's pixels";
-            } else {
-                written = writePng(image, width, height, pngPath, error);
-                XDestroyImage(image);
-            }
-        }
-        host.dispatch(effEditClose);
+        return false;
     }
-    XDestroyWindow(display, window);
-    XCloseDisplay(display);
-    return written;
+    const auto end = std::chrono::steady_clock::now() + kIdleTime;
+    while (std::chrono::steady_clock::now() < end) {
+        host.dispatch(effEditIdle);
+        std::this_thread::sleep_for(kIdleInterval);
+    }
+    const std::vector<uint32_t> pixels =
+        harness::readPixels(window.display(), window.id(), 0, 0, width, height);
+    host.dispatch(effEditClose);
+    if (pixels.empty()) {
+        error = "cannot read the editor window's pixels";
+        return false;
+    }
+    return writePng(pixels, width, height, pngPath, error);
 }

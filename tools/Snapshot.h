@@ -6,4 +6,5 @@
 #include <string>
 
 // The module must be started. False with a one-line reason in error on failure.
-bool writeEditorSnapshot(PluginHost& host, const std::string& pngPath, std::string& error);
+bool writeEditorSnapshot(harness::PluginHost& host, const std::string& pngPath,
+                         std::string& error);

@@ -1,5 +1,6 @@
 // lyrevane-render: a command-line host that plays a Standard MIDI File through a VST 2.4
 // instrument module into a WAV file, or photographs the module's editor.
+#include "tools/Keys.h"
 #include "tools/MidiFile.h"
 #include "tools/PluginHost.h"
 #include "tools/Snapshot.h"
@@ -15,6 +16,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -50,7 +52,6 @@ uint32_t magnitudeBits(float sample)
     return bits & 0x7FFFFFFFu;
 }
 constexpr int kChordCount = 12;
-constexpr uint8_t kFirstChordKey = 48;
 constexpr double kChordSelectionSeconds = 0.1;
 
 struct Options {
@@ -69,6 +70,8 @@ struct TimedEvent {
     int64_t sample;
     uint8_t bytes[3];
 };
+
+using harness::PluginHost;
 
 int fail(const std::string& message)
 {
@@ -237,24 +240,23 @@ bool renderEvents(PluginHost& host, const smf::TempoMap& tempoMap,
 {
     std::vector<float> left(blockSize);
     std::vector<float> right(blockSize);
-    std::vector<VstMidiEvent> blockEvents;
+    std::vector<harness::MidiEvent> blockEvents;
     Progress progress(totalFrames);
     size_t next = 0;
     for (int64_t start = 0; start < totalFrames; start += blockSize) {
         const int frames = static_cast<int>(std::min<int64_t>(blockSize, totalFrames - start));
         blockEvents.clear();
         for (; next < events.size() && events[next].sample < start + frames; ++next) {
-            VstMidiEvent midi{};
-            midi.type = kVstMidiType;
-            midi.byteSize = sizeof(VstMidiEvent);
-            midi.deltaFrames = static_cast<int32_t>(events[next].sample - start);
-            for (int i = 0; i < 3; ++i) {
-                midi.midiData[i] = static_cast<char>(events[next].bytes[i]);
-            }
-            blockEvents.push_back(midi);
+            const uint8_t* bytes = events[next].bytes;
+            blockEvents.push_back({static_cast<int32_t>(events[next].sample - start), bytes[0],
+                                   bytes[1], bytes[2]});
         }
-        host.processBlock(blockEvents, timeAt(tempoMap, start, rate, start == 0), left.data(),
-                          right.data(), frames);
+        // The time record answers the module's time requests during this block.
+        host.timeInfo = timeAt(tempoMap, start, rate, start == 0);
+        if (!blockEvents.empty()) {
+            host.sendMidi(blockEvents);
+        }
+        host.process(left.data(), right.data(), frames);
         if (!sink(left.data(), right.data(), frames)) {
             return false;
         }
@@ -266,11 +268,13 @@ bool renderEvents(PluginHost& host, const smf::TempoMap& tempoMap,
 std::unique_ptr<PluginHost> startModule(const Options& options, std::string& error)
 {
     const std::string path = options.plugin.empty() ? defaultPluginPath() : options.plugin;
-    std::unique_ptr<PluginHost> host = PluginHost::load(path, error);
-    if (!host) {
+    auto host = std::make_unique<PluginHost>();
+    host->recordCalls = false;
+    if (!host->load(path) || !host->open()) {
+        error = host->error();
         return nullptr;
     }
-    host->start(options.rate, options.block);
+    host->startUp(static_cast<float>(options.rate), options.block);
     for (const auto& [index, value] : options.parameters) {
         if (index >= host->parameterCount()) {
             error = "parameter " + std::to_string(index) + " does not exist (the module has " +
@@ -378,7 +382,7 @@ int snapshotEditor(const Options& options)
     }
     if (options.chord >= 0) {
         // The panel follows the chord being played, so play the chord's key briefly.
-        const auto key = static_cast<uint8_t>(kFirstChordKey + options.chord);
+        const auto key = static_cast<uint8_t>(keys::kFirstChordKey + options.chord);
         const std::vector<TimedEvent> press = {{0, {0x90, key, 100}}};
         const auto frames = static_cast<int64_t>(kChordSelectionSeconds * options.rate);
         renderEvents(*host, smf::TempoMap(), press, frames, options.rate, options.block,

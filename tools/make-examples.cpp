@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/Keys.h"
+
 namespace {
 
 constexpr int kTicksPerQuarter = 480;
@@ -15,14 +17,7 @@ constexpr int kEighth = kTicksPerQuarter / 2;
 constexpr int kBar = 4 * kTicksPerQuarter;
 constexpr int kNoteLength = kEighth - 40;  // keys are let go a little before the next eighth
 
-// Instrument keys, as a player finds them on the keyboard.
-constexpr uint8_t kFirstChordKey = 48;
-constexpr uint8_t kStrumDown = 60;
-constexpr uint8_t kMuteKey = 61;
-constexpr uint8_t kStrumUp = 62;
-constexpr uint8_t kShortStrumDown = 64;
-constexpr uint8_t kShortStrumUp = 65;
-constexpr uint8_t kPickKeys[6] = {67, 69, 71, 72, 74, 76};
+using namespace keys;
 
 // Chord numbers of the instrument's default chord bank.
 constexpr int kChordC = 0;
@@ -161,13 +156,13 @@ struct Stroke {
 };
 
 const std::vector<Stroke> kRingingPattern = {
-    {0, kStrumDown, 110}, {2, kStrumDown, 88}, {3, kStrumUp, 70},
-    {5, kStrumUp, 76},    {6, kStrumDown, 96}, {7, kStrumUp, 72},
+    {0, kStrumDownKey, 110}, {2, kStrumDownKey, 88}, {3, kStrumUpKey, 70},
+    {5, kStrumUpKey, 76},    {6, kStrumDownKey, 96}, {7, kStrumUpKey, 72},
 };
 const std::vector<Stroke> kShortPattern = {
-    {0, kShortStrumDown, 112}, {1, kShortStrumUp, 78}, {2, kShortStrumDown, 100},
-    {3, kShortStrumUp, 80},    {4, kShortStrumDown, 106}, {5, kShortStrumUp, 78},
-    {6, kShortStrumDown, 100}, {7, kShortStrumUp, 84},
+    {0, kShortStrumDownKey, 112}, {1, kShortStrumUpKey, 78}, {2, kShortStrumDownKey, 100},
+    {3, kShortStrumUpKey, 80},    {4, kShortStrumDownKey, 106}, {5, kShortStrumUpKey, 78},
+    {6, kShortStrumDownKey, 100}, {7, kShortStrumUpKey, 84},
 };
 const std::vector<Stroke> kPickedPattern = {
     {0, kPickKeys[0], 100}, {1, kPickKeys[2], 84}, {2, kPickKeys[3], 88},
@@ -206,7 +201,7 @@ bool writeSong(const std::string& directory)
         guitar.pitchBend(6 * kBar + 4 * kEighth + step * kEighth / 4, step * 512);
     }
     guitar.pitchBend(6 * kBar + 7 * kEighth, 0);
-    playBar(guitar, 7, firstHalf[7], {{0, kStrumDown, 120}, {3, kStrumUp, 90}});
+    playBar(guitar, 7, firstHalf[7], {{0, kStrumDownKey, 120}, {3, kStrumUpKey, 90}});
     guitar.key(7 * kBar + 6 * kEighth, kMuteKey, 100);
 
     const int secondHalf[8] = {kChordC, kChordG, kChordD, kChordG,
@@ -217,7 +212,7 @@ bool writeSong(const std::string& directory)
     for (int bar = 12; bar < 15; ++bar) {
         playBar(guitar, bar, secondHalf[bar - 8], kRingingPattern);
     }
-    playBar(guitar, 15, secondHalf[7], {{0, kStrumDown, 127}});
+    playBar(guitar, 15, secondHalf[7], {{0, kStrumDownKey, 127}});
     guitar.key(15 * kBar + 6 * kEighth, kMuteKey, 100);
     return writeFile(directory + "/song.mid", 1, {conductor, guitar});
 }
@@ -236,9 +231,9 @@ bool writeDenseStrum(const std::string& directory)
             const uint32_t tick = start + eighth * kEighth;  // every 250 ms
             const bool down = eighth % 2 == 0;
             if (bar % 4 == 3 && eighth == 7) {
-                track.key(tick, kShortStrumUp, 90);
+                track.key(tick, kShortStrumUpKey, 90);
             } else {
-                track.key(tick, down ? kStrumDown : kStrumUp, down ? 100 : 80);
+                track.key(tick, down ? kStrumDownKey : kStrumUpKey, down ? 100 : 80);
             }
         }
         if (bar % 5 == 2) {
@@ -254,7 +249,7 @@ bool writeWorkedStrum(const std::string& directory)
     track.name("One strum of E major");
     track.tempo(0, 120);
     track.key(0, chordKey(kChordE), 100, kTicksPerQuarter);
-    track.key(0, kStrumDown, 100, kTicksPerQuarter);
+    track.key(0, kStrumDownKey, 100, kTicksPerQuarter);
     return writeFile(directory + "/worked-strum.mid", 0, {track});
 }
 

@@ -1,6 +1,8 @@
 // The host test's keys and parameter edits, and their MIDI file and Lua forms.
 #include "tests/ardour/HostTestPlan.h"
 
+#include "tools/Keys.h"
+
 #include <cstdio>
 #include <fstream>
 
@@ -9,11 +11,8 @@ namespace ardourtest {
 namespace {
 
 constexpr int64_t kStrumSection = 6 * kHalfSecond;  // chord key, strum, ring, mute
-constexpr uint8_t kNoteOn = 0x90;
-constexpr uint8_t kMuteKey = 61;  // releases every string
-constexpr uint8_t kStrumDownKey = 60;
-constexpr uint8_t kFirstChordKey = 48;
-constexpr uint8_t kFirstPickKey = 76;  // picks string 5
+using namespace keys;
+constexpr uint8_t kPickedKey = kPickKeys[5];  // the highest string
 constexpr int kEMajorPositions[kStrings] = {1, 3, 3, 2, 1, 1};  // fret + 1: 0 2 2 1 0 0
 
 uint8_t chordForStrings(int strings)
@@ -61,7 +60,7 @@ std::vector<PlannedKey> plannedKeys()
         keys.push_back({strum.keySample + 3 * kHalfSecond, kMuteKey, strumVelocity});
     }
     keys.push_back({pickSample() - kHalfSecond, kFirstChordKey + kWorkedChord, strumVelocity});
-    keys.push_back({pickSample(), kFirstPickKey, static_cast<uint8_t>(kPickVelocity)});
+    keys.push_back({pickSample(), kPickedKey, static_cast<uint8_t>(kPickVelocity)});
     keys.push_back({plannedLength() - kHalfSecond, kMuteKey, strumVelocity});
     return keys;
 }

@@ -1,7 +1,7 @@
 // Window search, screen grabs and artwork matching for the editor screenshot in the host.
 #include "tests/ardour/PanelShot.h"
 
-#include <X11/Xutil.h>
+#include "tools/HostWindow.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -94,16 +94,6 @@ ScreenRectangle clipToScreen(Display* display, ScreenRectangle r)
     return r;
 }
 
-// Scales one colour channel of a TrueColor pixel to eight bits, whatever the mask width.
-uint32_t channel(unsigned long pixel, unsigned long mask)
-{
-    if (mask == 0) {
-        return 0;
-    }
-    const int shift = __builtin_ctzl(mask);
-    return static_cast<uint32_t>(((pixel & mask) >> shift) * 255 / (mask >> shift));
-}
-
 }  // namespace
 
 bool findViewableWindow(Display* display, int width, int height, ScreenRectangle& found)
@@ -144,12 +134,9 @@ Surface grabScreen(Display* display, ScreenRectangle area)
     Surface surface(cairo_image_surface_create(CAIRO_FORMAT_RGB24, std::max(area.width, 1),
                                                std::max(area.height, 1)),
                     cairo_surface_destroy);
-    XImage* image = area.width > 0 && area.height > 0
-                        ? XGetImage(display, DefaultRootWindow(display), area.x, area.y,
-                                    static_cast<unsigned>(area.width),
-                                    static_cast<unsigned>(area.height), AllPlanes, ZPixmap)
-                        : nullptr;
-    if (!image) {
+    const std::vector<uint32_t> pixels = harness::readPixels(
+        display, DefaultRootWindow(display), area.x, area.y, area.width, area.height);
+    if (pixels.empty()) {
         return surface;
     }
     cairo_surface_flush(surface.get());
@@ -158,13 +145,10 @@ Surface grabScreen(Display* display, ScreenRectangle area)
     for (int y = 0; y < area.height; ++y) {
         auto* row = reinterpret_cast<uint32_t*>(data + y * stride);
         for (int x = 0; x < area.width; ++x) {
-            const unsigned long pixel = XGetPixel(image, x, y);
-            row[x] = 0xFF000000u | channel(pixel, image->red_mask) << 16 |
-                     channel(pixel, image->green_mask) << 8 | channel(pixel, image->blue_mask);
+            row[x] = 0xFF000000u | pixels[static_cast<size_t>(y) * area.width + x];
         }
     }
     cairo_surface_mark_dirty(surface.get());
-    XDestroyImage(image);
     return surface;
 }
 

@@ -5,12 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <X11/Xlib.h>
-#include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <cairo.h>
 
 #include <chrono>
 #include <cstdlib>
+#include <memory>
 #include <thread>
 
 namespace paneltest {
@@ -116,16 +116,14 @@ void PanelSession::start()
         skipReason = "no X display";
         return;
     }
-    // A server whose last client just left resets and turns connections away meanwhile.
-    for (int attempt = 0; attempt < 40 && !display; ++attempt) {
-        display = XOpenDisplay(nullptr);
-        if (!display) std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    int unused = 0;
-    if (!display) {
-        skipReason = "cannot open the X display";
+    hostWindow = std::make_unique<harness::HostWindow>(kWindowLeft, kWindowTop, kPanelWidth,
+                                                       kPanelHeight);
+    if (!hostWindow->ok()) {
+        skipReason = hostWindow->error();
         return;
     }
+    display = hostWindow->display();
+    int unused = 0;
     if (!XTestQueryExtension(display, &unused, &unused, &unused, &unused)) {
         skipReason = "no XTest";
         return;
@@ -138,32 +136,19 @@ void PanelSession::start()
     ASSERT_TRUE(host.load(LYREVANE_MODULE_PATH)) << host.error();
     ASSERT_NE(host.open(), nullptr);
     host.startUp();
-
-    // Placed exactly where asked, whether a window manager runs or not.
-    XSetWindowAttributes attributes{};
-    attributes.override_redirect = True;
-    attributes.background_pixel = BlackPixel(display, DefaultScreen(display));
-    parent = XCreateWindow(display, DefaultRootWindow(display), kWindowLeft, kWindowTop,
-                           kPanelWidth, kPanelHeight, 0, CopyFromParent, InputOutput,
-                           CopyFromParent, CWOverrideRedirect | CWBackPixel, &attributes);
     // Like a host's window, it takes the keys and wheel turns that reach it.
-    XSelectInput(display, parent, KeyPressMask | ButtonPressMask);
-    XMapRaised(display, parent);
+    XSelectInput(display, hostWindow->id(), KeyPressMask | ButtonPressMask);
     XSync(display, False);
 }
 
 PanelSession::~PanelSession()
 {
     host.close();
-    if (display) {
-        if (parent) XDestroyWindow(display, parent);
-        XCloseDisplay(display);
-    }
 }
 
 intptr_t PanelSession::openEditor()
 {
-    const intptr_t result = host.dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(parent));
+    const intptr_t result = host.dispatch(effEditOpen, 0, 0, hostWindow->parent());
     idle(150);
     return result;
 }
@@ -188,8 +173,8 @@ void PanelSession::moveTo(int x, int y)
     int rootX = 0;
     int rootY = 0;
     Window child = 0;
-    XTranslateCoordinates(display, parent, DefaultRootWindow(display), x, y, &rootX, &rootY,
-                          &child);
+    XTranslateCoordinates(display, hostWindow->id(), DefaultRootWindow(display), x, y, &rootX,
+                          &rootY, &child);
     XTestFakeMotionEvent(display, -1, rootX, rootY, CurrentTime);
     idle(30);
 }
@@ -252,7 +237,7 @@ PanelSession::HostInput PanelSession::hostInput()
     XSync(display, False);
     HostInput input;
     XEvent event;
-    while (XCheckWindowEvent(display, parent, KeyPressMask | ButtonPressMask, &event)) {
+    while (XCheckWindowEvent(display, hostWindow->id(), KeyPressMask | ButtonPressMask, &event)) {
         if (event.type == KeyPress) ++input.keyPresses;
         if (event.type == ButtonPress && event.xbutton.button >= 4 && event.xbutton.button <= 7) {
             ++input.wheelPresses[event.xbutton.button - 4];
@@ -278,20 +263,13 @@ Picture PanelSession::capture()
 
 Picture PanelSession::grab()
 {
-    XSync(display, False);
-    XImage* image = XGetImage(display, parent, 0, 0, kPanelWidth, kPanelHeight, AllPlanes,
-                              ZPixmap);
     Picture picture;
-    if (!image) return picture;
-    EXPECT_EQ(image->red_mask, 0xFF0000u);
-    picture.width = kPanelWidth;
-    picture.height = kPanelHeight;
-    for (int y = 0; y < kPanelHeight; ++y) {
-        for (int x = 0; x < kPanelWidth; ++x) {
-            picture.pixels.push_back(static_cast<uint32_t>(XGetPixel(image, x, y)) & 0xFFFFFFu);
-        }
+    picture.pixels = harness::readPixels(display, hostWindow->id(), 0, 0, kPanelWidth,
+                                         kPanelHeight);
+    if (!picture.pixels.empty()) {
+        picture.width = kPanelWidth;
+        picture.height = kPanelHeight;
     }
-    XDestroyImage(image);
     return picture;
 }
 

@@ -5,13 +5,12 @@
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "tests/support/TestHost.h"
-
-// Xlib's own header defines macros that clash with test code; only its handle types here.
-struct _XDisplay;
+#include "tools/HostWindow.h"
+#include "tools/PluginHost.h"
 
 namespace paneltest {
 
@@ -47,7 +46,7 @@ public:
     ~PanelSession();
 
     std::string skipReason;
-    testhost::TestHost host;
+    harness::PluginHost host;
 
     // effEditOpen in the session's window, then idles until the panel has painted.
     intptr_t openEditor();
@@ -78,7 +77,7 @@ public:
     // What the window shows once its painting has settled.
     Picture capture();
     // The host's window, an X11 window id.
-    unsigned long window() const { return parent; }
+    unsigned long window() const { return hostWindow ? hostWindow->id() : 0; }
 
     // The chord that the instrument plays, selected by its key.
     void playChord(int chord);
@@ -87,8 +86,8 @@ private:
     void key(const char* name, bool down);
     Picture grab();
 
+    std::unique_ptr<harness::HostWindow> hostWindow;
     _XDisplay* display = nullptr;
-    unsigned long parent = 0;
     std::chrono::steady_clock::time_point lastPress;
 };
 

@@ -12,7 +12,7 @@
 using paneltest::artwork;
 using paneltest::PanelSession;
 using paneltest::Picture;
-using testhost::HostCall;
+using harness::HostCall;
 
 namespace {
 
@@ -485,7 +485,7 @@ TEST_F(PanelTest, DefaultPanelMatchesTheReferencePicture)
 // still drives the editor in any order without harm.
 TEST(EditorCalls, AnyOrderWithoutAWindowIsHarmless)
 {
-    testhost::TestHost host;
+    harness::PluginHost host;
     ASSERT_TRUE(host.load(LYREVANE_MODULE_PATH)) << host.error();
     ASSERT_NE(host.open(), nullptr);
     host.startUp();

@@ -8,13 +8,13 @@
 #include <string>
 #include <vector>
 
-#include <X11/Xlib.h>
-
 #include "host/Plektra.h"
 #include "platform/EmbeddedResources.h"
 #include "platform/Resources.h"
 #include "sound/SampleBank.h"
 #include "tests/fuzz/FuzzInput.h"
+#include "tools/HostWindow.h"
+#include "tools/PluginHost.h"
 
 namespace {
 
@@ -78,33 +78,26 @@ void installStandInResources()
     platform::setResourceTable(table.data(), table.size());
 }
 
-// What the host answers to the instrument's time requests.
-struct HostAnswers
+// The host, which answers the instrument's time requests as the input says.
+harness::PluginHost& host()
 {
-    bool timeIsNull = false;
-    VstTimeInfo time{};
-};
-HostAnswers answers;
+    static harness::PluginHost instance;
+    return instance;
+}
 
-intptr_t hostCallback(AEffect* /*effect*/, int32_t opcode, int32_t /*index*/, intptr_t /*value*/,
-                      void* /*ptr*/, float /*opt*/)
+AEffect* makeInstrument(audioMasterCallback audioMaster)
 {
-    switch (opcode) {
-    case audioMasterVersion:
-        return 2400;
-    case audioMasterGetTime:
-        return answers.timeIsNull ? 0 : reinterpret_cast<intptr_t>(&answers.time);
-    default:
-        return 0;
-    }
+    return (new Plektra(audioMaster))->getAeffect();
 }
 
 AEffect* openInstrument()
 {
-    answers = HostAnswers{};
-    answers.time.tempo = 120.0;
-    answers.time.sampleRate = 44100.0;
-    return (new Plektra(hostCallback))->getAeffect();
+    host().recordCalls = false;
+    host().answerTimeWithNull = false;
+    host().timeInfo = VstTimeInfo{};
+    host().timeInfo.tempo = 120.0;
+    host().timeInfo.sampleRate = 44100.0;
+    return host().open(makeInstrument);
 }
 
 // What a host passes in ptr (and, for the speaker arrangements, in value) for each opcode.
@@ -189,11 +182,8 @@ ArgumentShape argumentOf(int32_t opcode)
 // when the input says so, it gets null. A made-up window id would be the fuzzer's fault.
 void* parentWindow()
 {
-    static Display* display = XOpenDisplay(nullptr);
-    static Window window =
-        display ? XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 600, 300, 0, 0, 0)
-                : 0;
-    return reinterpret_cast<void*>(window);
+    static const harness::HostWindow window(0, 0, 600, 300);
+    return window.ok() ? window.parent() : nullptr;
 }
 
 int32_t takeOpcode(FuzzInput& in)
@@ -309,7 +299,10 @@ void dispatch(AEffect*& effect, FuzzInput& in)
         break;
     }
 
-    const intptr_t result = effect->dispatcher(effect, opcode, index, value, ptr, opt);
+    // Closing goes through the host, which then knows the effect is gone.
+    const intptr_t result = opcode == effClose
+                                ? host().close()
+                                : effect->dispatcher(effect, opcode, index, value, ptr, opt);
     if (opcode == effClose) {
         FUZZ_CHECK(result == 1);
         effect = openInstrument();
@@ -387,12 +380,13 @@ void renderThroughOldEntries(AEffect* effect, FuzzInput& in, int64_t& budget)
 
 void changeTimeAnswer(FuzzInput& in)
 {
-    answers.timeIsNull = in.takeByte() % 4 == 0;
-    answers.time.flags = in.take<int32_t>();
-    answers.time.tempo = in.takeDouble();
-    answers.time.ppqPos = in.takeDouble();
-    answers.time.samplePos = in.takeDouble();
-    answers.time.sampleRate = in.takeDouble();
+    host().answerTimeWithNull = in.takeByte() % 4 == 0;
+    VstTimeInfo& time = host().timeInfo;
+    time.flags = in.take<int32_t>();
+    time.tempo = in.takeDouble();
+    time.ppqPos = in.takeDouble();
+    time.samplePos = in.takeDouble();
+    time.sampleRate = in.takeDouble();
 }
 
 }  // namespace
@@ -438,6 +432,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         // The record sits inside the instrument: a stray write anywhere near would show here.
         FUZZ_CHECK(effect->magic == kEffectMagic && effect->numParams == kParameterCount);
     }
-    effect->dispatcher(effect, effClose, 0, 0, nullptr, 0.0f);
+    host().close();
     return 0;
 }

@@ -10,21 +10,15 @@
 #include <cstring>
 #include <vector>
 
-#include "tests/support/TestHost.h"
+#include "tools/Keys.h"
+#include "tools/PluginHost.h"
 
 namespace hardening {
 
-using testhost::MidiEvent;
-using testhost::TestHost;
+using harness::MidiEvent;
+using harness::PluginHost;
 
-constexpr uint8_t kNoteOn = 0x90;
-constexpr uint8_t kPitchBend = 0xE0;
-constexpr uint8_t kFirstChordKey = 48;
-constexpr uint8_t kStrumDownKey = 60;
-constexpr uint8_t kStrumUpKey = 62;
-constexpr uint8_t kShortStrumUpKey = 65;
-constexpr uint8_t kFirstPickKey = 67;
-constexpr uint8_t kReleaseKey = 40;
+using namespace keys;
 
 // 32 voices at full velocity and envelope reading full-scale samples, mixed at 1/4.
 constexpr float kOutputBound = 8.0f;
@@ -32,7 +26,7 @@ constexpr float kOutputBound = 8.0f;
 // Renders one block into channels followed by a guard zone. Every sample of the block must
 // be written (the NaN it starts as must be gone), finite, within the bound and the same on
 // both channels; the guard must be untouched. Returns the left channel.
-inline std::vector<float> renderChecked(TestHost& host, int32_t frames)
+inline std::vector<float> renderChecked(PluginHost& host, int32_t frames)
 {
     constexpr size_t kGuard = 64;
     constexpr float kGuardValue = -777.0f;
@@ -134,7 +128,7 @@ public:
         return output;
     }
 
-    TestHost host;
+    PluginHost host;
     std::vector<float> output;
 
 private:

@@ -29,9 +29,9 @@ Performance performanceOf(int instance)
         {150 + 97 * instance, kNoteOn, kStrumDownKey, key(40 + 5 * instance)},
         {12000 + 13 * instance, kNoteOn, kShortStrumUpKey, 90},
         {18000, kPitchBend, key(instance * 8), key(32 + instance * 5)},
-        {24000 + instance, kNoteOn, key(kFirstPickKey + 2 * (instance % 3)), 110},
+        {24000 + instance, kNoteOn, kPickKeys[instance % 3], 110},
         {30000, kNoteOn, kStrumUpKey, key(127 - instance)},
-        {40000, kNoteOn, kReleaseKey, 64},
+        {40000, kNoteOn, kUnboundKey, 64},
     };
     const int32_t editedString = 6 * (instance % 12) + instance % 6;
     performance.changes = {

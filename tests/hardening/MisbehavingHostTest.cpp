@@ -16,7 +16,7 @@ constexpr int32_t kSongLength = 16384;
 const std::vector<MidiEvent> kSong = {
     {0, kNoteOn, kFirstChordKey + 4, 100},
     {0, kNoteOn, kStrumDownKey, 100},
-    {5000, kNoteOn, kFirstPickKey, 90},
+    {5000, kNoteOn, kPickKeys[0], 90},
     {9000, kNoteOn, kStrumUpKey, 70},
 };
 
@@ -30,7 +30,7 @@ protected:
     }
 
     // The song in blocks of the given size, every block checked.
-    std::vector<float> playSong(TestHost& player, int32_t blockSize = kBlock)
+    std::vector<float> playSong(PluginHost& player, int32_t blockSize = kBlock)
     {
         std::vector<float> song;
         for (int32_t start = 0; start < kSongLength; start += blockSize) {
@@ -52,13 +52,13 @@ protected:
     // The song as a well-behaved host at 44100 Hz plays it, from a fresh instance.
     std::vector<float> wellBehavedSong(int32_t blockSize = kBlock)
     {
-        TestHost reference;
+        PluginHost reference;
         EXPECT_TRUE(reference.load(LYREVANE_MODULE_PATH) && reference.open());
         reference.startUp(44100.0f, blockSize);
         return playSong(reference, blockSize);
     }
 
-    TestHost host;
+    PluginHost host;
 };
 
 TEST_F(MisbehavingHost, ProcessingBeforeOpenAndResumeSoundsAsAfterThem)
@@ -139,11 +139,11 @@ TEST_F(MisbehavingHost, TimeRequestsAnsweredWithNull)
     EXPECT_EQ(playSong(host), wellBehavedSong());
 
     // Answers that stop mid-song: the last tempo heard stays in force.
-    TestHost fast;
+    PluginHost fast;
     ASSERT_TRUE(fast.load(LYREVANE_MODULE_PATH) && fast.open());
     fast.startUp();
     fast.timeInfo.tempo = 200.0;
-    TestHost fading;
+    PluginHost fading;
     ASSERT_TRUE(fading.load(LYREVANE_MODULE_PATH) && fading.open());
     fading.startUp();
     fading.timeInfo.tempo = 200.0;
@@ -159,12 +159,12 @@ TEST_F(MisbehavingHost, EventsOutsideTheBlockAndOutOfOrder)
     // Late, early, far out and backwards: each block is still written in full, once.
     for (int32_t delta : {kBlock, kBlock + 1000, -1, -5000, INT_MAX, INT_MIN}) {
         host.sendMidi({{300, kNoteOn, kStrumDownKey, 100},
-                       {delta, kNoteOn, kFirstPickKey, 100},
+                       {delta, kNoteOn, kPickKeys[0], 100},
                        {10, kNoteOn, kStrumUpKey, 100}});
         renderChecked(host, kBlock);
     }
     // More events than the queue holds, all at one sample.
-    std::vector<MidiEvent> flood(400, MidiEvent{kBlock - 1, kNoteOn, kFirstPickKey, 127});
+    std::vector<MidiEvent> flood(400, MidiEvent{kBlock - 1, kNoteOn, kPickKeys[0], 127});
     host.sendMidi(flood);
     EXPECT_GT(peak(renderChecked(host, kBlock)), 0.0f);
 }
@@ -175,7 +175,7 @@ TEST_F(MisbehavingHost, BlocksLargerThanAnnouncedAndOfOddSizes)
     // announced 4096 and sent one sample at a time, the song sounds as when announced right.
     host.startUp(44100.0f, 64);
     EXPECT_EQ(playSong(host, 8192), wellBehavedSong(8192));
-    TestHost single;
+    PluginHost single;
     ASSERT_TRUE(single.load(LYREVANE_MODULE_PATH) && single.open());
     single.startUp(44100.0f, 4096);
     EXPECT_EQ(playSong(single, 1), wellBehavedSong(1));
@@ -191,7 +191,7 @@ TEST_F(MisbehavingHost, SampleRatesNoHostRuns)
     const std::vector<float> reference = wellBehavedSong();
     for (float rate : {0.0f, 1.0f, 1e9f, -44100.0f, std::numeric_limits<float>::quiet_NaN(),
                        std::numeric_limits<float>::infinity()}) {
-        TestHost odd;
+        PluginHost odd;
         ASSERT_TRUE(odd.load(LYREVANE_MODULE_PATH) && odd.open());
         odd.startUp(rate, kBlock);
         EXPECT_EQ(playSong(odd), reference) << "at rate " << rate;

@@ -13,8 +13,7 @@
 #include <thread>
 
 #include "tests/hardening/HardeningHost.h"
-
-#include <X11/Xlib.h>
+#include "tools/HostWindow.h"
 
 namespace hardening {
 namespace {
@@ -70,7 +69,7 @@ struct AudioFigures
 
 // The host's audio thread: a block of 1 to 4096 frames with up to 24 random events, now and
 // then a new tempo, a transport jump or a rate change (suspended around it, as hosts do).
-void playAudio(TestHost& host, Clock::time_point end, AudioFigures& figures)
+void playAudio(PluginHost& host, Clock::time_point end, AudioFigures& figures)
 {
     static const float rates[] = {22050.0f, 44100.0f, 48000.0f, 88200.0f, 96000.0f, 192000.0f};
     static const uint8_t statuses[] = {0x90, 0x90, 0x90, 0x80, 0xE0, 0xB0, 0xC0, 0xD0, 0xA0};
@@ -127,18 +126,14 @@ long automate(AEffect* effect, const std::atomic<bool>& running)
 
 // The host's user-interface thread: open the editor in a window, idle it a few times at a
 // host's timer rate, close it, and again.
-long cycleEditor(TestHost& host, const std::atomic<bool>& running)
+long cycleEditor(PluginHost& host, const std::atomic<bool>& running)
 {
-    Display* display = XOpenDisplay(nullptr);
-    if (!display) return 0;
-    const Window window =
-        XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 529, 225, 0, 0, 0);
-    XMapWindow(display, window);
-    XSync(display, False);
+    const harness::HostWindow window(0, 0, 529, 225);
+    if (!window.ok()) return 0;
     long cycles = 0;
     std::mt19937 random(3);
     while (running.load()) {
-        host.dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(window));
+        host.dispatch(effEditOpen, 0, 0, window.parent());
         for (int i = static_cast<int>(random() % 8); i >= 0; --i) {
             host.dispatch(effEditIdle);
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -146,14 +141,12 @@ long cycleEditor(TestHost& host, const std::atomic<bool>& running)
         host.dispatch(effEditClose);
         ++cycles;
     }
-    XDestroyWindow(display, window);
-    XCloseDisplay(display);
     return cycles;
 }
 
 TEST(Soak, RandomPlayAutomationAndEditorStayFiniteAndFlat)
 {
-    TestHost host;
+    PluginHost host;
     ASSERT_TRUE(host.load(LYREVANE_MODULE_PATH)) << host.error();
     ASSERT_NE(host.open(), nullptr);
     host.startUp();

@@ -3,13 +3,14 @@
 // connection or images is shared with or torn down under the other.
 #include <chrono>
 #include <cstdlib>
+#include <memory>
 #include <set>
 #include <thread>
 
 #include "tests/hardening/HardeningHost.h"
+#include "tools/HostWindow.h"
 
 #include <X11/Xlib.h>
-#include <X11/Xutil.h>
 
 namespace hardening {
 namespace {
@@ -23,39 +24,34 @@ protected:
     void SetUp() override
     {
         if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no DISPLAY";
-        display = XOpenDisplay(nullptr);
-        ASSERT_NE(display, nullptr);
         for (int i = 0; i < 2; ++i) {
             ASSERT_TRUE(hosts[i].load(LYREVANE_MODULE_PATH)) << hosts[i].error();
             ASSERT_NE(hosts[i].open(), nullptr);
             hosts[i].startUp();
-            windows[i] = XCreateSimpleWindow(display, DefaultRootWindow(display), 40 + 600 * i, 40,
-                                             kPanelWidth, kPanelHeight, 0, 0, 0);
-            XMapWindow(display, windows[i]);
+            windows[i] = std::make_unique<harness::HostWindow>(40 + 600 * i, 40, kPanelWidth,
+                                                               kPanelHeight);
+            ASSERT_TRUE(windows[i]->ok()) << windows[i]->error();
         }
-        XSync(display, False);
     }
 
     void TearDown() override
     {
-        for (TestHost& host : hosts)
+        for (PluginHost& host : hosts)
             host.close();
-        if (display) XCloseDisplay(display);
     }
 
     // Distinct colours in the window: a painted panel has many, a window with nothing drawn
     // into it has one.
-    size_t colours(Window window)
+    size_t colours(const harness::HostWindow& window)
     {
-        XImage* image =
-            XGetImage(display, window, 0, 0, kPanelWidth, kPanelHeight, AllPlanes, ZPixmap);
-        if (!image) return 0;
-        std::set<unsigned long> seen;
+        const std::vector<uint32_t> pixels =
+            harness::readPixels(window.display(), window.id(), 0, 0, kPanelWidth, kPanelHeight);
+        if (pixels.empty()) return 0;
+        std::set<uint32_t> seen;
         for (int y = 0; y < kPanelHeight; y += 3) {
             for (int x = 0; x < kPanelWidth; x += 3)
-                seen.insert(XGetPixel(image, x, y));
+                seen.insert(pixels[static_cast<size_t>(y) * kPanelWidth + x]);
         }
-        XDestroyImage(image);
         return seen.size();
     }
 
@@ -68,36 +64,36 @@ protected:
                 hosts[i].dispatch(effEditIdle);
             bool all = true;
             for (int i : editors)
-                all = all && colours(windows[i]) > 16;
+                all = all && colours(*windows[i]) > 16;
             if (all) return true;
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
         return false;
     }
 
-    Display* display = nullptr;
-    TestHost hosts[2];
-    Window windows[2] = {};
+    PluginHost hosts[2];
+    std::unique_ptr<harness::HostWindow> windows[2];
 };
 
 TEST_F(TwoEditors, BothPaintAndOneOutlivesTheOther)
 {
     for (int i = 0; i < 2; ++i) {
-        ASSERT_EQ(hosts[i].dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(windows[i])), 1);
+        ASSERT_EQ(hosts[i].dispatch(effEditOpen, 0, 0, windows[i]->parent()), 1);
     }
     EXPECT_TRUE(painted({0, 1}));
 
     // The second panel must repaint from scratch after the first is gone: hide and show its
     // window so that everything in it is exposed again.
     hosts[0].dispatch(effEditClose);
-    XUnmapWindow(display, windows[1]);
+    Display* display = windows[1]->display();
+    XUnmapWindow(display, windows[1]->id());
     XSync(display, False);
-    XMapWindow(display, windows[1]);
+    XMapWindow(display, windows[1]->id());
     XSync(display, False);
     EXPECT_TRUE(painted({1}));
 
     // And the first opens again beside it.
-    ASSERT_EQ(hosts[0].dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(windows[0])), 1);
+    ASSERT_EQ(hosts[0].dispatch(effEditOpen, 0, 0, windows[0]->parent()), 1);
     EXPECT_TRUE(painted({0, 1}));
     hosts[1].dispatch(effEditClose);
     hosts[0].dispatch(effEditClose);

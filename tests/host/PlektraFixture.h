@@ -8,19 +8,15 @@
 #include <vector>
 
 #include "host/Plektra.h"
-#include "tests/support/TestHost.h"
+#include "tools/Keys.h"
+#include "tools/PluginHost.h"
 
 namespace plektratest {
 
 constexpr int32_t kBlock = 512;
-constexpr uint8_t kNoteOn = 0x90;
-constexpr uint8_t kPitchBend = 0xE0;
-// Keys of the instrument's key map.
-constexpr uint8_t kFirstChordKey = 48;  // + chord number
-constexpr uint8_t kStrumDownKey = 60;
-constexpr uint8_t kMuteKey = 61;
-constexpr uint8_t kPickLowestKey = 67;
-constexpr uint8_t kPickHighestKey = 76;
+using namespace keys;
+constexpr uint8_t kPickLowestKey = kPickKeys[0];
+constexpr uint8_t kPickHighestKey = kPickKeys[5];
 
 inline AEffect* makePlektra(audioMasterCallback audioMaster)
 {
@@ -75,11 +71,11 @@ protected:
     // Renders total frames one frame per block and notes at which sample each voice
     // starts, as (sample, note) pairs in order. events are placed at absolute samples.
     std::vector<std::pair<int32_t, int>> onsets(int32_t total,
-                                                const std::vector<testhost::MidiEvent>& events)
+                                                const std::vector<harness::MidiEvent>& events)
     {
         std::vector<std::pair<int32_t, int>> started;
         for (int32_t sample = 0; sample < total; ++sample) {
-            std::vector<testhost::MidiEvent> due;
+            std::vector<harness::MidiEvent> due;
             for (const auto& event : events) {
                 if (event.deltaFrames == sample) {
                     due.push_back({0, event.status, event.data1, event.data2});
@@ -102,7 +98,7 @@ protected:
         return started;
     }
 
-    testhost::TestHost host;
+    harness::PluginHost host;
     Plektra* plektra = nullptr;
 };
 

@@ -34,7 +34,7 @@ TEST_F(ConcurrencyTest, ParametersFromAnotherThreadWhileBlocksPlay)
     std::uniform_int_distribution<int> byte(0, 127);
     bool finite = true;
     for (int block = 0; block < 300; ++block) {
-        std::vector<testhost::MidiEvent> events;
+        std::vector<harness::MidiEvent> events;
         for (int i = 0; i < 24; ++i) {
             events.push_back({offset(random), kNoteOn, static_cast<uint8_t>(key(random)),
                               static_cast<uint8_t>(byte(random) | 1)});
@@ -42,7 +42,7 @@ TEST_F(ConcurrencyTest, ParametersFromAnotherThreadWhileBlocksPlay)
         events.push_back({offset(random), kPitchBend, static_cast<uint8_t>(byte(random)),
                           static_cast<uint8_t>(byte(random))});
         host.sendMidi(events);
-        const testhost::Block out = host.render(256);
+        const harness::Block out = host.render(256);
         for (float sample : out.left) finite = finite && std::isfinite(sample);
     }
     playing.store(false);

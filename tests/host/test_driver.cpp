@@ -7,8 +7,8 @@
 namespace plektratest {
 namespace {
 
-using testhost::Block;
-using testhost::MidiEvent;
+using harness::Block;
+using harness::MidiEvent;
 
 const float kWholeTone = std::pow(2.0f, 1.0f / 6.0f);
 

@@ -10,7 +10,7 @@
 
 #include "lv2/Lv2Ports.h"
 #include "tests/lv2/Lv2Host.h"
-#include "tests/support/TestHost.h"
+#include "tools/PluginHost.h"
 #include "tools/MidiFile.h"
 
 using lv2host::Lv2Host;
@@ -56,7 +56,7 @@ Song loadSong(double rate)
 std::vector<float> renderVst(const Song& song, double rate, int32_t block,
                              const std::vector<Setting>& settings)
 {
-    testhost::TestHost host;
+    harness::PluginHost host;
     EXPECT_TRUE(host.load(LYREVANE_MODULE_PATH)) << host.error();
     EXPECT_NE(host.open(), nullptr);
     host.startUp(static_cast<float>(rate), block);
@@ -67,7 +67,7 @@ std::vector<float> renderVst(const Song& song, double rate, int32_t block,
     size_t next = 0;
     for (int64_t start = 0; start < song.frames; start += block) {
         const auto frames = static_cast<int32_t>(std::min<int64_t>(block, song.frames - start));
-        std::vector<testhost::MidiEvent> due;
+        std::vector<harness::MidiEvent> due;
         for (; next < song.events.size() && song.events[next].frame < start + frames; ++next) {
             const SongEvent& e = song.events[next];
             due.push_back({static_cast<int32_t>(e.frame - start), e.status, e.data1, e.data2});
@@ -77,7 +77,7 @@ std::vector<float> renderVst(const Song& song, double rate, int32_t block,
         host.timeInfo.flags = kVstTransportPlaying | kVstPpqPosValid | kVstTempoValid;
         host.timeInfo.tempo = song.tempo.beatsPerMinuteAtSeconds(seconds);
         host.timeInfo.ppqPos = song.tempo.quartersAtSeconds(seconds);
-        const testhost::Block rendered = host.render(frames);
+        const harness::Block rendered = host.render(frames);
         out.insert(out.end(), rendered.left.begin(), rendered.left.end());
     }
     return out;

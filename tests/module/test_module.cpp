@@ -12,10 +12,10 @@
 #include <set>
 #include <string>
 
-#include "tests/support/TestHost.h"
+#include "tools/PluginHost.h"
 
-using testhost::Block;
-using testhost::TestHost;
+using harness::Block;
+using harness::PluginHost;
 
 namespace {
 
@@ -33,7 +33,7 @@ protected:
         return effect;
     }
 
-    TestHost host;
+    PluginHost host;
 };
 
 TEST_F(ModuleTest, EntryDeclinesAHostThatGivesNoVersion)
@@ -283,7 +283,7 @@ TEST_F(ModuleTest, CloseDestroysTheInstrument)
 
 // Chord 4 (E major) selected by key 52, then key 60 at velocity 100, both at offset 0 of
 // the first block; chord 4's string mutedString is muted first when it is 0..5.
-std::vector<float> strumEMajor(TestHost& host, float rate, int mutedString)
+std::vector<float> strumEMajor(PluginHost& host, float rate, int mutedString)
 {
     host.open();
     host.startUp(rate, kBlock);
@@ -308,11 +308,11 @@ void expectStringStartsAt(const std::vector<float>& full, const std::vector<floa
 
 TEST_F(ModuleTest, OneStrumFromKeyToSound)
 {
-    TestHost reference;
+    PluginHost reference;
     ASSERT_TRUE(reference.load(LYREVANE_MODULE_PATH));
     const std::vector<float> full = strumEMajor(reference, 44100.0f, -1);
     for (int string = 0; string < 6; ++string) {
-        TestHost other;
+        PluginHost other;
         ASSERT_TRUE(other.load(LYREVANE_MODULE_PATH));
         const int32_t offset = 460 * string;
         expectStringStartsAt(full, strumEMajor(other, 44100.0f, string), string, offset,
@@ -323,11 +323,11 @@ TEST_F(ModuleTest, OneStrumFromKeyToSound)
 TEST_F(ModuleTest, StrumKeepsItsDurationAtAnotherRate)
 {
     // At 48000 Hz the 460-sample spacing of 44100 Hz becomes about 500.7 host samples.
-    TestHost reference;
+    PluginHost reference;
     ASSERT_TRUE(reference.load(LYREVANE_MODULE_PATH));
     const std::vector<float> full = strumEMajor(reference, 48000.0f, -1);
     for (int string = 1; string < 6; ++string) {
-        TestHost other;
+        PluginHost other;
         ASSERT_TRUE(other.load(LYREVANE_MODULE_PATH));
         const double exact = 460.0 * 48000.0 / 44100.0 * string;
         expectStringStartsAt(full, strumEMajor(other, 48000.0f, string), string,
@@ -338,7 +338,7 @@ TEST_F(ModuleTest, StrumKeepsItsDurationAtAnotherRate)
 
 // E major strummed at sample 0 (its strings start by sample 2300) and its highest string
 // picked again at 3000, over 16 blocks; the host's hook runs before each block.
-std::vector<float> strumAndPick(TestHost& host, std::function<void(int32_t block)> hook)
+std::vector<float> strumAndPick(PluginHost& host, std::function<void(int32_t block)> hook)
 {
     host.open();
     host.startUp(44100.0f, kBlock);
@@ -354,7 +354,7 @@ std::vector<float> blockOf(const std::vector<float>& song, int32_t block)
 
 TEST_F(ModuleTest, TransportBitOnEveryBlockLeavesTheStringsRinging)
 {
-    TestHost plain;
+    PluginHost plain;
     ASSERT_TRUE(plain.load(LYREVANE_MODULE_PATH));
     const std::vector<float> reference = strumAndPick(plain, [](int32_t) {});
     ASSERT_NE(blockOf(reference, 15), std::vector<float>(kBlock, 0.0f));
@@ -378,7 +378,7 @@ TEST_F(ModuleTest, TransportBitOnEveryBlockLeavesTheStringsRinging)
          }},
     };
     for (const Case& c : cases) {
-        TestHost flagging;
+        PluginHost flagging;
         ASSERT_TRUE(flagging.load(LYREVANE_MODULE_PATH));
         const std::vector<float> song = strumAndPick(flagging, [&](int32_t) {
             flagging.timeInfo.flags |= kVstTransportChanged;
@@ -390,7 +390,7 @@ TEST_F(ModuleTest, TransportBitOnEveryBlockLeavesTheStringsRinging)
 
 TEST_F(ModuleTest, RealTransportJumpsStillReleaseTheStrings)
 {
-    TestHost plain;
+    PluginHost plain;
     ASSERT_TRUE(plain.load(LYREVANE_MODULE_PATH));
     const std::vector<float> reference = strumAndPick(plain, [](int32_t) {});
 
@@ -398,23 +398,23 @@ TEST_F(ModuleTest, RealTransportJumpsStillReleaseTheStrings)
     struct Case {
         const char* jump;
         bool samplesGiven;
-        std::function<void(TestHost&)> atJump;
+        std::function<void(PluginHost&)> atJump;
     };
     const Case cases[] = {
-        {"position forward", true, [](TestHost& h) { h.timeInfo.samplePos += 44100.0; }},
-        {"position back", true, [](TestHost& h) { h.timeInfo.samplePos -= 2 * kBlock; }},
+        {"position forward", true, [](PluginHost& h) { h.timeInfo.samplePos += 44100.0; }},
+        {"position back", true, [](PluginHost& h) { h.timeInfo.samplePos -= 2 * kBlock; }},
         {"transport stopped", true,
-         [](TestHost& h) { h.timeInfo.flags &= ~kVstTransportPlaying; }},
-        {"musical position forward", false, [](TestHost& h) { h.timeInfo.ppqPos += 4.0; }},
+         [](PluginHost& h) { h.timeInfo.flags &= ~kVstTransportPlaying; }},
+        {"musical position forward", false, [](PluginHost& h) { h.timeInfo.ppqPos += 4.0; }},
         {"suspend and resume in place", true,
-         [](TestHost& h) {
+         [](PluginHost& h) {
              h.dispatch(effMainsChanged, 0, 0);
              h.dispatch(effMainsChanged, 0, 1);
          }},
     };
     constexpr int32_t kJump = 10;
     for (const Case& c : cases) {
-        TestHost jumping;
+        PluginHost jumping;
         ASSERT_TRUE(jumping.load(LYREVANE_MODULE_PATH));
         const std::vector<float> song = strumAndPick(jumping, [&](int32_t block) {
             jumping.timeInfo.flags |= kVstTransportChanged;

@@ -3,16 +3,18 @@
 #include <gtest/gtest.h>
 
 #include <X11/Xlib.h>
-#include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 
 #include <chrono>
 #include <cstdlib>
+#include <memory>
 #include <thread>
+#include <vector>
 
 #include "ToolkitFixtures.h"
 #include "vstgui/CFrame.h"
 #include "vstgui/COnOffButton.h"
+#include "tools/HostWindow.h"
 #include "vstgui/CSlider.h"
 
 using namespace VSTGUI;
@@ -26,32 +28,21 @@ struct HostWindowFixture : ::testing::Test
     void SetUp() override
     {
         if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no X display";
-        display = XOpenDisplay(nullptr);
-        ASSERT_NE(display, nullptr);
+        host = std::make_unique<harness::HostWindow>(0, 0, 200, 100);
+        ASSERT_TRUE(host->ok()) << host->error();
+        display = host->display();
         int unused = 0;
         if (!XTestQueryExtension(display, &unused, &unused, &unused, &unused)) {
             GTEST_SKIP() << "no XTest";
         }
-        XSetWindowAttributes attributes{};
-        attributes.override_redirect = True;  // placed exactly where asked, WM or not
-        parent = XCreateWindow(display, DefaultRootWindow(display), 0, 0, 200, 100, 0,
-                               CopyFromParent, InputOutput, CopyFromParent,
-                               CWOverrideRedirect, &attributes);
-        XMapRaised(display, parent);
-        XSync(display, False);
-
-        editor.setFrame(frame = new CFrame(CRect(0, 0, 200, 100),
-                                           reinterpret_cast<void*>(parent), &editor));
+        editor.setFrame(frame = new CFrame(CRect(0, 0, 200, 100), host->parent(), &editor));
         frame->setBackgroundColour(CColour{0, 0, 128, 255});
         ASSERT_NE(frame->getWindowId(), 0u);
     }
     void TearDown() override
     {
         if (frame) frame->release();
-        if (display) {
-            if (parent) XDestroyWindow(display, parent);
-            XCloseDisplay(display);
-        }
+        host.reset();
     }
 
     // Lets the server deliver and the frame handle everything for a while.
@@ -80,10 +71,10 @@ struct HostWindowFixture : ::testing::Test
 
     Rgba grabPixel(int x, int y)
     {
-        XImage* image = XGetImage(display, frame->getWindowId(), x, y, 1, 1, AllPlanes, ZPixmap);
-        const unsigned long pixel = XGetPixel(image, 0, 0);
-        XDestroyImage(image);
-        return {uint8_t(pixel >> 16), uint8_t(pixel >> 8), uint8_t(pixel), 255};
+        const std::vector<uint32_t> pixel =
+            harness::readPixels(display, frame->getWindowId(), x, y, 1, 1);
+        if (pixel.empty()) return {};
+        return {uint8_t(pixel[0] >> 16), uint8_t(pixel[0] >> 8), uint8_t(pixel[0]), 255};
     }
 
     void pointerTo(int x, int y)
@@ -99,8 +90,8 @@ struct HostWindowFixture : ::testing::Test
         pump(40);
     }
 
+    std::unique_ptr<harness::HostWindow> host;
     Display* display = nullptr;
-    Window parent = 0;
     RecordingEditor editor;
     RecordingListener listener{editor.log};
     CFrame* frame = nullptr;
@@ -153,8 +144,8 @@ TEST_F(HostWindowFixture, WindowPaintsItsViewsAndFollowsThePointer)
 TEST_F(HostWindowFixture, DestroyedParentStopsTheFrameQuietly)
 {
     pump();
-    XDestroyWindow(display, parent);
-    parent = 0;
+    XDestroyWindow(display, host->id());
+    host->forget();
     pump();
     EXPECT_FALSE(frame->isOpen());
     frame->invalidate();
