@@ -413,7 +413,7 @@ TEST_F(PanelTest, HostClosingTheEditorInsideAClickIsSafe)
         {audioMasterAutomate, kSoundSetX, kSoundSetY},
         {audioMasterEndEdit, stringPressX(4), stringTop(2) + 8},
     };
-    testhost::TestHost& host = session.host;
+    harness::PluginHost& host = session.host;
     for (const Trial& trial : trials) {
         SCOPED_TRACE(trial.closeOn);
         ASSERT_EQ(session.openEditor(), 1);
