@@ -80,7 +80,8 @@ std::vector<PlannedParameter> plannedParameters()
     return parameters;
 }
 
-bool writeMidiFile(const std::string& path, std::string& error)
+bool writeMidiTrack(const std::string& path, int ticksPerQuarter,
+                    const std::vector<TickedMessage>& messages, std::string& error)
 {
     std::vector<uint8_t> track = {0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20};  // 500000 us
     const auto writeDelta = [&track](uint32_t delta) {
@@ -96,11 +97,10 @@ bool writeMidiFile(const std::string& path, std::string& error)
         track.push_back(groups[0]);
     };
     int64_t lastTick = 0;
-    for (const PlannedKey& key : plannedKeys()) {
-        const int64_t tick = key.sample / kSamplesPerTick;
-        writeDelta(static_cast<uint32_t>(tick - lastTick));
-        lastTick = tick;
-        track.insert(track.end(), {kNoteOn, key.key, key.velocity});
+    for (const TickedMessage& message : messages) {
+        writeDelta(static_cast<uint32_t>(message.tick - lastTick));
+        lastTick = message.tick;
+        track.insert(track.end(), {message.status, message.data1, message.data2});
     }
     track.insert(track.end(), {0x00, 0xFF, 0x2F, 0x00});
 
@@ -110,13 +110,23 @@ bool writeMidiFile(const std::string& path, std::string& error)
     }
     const uint32_t size = static_cast<uint32_t>(track.size());
     const uint8_t header[] = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1,
-                              kTicksPerQuarter >> 8, kTicksPerQuarter & 0xFF,
+                              static_cast<uint8_t>(ticksPerQuarter >> 8),
+                              static_cast<uint8_t>(ticksPerQuarter & 0xFF),
                               'M', 'T', 'r', 'k',
                               static_cast<uint8_t>(size >> 24), static_cast<uint8_t>(size >> 16),
                               static_cast<uint8_t>(size >> 8), static_cast<uint8_t>(size)};
     out.write(reinterpret_cast<const char*>(header), sizeof header);
     out.write(reinterpret_cast<const char*>(track.data()), static_cast<std::streamsize>(size));
     return out.good() || failOpen(path, error);
+}
+
+bool writeMidiFile(const std::string& path, std::string& error)
+{
+    std::vector<TickedMessage> messages;
+    for (const PlannedKey& key : plannedKeys()) {
+        messages.push_back({key.sample / kSamplesPerTick, kNoteOn, key.key, key.velocity});
+    }
+    return writeMidiTrack(path, kTicksPerQuarter, messages, error);
 }
 
 bool writeLuaTables(const std::string& path, std::string& error)

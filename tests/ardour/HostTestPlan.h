@@ -52,7 +52,18 @@ std::vector<PlannedParameter> plannedParameters();
 int64_t pickSample();
 int64_t plannedLength();
 
-// Format 0, one track, tempo 120, note-ons on channel 1.
+// A channel message at its tick.
+struct TickedMessage {
+    int64_t tick;
+    uint8_t status;
+    uint8_t data1;
+    uint8_t data2;
+};
+
+// Format 0, one track at tempo 120, the messages in order (ticks must not decrease).
+bool writeMidiTrack(const std::string& path, int ticksPerQuarter,
+                    const std::vector<TickedMessage>& messages, std::string& error);
+// The planned keys as note-ons on channel 1.
 bool writeMidiFile(const std::string& path, std::string& error);
 // PLAN_EVENTS {sample, status, key, velocity}, PLAN_PARAMS {index, value}, PLAN_LENGTH.
 bool writeLuaTables(const std::string& path, std::string& error);

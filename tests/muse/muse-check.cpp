@@ -1,0 +1,263 @@
+// The MusE host test's helper: writes the song (a MusE song file and the same keys as a MIDI
+// file for our render tool) and checks MusE's recording against the render tool's.
+//   lyrevane-muse-check plan DIR
+//   lyrevane-muse-check verify RECORDING.wav REFERENCE.wav
+#include "tests/ardour/AudioChecks.h"
+#include "tests/ardour/HostTestPlan.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+using namespace ardourtest;
+
+namespace {
+
+constexpr int kRate = 44100;
+// MusE's ticks per quarter note. At 120 beats per minute a tick is 57.421875 samples, so keys
+// on multiples of 64 ticks (3675 samples) fall on whole samples in MusE and in the render tool.
+constexpr int kDivision = 384;
+constexpr double kSamplesPerTick = kRate * 0.5 / kDivision;
+
+constexpr uint8_t kNoteOn = 0x90;
+constexpr uint8_t kNoteOff = 0x80;
+constexpr uint8_t kVelocity = 100;
+constexpr int kKeyTicks = kDivision / 2;  // each key is held for an eighth note
+
+// E major is chosen, its highest string picked alone (open high E), then the whole chord
+// strummed down, which rings to the end of the song.
+constexpr uint8_t kEMajorKey = 52;
+constexpr uint8_t kPickHighestKey = 76;
+constexpr uint8_t kStrumDownKey = 60;
+constexpr int kPickedNote = 64;
+struct Key {
+    int tick;
+    uint8_t key;
+};
+constexpr Key kKeys[] = {{kDivision, kEMajorKey},
+                         {2 * kDivision, kPickHighestKey},
+                         {6 * kDivision, kStrumDownKey}};
+// What the checks compare; MusE's song runs a quarter note longer, and its transport stops
+// at the song's end, which ends the recording.
+constexpr int kSongTicks = 11 * kDivision;
+
+// A strum's strings start 460 samples apart at velocity 100 and 120 beats per minute.
+constexpr int64_t kStrumSpacing = 460;
+constexpr int kStrings = 6;
+
+// The same arithmetic on the same samples; only the order of summing voices may differ.
+constexpr float kSameAudio = 1e-5f;
+constexpr double kPitchToleranceCents = 5.0;
+// Where MusE's first sound may lie in the recording: its transport starts the recording, so
+// the offset is a few blocks at most.
+constexpr int64_t kLargestOffset = 8 * 512;
+
+int64_t sampleOf(int tick)
+{
+    return std::llround(tick * kSamplesPerTick);
+}
+
+int failures = 0;
+
+void report(bool ok, const std::string& what)
+{
+    std::printf("%s %s\n", ok ? "ok  " : "FAIL", what.c_str());
+    if (!ok) ++failures;
+}
+
+std::string format(const char* pattern, double a, double b = 0.0, double c = 0.0)
+{
+    char text[256];
+    std::snprintf(text, sizeof text, pattern, a, b, c);
+    return text;
+}
+
+// A song with a synth track holding the module (found by its label on MusE's LinuxVST path),
+// its panel open, and a MIDI track playing the keys into it. The volume controller (id 0) at 1 and the pan (id 1) at 0 pass the audio unchanged.
+bool writeSong(const std::string& path)
+{
+    FILE* out = std::fopen(path.c_str(), "w");
+    if (!out) return false;
+    std::fprintf(out, R"(<?xml version="1.0"?>
+<muse version="3.3">
+  <song>
+    <cpos>0</cpos>
+    <master>1</master>
+    <loop>0</loop>
+    <click>0</click>
+    <len>%d</len>
+    <follow>0</follow>
+    <midiDivision>%d</midiDivision>
+    <sampleRate>%d</sampleRate>
+    <AudioOutput>
+      <name>Out 1</name>
+      <height>24</height>
+      <channels>2</channels>
+      <gain>1</gain>
+      <controller id="0" cur="1"></controller>
+      <controller id="1" cur="0"></controller>
+    </AudioOutput>
+    <SynthI>
+      <name>Lyrevane</name>
+      <height>24</height>
+      <channels>2</channels>
+      <gain>1</gain>
+      <controller id="0" cur="1"></controller>
+      <controller id="1" cur="0"></controller>
+      <synthType>VST (synths)</synthType>
+      <class>Lyrevane</class>
+      <label>Lyrevane</label>
+      <port>0</port>
+      <nativeGuiVisible>1</nativeGuiVisible>
+    </SynthI>
+    <miditrack>
+      <name>Strum</name>
+      <height>24</height>
+      <device>0</device>
+      <channel>0</channel>
+      <part>
+        <name>Strum</name>
+        <poslen tick="0" len="%d"/>
+)",
+                 kSongTicks + kDivision, kDivision, kRate, kSongTicks);
+    for (const Key& key : kKeys) {
+        std::fprintf(out, "        <event tick=\"%d\" len=\"%d\" a=\"%d\" b=\"%d\"/>\n", key.tick,
+                     kKeyTicks, key.key, kVelocity);
+    }
+    std::fprintf(out, R"(      </part>
+    </miditrack>
+    <Route>
+      <source track="1"/>
+      <dest track="0"/>
+    </Route>
+    <tempolist fix="500000">
+      <tempo at="21474837">
+        <tick>0</tick>
+        <val>500000</val>
+      </tempo>
+    </tempolist>
+    <siglist>
+      <sig at="21474836">
+        <tick>0</tick>
+        <nom>4</nom>
+        <denom>4</denom>
+      </sig>
+    </siglist>
+  </song>
+</muse>
+)");
+    return std::fclose(out) == 0;
+}
+
+int plan(const std::string& folder)
+{
+    std::vector<TickedMessage> messages;
+    for (const Key& key : kKeys) {
+        messages.push_back({key.tick, kNoteOn, key.key, kVelocity});
+        messages.push_back({key.tick + kKeyTicks, kNoteOff, key.key, 0});
+    }
+    std::string error;
+    if (!writeMidiTrack(folder + "/song.mid", kDivision, messages, error)) {
+        std::fprintf(stderr, "lyrevane-muse-check: %s\n", error.c_str());
+        return 2;
+    }
+    if (!writeSong(folder + "/song.med")) {
+        std::fprintf(stderr, "lyrevane-muse-check: cannot write %s/song.med\n", folder.c_str());
+        return 2;
+    }
+    return 0;
+}
+
+int64_t firstSound(const std::vector<float>& samples)
+{
+    for (size_t i = 0; i < samples.size(); ++i) {
+        if (samples[i] != 0.0f) return static_cast<int64_t>(i);
+    }
+    return -1;
+}
+
+int verify(const std::string& recordingPath, const std::string& referencePath)
+{
+    StereoAudio recording, reference;
+    std::string error;
+    if (!readStereo(recordingPath, recording, error) ||
+        !readStereo(referencePath, reference, error)) {
+        std::fprintf(stderr, "lyrevane-muse-check: %s\n", error.c_str());
+        return 2;
+    }
+    const int64_t length = sampleOf(kSongTicks);
+    report(recording.sampleRate == kRate, format("recorded at %.0f Hz", recording.sampleRate));
+
+    // MusE's transport starts the recording, and the module's first sound comes with the
+    // first key, so the two first sounds line the renders up; every later sample must then
+    // agree with no further help.
+    const int64_t hostFirst = firstSound(recording.left);
+    const int64_t referenceFirst = firstSound(reference.left);
+    const int64_t offset = hostFirst - referenceFirst;
+    report(hostFirst >= 0 && referenceFirst >= 0 && offset >= 0 && offset <= kLargestOffset,
+           format("first sound at recording sample %.0f, render tool sample %.0f: offset %.0f",
+                  hostFirst, referenceFirst, offset));
+    if (hostFirst < 0 || referenceFirst < 0 || offset < 0 || offset > kLargestOffset) {
+        return 1;
+    }
+    report(static_cast<int64_t>(recording.left.size()) >= offset + length &&
+               static_cast<int64_t>(reference.left.size()) >= length,
+           format("recorded %.0f frames and rendered %.0f; the song needs %.0f after the offset",
+                  recording.left.size(), reference.left.size(), length));
+    const int64_t compared =
+        std::min({length, static_cast<int64_t>(recording.left.size()) - offset,
+                  static_cast<int64_t>(reference.left.size())});
+    const std::vector<float> hostLeft(recording.left.begin() + offset,
+                                      recording.left.begin() + offset + compared);
+    const std::vector<float> hostRight(recording.right.begin() + offset,
+                                       recording.right.begin() + offset + compared);
+
+    const float sides = largestDifference(hostLeft, hostRight, compared);
+    report(sides == 0.0f, format("left equals right (largest difference %g)", sides));
+    const float difference = largestDifference(hostLeft, reference.left, compared);
+    report(difference <= kSameAudio,
+           format("sample for sample as the render tool over %.0f frames: largest difference "
+                  "%g, peak %.4f",
+                  compared, difference, peakLevel(reference.left, 0, compared)));
+    const int64_t divergence =
+        firstDivergence(hostLeft, 0, reference.left, 0, compared, kSameAudio);
+    if (divergence >= 0) {
+        std::printf("info first difference beyond %g at song frame %lld\n", kSameAudio,
+                    static_cast<long long>(divergence));
+    }
+
+    // The strum rings on through the block boundaries: its last string still sounds a second
+    // after it started.
+    const int64_t strum = sampleOf(kKeys[2].tick);
+    const int64_t lastString = strum + (kStrings - 1) * kStrumSpacing;
+    const float ringing = peakLevel(hostLeft, lastString + kRate, lastString + kRate + 512);
+    report(ringing > 0.01f, format("the strum still rings a second after its last string "
+                                   "(peak %.4f)",
+                                   ringing));
+
+    const double expected = 440.0 * std::pow(2.0, (kPickedNote - 69) / 12.0);
+    const int64_t pick = sampleOf(kKeys[1].tick);
+    const double measured = dominantFrequency(hostLeft, kRate, pick + kRate / 10, kRate / 2,
+                                              expected * 0.8, expected * 1.25);
+    const double cents = measured > 0.0 ? centsBetween(measured, expected) : 1e9;
+    report(std::fabs(cents) <= kPitchToleranceCents,
+           format("picked string: %.3f Hz for %.3f Hz, %+.4f cents", measured, expected, cents));
+    return failures == 0 ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    const std::string command = argc > 1 ? argv[1] : "";
+    if (command == "plan" && argc == 3) return plan(argv[2]);
+    if (command == "verify" && argc == 4) return verify(argv[2], argv[3]);
+    std::fprintf(stderr,
+                 "usage: %s plan DIR\n"
+                 "       %s verify RECORDING.wav REFERENCE.wav\n",
+                 argv[0], argv[0]);
+    return 64;
+}
