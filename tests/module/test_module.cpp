@@ -394,19 +394,26 @@ TEST_F(ModuleTest, RealTransportJumpsStillReleaseTheStrings)
     ASSERT_TRUE(plain.load(LYREVANE_MODULE_PATH));
     const std::vector<float> reference = strumAndPick(plain, [](int32_t) {});
 
-    // Each host raises the bit on every block and jumps at block 10.
+    // Each host raises the bit on every block and jumps at block 10. One host stands
+    // stopped before it, its position counting on all the same.
     struct Case {
         const char* jump;
         bool samplesGiven;
+        bool stoppedBefore;
         std::function<void(PluginHost&)> atJump;
     };
     const Case cases[] = {
-        {"position forward", true, [](PluginHost& h) { h.timeInfo.samplePos += 44100.0; }},
-        {"position back", true, [](PluginHost& h) { h.timeInfo.samplePos -= 2 * kBlock; }},
-        {"transport stopped", true,
+        {"position forward", true, false,
+         [](PluginHost& h) { h.timeInfo.samplePos += 44100.0; }},
+        {"position back", true, false,
+         [](PluginHost& h) { h.timeInfo.samplePos -= 2 * kBlock; }},
+        {"transport stopped", true, false,
          [](PluginHost& h) { h.timeInfo.flags &= ~kVstTransportPlaying; }},
-        {"musical position forward", false, [](PluginHost& h) { h.timeInfo.ppqPos += 4.0; }},
-        {"suspend and resume in place", true,
+        {"transport started", true, true,
+         [](PluginHost& h) { h.timeInfo.flags |= kVstTransportPlaying; }},
+        {"musical position forward", false, false,
+         [](PluginHost& h) { h.timeInfo.ppqPos += 4.0; }},
+        {"suspend and resume in place", true, false,
          [](PluginHost& h) {
              h.dispatch(effMainsChanged, 0, 0);
              h.dispatch(effMainsChanged, 0, 1);
@@ -419,6 +426,9 @@ TEST_F(ModuleTest, RealTransportJumpsStillReleaseTheStrings)
         const std::vector<float> song = strumAndPick(jumping, [&](int32_t block) {
             jumping.timeInfo.flags |= kVstTransportChanged;
             if (!c.samplesGiven) jumping.timeInfo.samplePos = 0.0;
+            if (c.stoppedBefore && block < kJump) {
+                jumping.timeInfo.flags &= ~kVstTransportPlaying;
+            }
             if (block == kJump) c.atJump(jumping);
         });
         for (int32_t block = 0; block < kJump; ++block) {
