@@ -12,7 +12,13 @@
 #include <string>
 #include <vector>
 
+#include <lv2/atom/forge.h>
+#include <lv2/midi/midi.h>
+#include <lv2/time/time.h>
+
 #include "host/Plektra.h"
+#include "lv2/Lv2Instrument.h"
+#include "tests/lv2/Lv2Host.h"
 #include "tools/MidiFile.h"
 #include "tools/PluginHost.h"
 
@@ -112,7 +118,74 @@ void plektraDenseBlock(benchmark::State& state)
     state.counters["realtime"] = benchmark::Counter(
         static_cast<double>(state.iterations()) * frames / kRate, benchmark::Counter::kIsRate);
 }
-BENCHMARK(plektraDenseBlock)->Arg(64)->Arg(512)->Arg(4096);
+BENCHMARK(plektraDenseBlock)->Arg(64)->Arg(512)->Arg(1024)->Arg(4096);
+
+// The same blocks through the LV2 front end: the events as an atom sequence, the clock as one
+// time:Position at the start, the controls read every block.
+void lv2DenseBlock(benchmark::State& state)
+{
+    const auto frames = static_cast<int32_t>(state.range(0));
+    std::string error;
+    std::vector<BlockEvents> blocks = denseStrumBlocks(frames, error);
+    if (blocks.empty()) {
+        state.SkipWithError(error.c_str());
+        return;
+    }
+    lv2host::UridMap urids;
+    LV2_Atom_Forge forge;
+    lv2_atom_forge_init(&forge, urids.feature());
+    std::vector<std::vector<uint64_t>> sequences;
+    for (const BlockEvents& block : blocks) {
+        std::vector<uint64_t>& buffer = sequences.emplace_back(1024 + block.midi.size() * 4);
+        lv2_atom_forge_set_buffer(&forge, reinterpret_cast<uint8_t*>(buffer.data()),
+                                  buffer.size() * sizeof(uint64_t));
+        LV2_Atom_Forge_Frame sequence;
+        lv2_atom_forge_sequence_head(&forge, &sequence, 0);
+        if (sequences.size() == 1) {
+            lv2_atom_forge_frame_time(&forge, 0);
+            LV2_Atom_Forge_Frame object;
+            lv2_atom_forge_object(&forge, &object, 0, urids.map(LV2_TIME__Position));
+            lv2_atom_forge_key(&forge, urids.map(LV2_TIME__beatsPerMinute));
+            lv2_atom_forge_float(&forge, 120.0f);
+            lv2_atom_forge_key(&forge, urids.map(LV2_TIME__speed));
+            lv2_atom_forge_float(&forge, 1.0f);
+            lv2_atom_forge_pop(&forge, &object);
+        }
+        for (const VstMidiEvent& midi : block.midi) {
+            lv2_atom_forge_frame_time(&forge, midi.deltaFrames);
+            lv2_atom_forge_atom(&forge, 3, urids.map(LV2_MIDI__MidiEvent));
+            lv2_atom_forge_write(&forge, midi.midiData, 3);
+        }
+        lv2_atom_forge_pop(&forge, &sequence);
+    }
+
+    Lv2Instrument instrument(kRate, *urids.feature());
+    std::vector<float> left(frames), right(frames);
+    // The controls at the instrument's own defaults, as a host starts them.
+    Plektra defaults(nullptr);
+    std::vector<float> controls(lv2ports::kPortCount);
+    for (uint32_t port = lv2ports::kFirstString; port < lv2ports::kSoundSet; ++port) {
+        controls[port] = static_cast<float>(
+            lv2ports::stringPosition(defaults.getParameter(lv2ports::parameterOfPort(port))));
+    }
+    for (uint32_t port = lv2ports::kFirstString; port < lv2ports::kPortCount; ++port) {
+        instrument.connect(port, &controls[port]);
+    }
+    instrument.connect(lv2ports::kLeft, left.data());
+    instrument.connect(lv2ports::kRight, right.data());
+    instrument.activate();
+    size_t next = 0;
+    for (auto _ : state) {
+        instrument.connect(lv2ports::kEvents, sequences[next].data());
+        instrument.run(static_cast<uint32_t>(frames));
+        benchmark::DoNotOptimize(left.data());
+        next = next + 1 < sequences.size() ? next + 1 : 0;
+    }
+    state.SetItemsProcessed(state.iterations() * frames);
+    state.counters["realtime"] = benchmark::Counter(
+        static_cast<double>(state.iterations()) * frames / kRate, benchmark::Counter::kIsRate);
+}
+BENCHMARK(lv2DenseBlock)->Arg(64)->Arg(1024);
 
 // The strum engine alone, its schedule refilled to all 255 entries before every block:
 // sorting them and moving the block's share into the decoder queue.

@@ -38,6 +38,7 @@ Lv2Instrument::Lv2Instrument(double sampleRate, LV2_URID_Map& map)
     plektra.setSampleRate(static_cast<float>(sampleRate));
     for (uint32_t port = kFirstString; port < kSoundSet; ++port) {
         applied[port] = stringPosition(plektra.getParameter(parameterOfPort(port)));
+        lastSeen[port] = static_cast<float>(applied[port]);
     }
 }
 
@@ -79,8 +80,11 @@ void Lv2Instrument::run(uint32_t frames)
 void Lv2Instrument::applyControls()
 {
     for (uint32_t port = kFirstString; port < kPlayedChord; ++port) {
-        if (!controls[port]) continue;
-        const int32_t value = heldTo(*controls[port], maximumOf(port), applied[port]);
+        // Hosts rewrite a port only when it changes: the plain comparison spares the
+        // rounding for the 74 ports on every block.
+        if (!controls[port] || *controls[port] == lastSeen[port]) continue;
+        lastSeen[port] = *controls[port];
+        const int32_t value = heldTo(lastSeen[port], maximumOf(port), applied[port]);
         if (value == applied[port]) continue;
         const int32_t parameter = parameterOfPort(port);
         if (isStringPort(port)) {

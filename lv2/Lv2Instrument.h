@@ -41,4 +41,5 @@ private:
     // The value each control port last had, held to its range: only a change reaches the
     // instrument, as a host's automation would.
     int32_t applied[lv2ports::kPortCount] = {};
+    float lastSeen[lv2ports::kPortCount] = {};  // the raw port value behind applied
 };
