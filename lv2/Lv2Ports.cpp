@@ -12,6 +12,19 @@ int32_t stringPosition(float parameter)
     return static_cast<int32_t>(position);
 }
 
+std::string portSymbol(uint32_t port)
+{
+    if (isStringPort(port)) {
+        const uint32_t parameter = port - kFirstString;
+        return "chord" + std::to_string(parameter / CArpStrum::kStringCount + 1) + "_string" +
+               std::to_string(parameter % CArpStrum::kStringCount + 1);
+    }
+    if (port == kSoundSet) return "sound_set";
+    if (port == kReset) return "reset";
+    if (port == kPlayedChord) return "chord";
+    return "";
+}
+
 std::string stringPortName(int32_t chord, int32_t string)
 {
     return chordLabel(chord) + " string " + std::to_string(string + 1) + " (" +

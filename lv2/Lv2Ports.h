@@ -60,6 +60,9 @@ inline float stringParameter(int32_t position)
 }
 int32_t stringPosition(float parameter);
 
+// The symbol of a control port: "chord1_string1" to "chord12_string6", "sound_set",
+// "reset", "chord"; hosts save sessions under these.
+std::string portSymbol(uint32_t port);
 // "Chord 1 (C) string 1 (low E)", "Chord 12 (B)", "fret 3".
 std::string stringPortName(int32_t chord, int32_t string);
 std::string chordLabel(int32_t chord);

@@ -75,25 +75,23 @@ std::string pluginDescription()
         const int32_t parameter = parameterOfPort(port);
         const int32_t chord = parameter / CArpStrum::kStringCount;
         const int32_t string = parameter % CArpStrum::kStringCount;
-        controlPort(out, port, true,
-                    "chord" + std::to_string(chord + 1) + "_string" + std::to_string(string + 1),
-                    stringPortName(chord, string),
+        controlPort(out, port, true, portSymbol(port), stringPortName(chord, string),
                     stringPosition(instrument.getParameter(parameter)), kStringPositions - 1,
                     " ;\n    lv2:scalePoint " + positions);
         out << "\n  ]";
     }
 
-    controlPort(out, kSoundSet, true, "sound_set", "Sound set", 0, kSoundSetCount - 1,
+    controlPort(out, kSoundSet, true, portSymbol(kSoundSet), "Sound set", 0, kSoundSetCount - 1,
                 " , lv2:enumeration ;\n    lv2:scalePoint " + scalePoint(kSoundSetNames[0], 0) +
                     " , " + scalePoint(kSoundSetNames[1], 1));
     out << "\n  ]";
-    controlPort(out, kReset, true, "reset", "Reset", 0, 1, " , lv2:toggled , pprops:trigger");
+    controlPort(out, kReset, true, portSymbol(kReset), "Reset", 0, 1, " , lv2:toggled , pprops:trigger");
     out << "\n  ]";
     std::string chords;
     for (int32_t chord = 0; chord < CArpStrum::kChordCount; ++chord) {
         chords += (chord ? " ,\n      " : "") + scalePoint(chordLabel(chord), chord);
     }
-    controlPort(out, kPlayedChord, false, "chord", "Chord being played", 0,
+    controlPort(out, kPlayedChord, false, portSymbol(kPlayedChord), "Chord being played", 0,
                 CArpStrum::kChordCount - 1, " ;\n    lv2:scalePoint " + chords);
     out << "\n  ] .\n";
     return out.str();

@@ -2,9 +2,13 @@
 // checks the audio and parameters that came back from the host against it.
 //   lyrevane-ardour-check plan DIR
 //   lyrevane-ardour-check verify HOST.wav REOPENED.wav REFERENCE.wav PARAMS_SET PARAMS_REOPENED
+//   lyrevane-ardour-check lv2-controls          (the plan's edits as LV2 "symbol=value" lines)
+//   lyrevane-ardour-check verify-live LIVE.wav REFERENCE.wav
+#include "lv2/Lv2Ports.h"
 #include "tests/ardour/AudioChecks.h"
 #include "tests/ardour/HostTestPlan.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstdio>
@@ -217,6 +221,46 @@ int verify(char** paths)
     return failures == 0 ? 0 : 1;
 }
 
+// The plan's parameter edits as the LV2 plug-in's control values.
+int lv2Controls()
+{
+    for (const PlannedParameter& parameter : plannedParameters()) {
+        const uint32_t port = parameter.index == kSoundSetParameter
+                                  ? lv2ports::kSoundSet
+                                  : lv2ports::kFirstString + static_cast<uint32_t>(parameter.index);
+        const int32_t value = lv2ports::isStringPort(port)
+                                  ? lv2ports::stringPosition(parameter.value)
+                                  : static_cast<int32_t>(parameter.value);
+        std::printf("%s=%d\n", lv2ports::portSymbol(port).c_str(), value);
+    }
+    return 0;
+}
+
+// A recording made live through a real-time host starts when the first key was sent; the
+// instrument answers a round trip later, which is measured here and taken off before the
+// recording is held against the reference.
+int verifyLive(char** paths)
+{
+    StereoAudio live, reference;
+    if (!load(paths[0], live) || !load(paths[1], reference)) return 2;
+    const int64_t length = std::min<int64_t>(live.left.size(), reference.left.size());
+    const int64_t liveStart = firstDivergence(live.left, 0, live.left, -1, length, 1e-6f);
+    const int64_t referenceStart =
+        firstDivergence(reference.left, 0, reference.left, -1, length, 1e-6f);
+    const int64_t roundTrip = liveStart - referenceStart;
+    report(liveStart >= 0 && referenceStart >= 0 && roundTrip >= 0,
+           format("round trip, keys in to sound out: %.0f samples", roundTrip));
+    if (roundTrip < 0 || liveStart < 0) return 1;
+    live.left.erase(live.left.begin(), live.left.begin() + roundTrip);
+    live.right.erase(live.right.begin(), live.right.begin() + roundTrip);
+    checkSignal(live, "live recording");
+    checkStrumOnsets(live, reference);
+    checkPickedPitch(live);
+    checkAgainstReference(live, reference);
+    std::printf("%d failed\n", failures);
+    return failures == 0 ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -228,9 +272,17 @@ int main(int argc, char** argv)
     if (command == "verify" && argc == 7) {
         return verify(argv + 2);
     }
+    if (command == "lv2-controls" && argc == 2) {
+        return lv2Controls();
+    }
+    if (command == "verify-live" && argc == 4) {
+        return verifyLive(argv + 2);
+    }
     std::fprintf(stderr,
                  "usage: lyrevane-ardour-check plan DIR\n"
                  "       lyrevane-ardour-check verify HOST.wav REOPENED.wav REFERENCE.wav "
-                 "PARAMS_SET PARAMS_REOPENED\n");
+                 "PARAMS_SET PARAMS_REOPENED\n"
+                 "       lyrevane-ardour-check lv2-controls\n"
+                 "       lyrevane-ardour-check verify-live LIVE.wav REFERENCE.wav\n");
     return 2;
 }
