@@ -2,13 +2,16 @@
 # Proves the module in Ardour 7, headless: scans it, plays the planned strums and picked string
 # through a 48 kHz session on the dummy backend, saves, reopens and plays again, and checks the
 # audio and parameters against the plan and against our own render tool.
-# Usage: run-ardour-test.sh MODULE.so LYREVANE-RENDER LYREVANE-ARDOUR-CHECK
+# Usage: run-ardour-test.sh MODULE.so LYREVANE-RENDER LYREVANE-ARDOUR-CHECK [LV2_PATH]
+# With LV2_PATH, the instrument in the session is the LV2 bundle found there instead, held
+# against the same render of the VST module.
 # Exits 77 (skipped) when Ardour is not installed or the module carries a sanitizer runtime.
 set -euo pipefail
 
 module=$(realpath "$1")
 render=$2
 check=$3
+lv2_bundle=${4:+$(realpath "$4")/Lyrevane.lv2}
 here=$(cd "$(dirname "$0")" && pwd)
 scanner=/usr/lib/ardour7/ardour-vst-scanner
 
@@ -17,8 +20,9 @@ if ! command -v ardour7-lua >/dev/null || [ ! -x "$scanner" ]; then
   exit 77
 fi
 # A module built with a sanitizer needs that runtime loaded first, which the host does not do.
-if readelf -d "$module" | grep -E 'NEEDED.*lib(a|t|ub)san' >/dev/null; then
-  echo "SKIPPED: $module is built with a sanitizer runtime; the host cannot load it"
+if readelf -d "$module" ${lv2_bundle:+"$lv2_bundle/lyrevane-dsp.so"} \
+    | grep -E 'NEEDED.*lib(a|t|ub)san' >/dev/null; then
+  echo "SKIPPED: the plug-in is built with a sanitizer runtime; the host cannot load it"
   exit 77
 fi
 
@@ -28,15 +32,8 @@ trap cleanup EXIT
 
 # Everything the host reads or writes stays in the work folder.
 export HOME=$work/home XDG_CONFIG_HOME=$work/config XDG_CACHE_HOME=$work/cache
-export LXVST_PATH=$work/vst
+export LXVST_PATH=$work/vst LV2_PATH=$work/lv2
 mkdir -p "$HOME" "$XDG_CONFIG_HOME/ardour7/scripts" "$XDG_CONFIG_HOME/ardour7/export" "$LXVST_PATH"
-
-# Installed the way a musician would: the module alone in a folder on LXVST_PATH.
-installed=$LXVST_PATH/Lyrevane.so
-cp "$module" "$installed"
-# The host trusts a scan only when its cache file, stamped in whole seconds, is newer than the
-# module; a copy made in the same second as the scan would be scanned and then ignored.
-touch -d '-1 minute' "$installed"
 
 step() { echo "== $*"; }
 fail() { echo "FAIL $*"; exit 1; }
@@ -65,14 +62,31 @@ run_host() {
   fi
 }
 
-step "scanning $installed"
-run_host "$work/scan.log" "" env LD_LIBRARY_PATH=/usr/lib/ardour7 "$scanner" -f -v "$installed"
-# The host keeps one cache file per plug-in, named by the SHA-1 of its absolute path.
-cache=$XDG_CACHE_HOME/ardour7/vst/$(printf '%s' "$installed" | sha1sum | cut -d' ' -f1)-x64.v2i
-[ -f "$cache" ] || { cat "$work/scan.log"; fail "no scan cache at $cache"; }
-grep -q 'name="Lyrevane"' "$cache" && grep -q 'is_instrument="1"' "$cache" \
-  || { cat "$cache"; fail "the scan did not record Lyrevane as an instrument"; }
-echo "ok   scanned: $(grep -o '<VST2Info[^>]*' "$cache")"
+if [ -n "$lv2_bundle" ]; then
+  # The bundle alone on the LV2 search path, which Ardour reads at start-up; no scan needed.
+  mkdir -p "$LV2_PATH"
+  cp -r "$lv2_bundle" "$LV2_PATH/"
+  kind=LV2
+  installed=$(LV2_PATH="$LV2_PATH" lv2ls)
+  echo "ok   installed $installed in $LV2_PATH"
+else
+  kind=LXVST
+  # Installed the way a musician would: the module alone in a folder on LXVST_PATH.
+  installed=$LXVST_PATH/Lyrevane.so
+  cp "$module" "$installed"
+  # The host trusts a scan only when its cache file, stamped in whole seconds, is newer than the
+  # module; a copy made in the same second as the scan would be scanned and then ignored.
+  touch -d '-1 minute' "$installed"
+
+  step "scanning $installed"
+  run_host "$work/scan.log" "" env LD_LIBRARY_PATH=/usr/lib/ardour7 "$scanner" -f -v "$installed"
+  # The host keeps one cache file per plug-in, named by the SHA-1 of its absolute path.
+  cache=$XDG_CACHE_HOME/ardour7/vst/$(printf '%s' "$installed" | sha1sum | cut -d' ' -f1)-x64.v2i
+  [ -f "$cache" ] || { cat "$work/scan.log"; fail "no scan cache at $cache"; }
+  grep -q 'name="Lyrevane"' "$cache" && grep -q 'is_instrument="1"' "$cache" \
+    || { cat "$cache"; fail "the scan did not record Lyrevane as an instrument"; }
+  echo "ok   scanned: $(grep -o '<VST2Info[^>]*' "$cache")"
+fi
 
 "$check" plan "$work"
 cat "$work/plan.lua" "$here/feed-midi.lua" >"$XDG_CONFIG_HOME/ardour7/scripts/lyrevane-test-feed.lua"
@@ -80,12 +94,12 @@ cp "$here/lyrevane-float.format" "$here/lyrevane-float.preset" "$XDG_CONFIG_HOME
 
 step "new session: set parameters, export, save"
 run_host "$work/new.log" "$work/session" ardour7-lua "$here/session.lua" new "$work/plan.lua" "$work/session" \
-  "$work/host.wav" "$installed"
+  "$work/host.wav" "$installed" "$kind"
 grep '^PARAM' "$work/new.log" >"$work/params-set.txt"
 
 step "reopened session: export again"
 run_host "$work/reopen.log" "" ardour7-lua "$here/session.lua" reopen "$work/plan.lua" \
-  "$work/session" "$work/reopened.wav" "$installed"
+  "$work/session" "$work/reopened.wav" "$installed" "$kind"
 grep '^PARAM' "$work/reopen.log" >"$work/params-reopened.txt"
 
 step "reference render with lyrevane-render"

@@ -1,11 +1,12 @@
 -- Drives the host for the instrument test, one session step per run:
---   ardour7-lua session.lua new PLAN.lua SESSION_DIR OUT.wav MODULE
---   ardour7-lua session.lua reopen PLAN.lua SESSION_DIR OUT.wav MODULE
+--   ardour7-lua session.lua new PLAN.lua SESSION_DIR OUT.wav PLUGIN KIND
+--   ardour7-lua session.lua reopen PLAN.lua SESSION_DIR OUT.wav PLUGIN KIND
+-- KIND is LXVST (PLUGIN the module's path) or LV2 (PLUGIN the plug-in's URI).
 -- "new" creates a 48 kHz session on the dummy backend with a MIDI track (test feed, then the
 -- instrument), sets the planned parameters, exports, saves and closes. "reopen" loads that
 -- session in a fresh process and exports again. Both print every parameter as "PARAM i v".
 io.stdout:setvbuf ("no")
-local mode, plan, folder, out, module = arg[1], arg[2], arg[3], arg[4], arg[5]
+local mode, plan, folder, out, module, kind = arg[1], arg[2], arg[3], arg[4], arg[5], arg[6]
 dofile (plan)
 
 local SESSION_NAME = "lyrevane-test"
@@ -17,9 +18,36 @@ local function fail (message)
     os.exit (1)
 end
 
+-- The LV2 plug-in's controls are its ports in their own units: strings 0 to 71 as positions
+-- 0 to 19, then the sound set, the reset and the chord being played. The plan and the checks
+-- speak in the VST module's 77 parameters, so the LV2 values are translated both ways here.
+local POSITIONS = 19
+local function lv2_control (parameter)
+    if parameter < 72 then return parameter end
+    if parameter == 75 then return 72 end
+    return nil
+end
+
+local function set_parameter (instrument, index, value)
+    if kind == "LV2" then
+        local control = lv2_control (index)
+        if index < 72 then value = math.floor (value * POSITIONS + 0.5) end
+        return control ~= nil and ARDOUR.LuaAPI.set_processor_param (instrument, control, value)
+    end
+    return ARDOUR.LuaAPI.set_processor_param (instrument, index, value)
+end
+
+local function get_parameter (instrument, index)
+    if kind ~= "LV2" then return ARDOUR.LuaAPI.get_processor_param (instrument, index, true) end
+    if index < 72 then return ARDOUR.LuaAPI.get_processor_param (instrument, index, true) / POSITIONS end
+    if index == 75 then return ARDOUR.LuaAPI.get_processor_param (instrument, 72, true) end
+    if index == 74 or index == 76 then return ARDOUR.LuaAPI.get_processor_param (instrument, 74, true) / 11 end
+    return -1
+end
+
 local function print_parameters (instrument)
     for i = 0, 76 do
-        print (string.format ("PARAM %d %.9g", i, ARDOUR.LuaAPI.get_processor_param (instrument, i, true)))
+        print (string.format ("PARAM %d %.9g", i, get_parameter (instrument, i)))
     end
 end
 
@@ -41,7 +69,9 @@ if mode == "new" then
     if not create_session (folder, SESSION_NAME, 48000) then fail ("cannot create session") end
     local found = false
     for p in ARDOUR.LuaAPI.list_plugins ():iter () do
-        if p.type == ARDOUR.PluginType.LXVST and p.name == "Lyrevane" and p.path == module then
+        if kind == "LV2" and p.type == ARDOUR.PluginType.LV2 and p.unique_id == module then
+            found = true
+        elseif kind ~= "LV2" and p.type == ARDOUR.PluginType.LXVST and p.name == "Lyrevane" and p.path == module then
             found = true
         end
     end
@@ -54,7 +84,8 @@ if mode == "new" then
         ARDOUR.TrackMode.Normal, false, false)
     if tracks:size () ~= 1 then fail ("cannot add a MIDI track") end
     local track = tracks:front ()
-    local instrument = ARDOUR.LuaAPI.new_plugin (Session, "Lyrevane", ARDOUR.PluginType.LXVST, "")
+    local plugin_type = kind == "LV2" and ARDOUR.PluginType.LV2 or ARDOUR.PluginType.LXVST
+    local instrument = ARDOUR.LuaAPI.new_plugin (Session, kind == "LV2" and module or "Lyrevane", plugin_type, "")
     if instrument:isnil () then fail ("cannot instantiate Lyrevane") end
     track:add_processor_by_index (instrument, 0, nil, true)
     local feed = ARDOUR.LuaAPI.new_luaproc (Session, "Lyrevane Test Feed")
@@ -66,7 +97,7 @@ if mode == "new" then
     print ("INSTANTIATED " .. instrument:display_name ())
 
     for _, p in ipairs (PLAN_PARAMS) do
-        if not ARDOUR.LuaAPI.set_processor_param (instrument, p[1], p[2]) then
+        if not set_parameter (instrument, p[1], p[2]) then
             fail ("cannot set parameter " .. p[1])
         end
     end
