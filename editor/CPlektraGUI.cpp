@@ -5,6 +5,7 @@
 
 #include "host/AudioEffect.h"
 #include "host/Plektra.h"
+#include "resources/image-ids.h"
 #include "vstgui/CBitmap.h"
 #include "vstgui/COnOffButton.h"
 #include "vstgui/CSlider.h"
@@ -15,21 +16,9 @@ using VSTGUI::CFrame;
 using VSTGUI::CHorizontalSlider;
 using VSTGUI::COnOffButton;
 using VSTGUI::CRect;
+using namespace images;  // the artwork's resource ids
 
 namespace {
-
-// "PNG" resource ids of the artwork.
-enum PanelImage : int32_t {
-    kBackgroundImage = 10,
-    kStringBackgroundImage = 100,
-    kFretMarkerImage = 101,
-    kOpenStringImage = 102,
-    kMutedStringImage = 103,
-    kChordBackgroundImage = 200,
-    kChordHandleImage = 201,
-    kPushButtonImage = 202,
-    kSoundSetImage = 203,
-};
 
 // Where the artwork puts each control, in frame pixels. Widths and heights come from the
 // images, so that a control always covers exactly what its image draws.

@@ -55,7 +55,8 @@ void loadSoundSets(CRiffReader& reader, CWaveData (&acoustic)[kAcousticCount],
     for (const recordings::Recording& recording : kRecordings) {
         CWaveData& record = recording.set == SoundSet::acoustic ? acoustic[acousticIndex++]
                                                                : electric[electricIndex++];
-        loadWave(reader, recording.resourceId, record, noteFrequency(recording.rootNote));
+        loadWave(reader, recording.resourceId, record,
+                 static_cast<float>(noteFrequency(recording.rootNote)));
     }
 }
 

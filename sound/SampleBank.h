@@ -10,7 +10,7 @@
 #include "sound/WaveData.h"
 
 // The recordings themselves (ids, roots, sets, in load order) are listed once, in
-// resources/recording-table.h, shared with the generator that makes them.
+// resources/resources.txt, from which the build writes resources/recording-table.h.
 using SoundSet = recordings::SoundSet;
 constexpr int32_t kAcousticCount = 9;
 constexpr int32_t kElectricCount = 16;

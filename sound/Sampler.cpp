@@ -34,11 +34,6 @@ bool isValidNote(int32_t value)
 
 }  // namespace
 
-float noteFrequency(int32_t note)
-{
-    return static_cast<float>(440.0 * std::pow(2.0, (note - 69) * (1.0 / 12)));
-}
-
 void CEnvelope::setParameters(float attackTime, float decayTime, float sustainLevel,
                               float releaseTime, EnvelopeRates& rates)
 {
@@ -122,7 +117,7 @@ void CSampler::noteOn(int32_t /*channel*/, int32_t note, int32_t velocity)
     voice.envelope.setParameters(attackTime, decayTime, kSustainLevel, releaseTime, rates);
     voice.velocityGain = static_cast<float>(velocity) * kVelocityScale;
     voice.note = note;
-    player.ratio = noteFrequency(note) / player.wave->rootFrequency();
+    player.ratio = static_cast<float>(noteFrequency(note)) / player.wave->rootFrequency();
     player.fraction = 0.0f;
     player.position = 0;
     voice.envelope.value = 0.0f;

@@ -9,11 +9,8 @@
 #include <array>
 #include <cstdint>
 
+#include "sound/NoteFrequency.h"
 #include "sound/WaveData.h"
-
-// Equal-tempered frequency of a MIDI note (69 = 440 Hz), computed in double precision and
-// rounded to float once, so a note played on a recording of the same root has ratio 1.0.
-float noteFrequency(int32_t note);
 
 struct EnvelopeRate
 {

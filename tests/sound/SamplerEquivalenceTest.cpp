@@ -44,7 +44,7 @@ public:
         picked->wave = mapped ? mapped : &silent;
         picked->gain = float(velocity) * 0.007874016f;
         picked->note = note;
-        picked->ratio = noteFrequency(note) / picked->wave->rootFrequency();
+        picked->ratio = static_cast<float>(noteFrequency(note)) / picked->wave->rootFrequency();
         picked->fraction = 0.0f;
         picked->position = 0;
         picked->value = 0.0f;
