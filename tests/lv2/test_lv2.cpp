@@ -281,6 +281,32 @@ TEST_F(Lv2Test, TheStrumSpreadFollowsTheHostTempo)
     EXPECT_GT(firstDifference(withTempo, without), static_cast<int64_t>(change * 44100.0));
 }
 
+TEST_F(Lv2Test, APositionEveryBlockPlaysOnAndOnlyAJumpReleases)
+{
+    // Some hosts send time:Position with every block while rolling. A position that follows
+    // on must sound exactly like silence from the host; one that jumps releases the strings.
+    constexpr double kRate = 48000.0;
+    constexpr int32_t kBlock = 256;
+    constexpr double kQuartersPerBlock = kBlock / kRate * 2.0;  // 120 bpm
+    Lv2Host quiet(LYREVANE_LV2_PATH, kPluginUri);
+    Lv2Host chatty(LYREVANE_LV2_PATH, kPluginUri);
+    Lv2Host jumping(LYREVANE_LV2_PATH, kPluginUri);
+    ASSERT_TRUE(quiet.instantiate(kRate, kBlock) && chatty.instantiate(kRate, kBlock) &&
+                jumping.instantiate(kRate, kBlock));
+    const std::vector<lv2host::Midi> strum = {{0, {0x90, 52, 100}}, {0, {0x90, 60, 100}}};
+    for (int block = 0; block < 60; ++block) {
+        const double beat = block * kQuartersPerBlock;
+        const std::vector<lv2host::Midi> keys = block == 0 ? strum : std::vector<lv2host::Midi>{};
+        quiet.run(kBlock, keys, block == 0 ? std::vector<lv2host::Position>{{0, 120.0, 1.0, 0.0}}
+                                           : std::vector<lv2host::Position>{});
+        chatty.run(kBlock, keys, {{0, 120.0, 1.0, beat}});
+        jumping.run(kBlock, keys, {{0, 120.0, 1.0, block < 30 ? beat : beat + 8.0}});
+        ASSERT_EQ(firstDifference(quiet.left(), chatty.left()), -1) << "block " << block;
+    }
+    EXPECT_GT(loudest(quiet.left()), 1e-2f);
+    EXPECT_EQ(loudest(jumping.left()), 0.0f);
+}
+
 TEST_F(Lv2Test, ResetTriggerAndChordOutput)
 {
     ASSERT_TRUE(host.instantiate(44100.0, 256));
