@@ -16,6 +16,8 @@ constexpr float kReferenceTempo = 120.0f;
 constexpr int32_t kSpacingBase = 660;  // strum spacing at velocity 0, before the tempo factor
 constexpr int32_t kShortLength = 660;  // how long a short-strum string sounds
 constexpr int32_t kLateChordWindow = 2205;
+// The count of samples since the last strum key once it has left the window.
+constexpr int32_t kPastWindow = std::numeric_limits<int32_t>::max();
 
 // Longest span a strum computes (about six minutes at 44100 Hz): keeps the float-to-integer
 // conversion defined for absurd host rates, and sums of such spans inside int32.
@@ -129,11 +131,12 @@ void CArpStrum::perform(KeyAction action, int32_t argument, int32_t time, int32_
 void CArpStrum::updateTime(float tempo, float, int32_t blockLength, float)
 {
     this->tempo = tempo;
-    // Held at the window: only "below the window" matters, and holding keeps it from
-    // overflowing during hours without a strum key.
+    // Once out of the window the count is held above every window: holding keeps it from
+    // overflowing during hours without a strum key, and holding it at the window would let
+    // a later, longer window (a higher host rate) reopen it and repeat an old strum.
     if (elapsed < lateChordWindow) {
-        elapsed = static_cast<int32_t>(std::min<int64_t>(
-            static_cast<int64_t>(elapsed) + std::max(blockLength, 0), lateChordWindow));
+        const int64_t next = static_cast<int64_t>(elapsed) + std::max(blockLength, 0);
+        elapsed = next < lateChordWindow ? static_cast<int32_t>(next) : kPastWindow;
     }
 }
 

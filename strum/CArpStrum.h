@@ -65,7 +65,7 @@ protected:
     // Trigger state of the last strum-type key, for the late chord change.
     int32_t lastAction;
     int32_t lastArg;
-    int32_t elapsed;  // samples at the host rate, held once it reaches lateChordWindow
+    int32_t elapsed;  // samples at the host rate; above every window once out of it
     int32_t lastVelocity;
 
     // Written by the host's user-interface thread (chord edits) or the audio thread

@@ -6,6 +6,8 @@
 #include <xmmintrin.h>
 #endif
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -440,6 +442,24 @@ TEST_F(ModuleTest, RealTransportJumpsStillReleaseTheStrings)
                 << c.jump << ", block " << block;
         }
     }
+}
+
+TEST_F(ModuleTest, ChordKeyAfterARateChangeNeverRepeatsAnOldStrum)
+{
+    ASSERT_NE(openAndStart(44100.0f), nullptr);
+    const std::vector<float> strum = host.renderSong(44100, kBlock, {{0, 0x90, 60, 100}});
+    EXPECT_GT(*std::max_element(strum.begin(), strum.end()), 0.1f) << "the strum rings";
+
+    // The host raises its rate, a longer window in host samples, then plays a chord key in
+    // the first block: a second after the strum it only selects, silencing the strings.
+    host.dispatch(effMainsChanged, 0, 0);
+    host.dispatch(effSetSampleRate, 0, 0, nullptr, 48000.0f);
+    host.dispatch(effMainsChanged, 0, 1);
+    host.timeInfo.sampleRate = 48000.0;
+    const std::vector<float> after = host.renderSong(48000, kBlock, {{0, 0x90, 49, 100}});
+    float loudest = 0.0f;
+    for (size_t i = 4800; i < after.size(); ++i) loudest = std::max(loudest, std::fabs(after[i]));
+    EXPECT_LT(loudest, 0.001f) << "the old strum came back on the new chord";
 }
 
 }  // namespace
