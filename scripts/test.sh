@@ -21,7 +21,7 @@ build() {
   local options=() targets=()
   while [ $# -gt 0 ] && [ "$1" != "--" ]; do options+=("$1"); shift; done
   [ $# -gt 0 ] && shift && targets=("$@")
-  cmake -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${options[@]}" >/dev/null
+  cmake -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLYREVANE_WERROR=ON "${options[@]}" >/dev/null
   if [ ${#targets[@]} -gt 0 ]; then
     cmake --build "$dir" -j "$jobs" --target "${targets[@]}"
   else
@@ -36,6 +36,20 @@ ctest --test-dir build/test --output-on-failure -j "$jobs"
 if [ "$quick" = 1 ]; then
   exit 0
 fi
+
+echo "== the README's build: every target in Release, as a user builds it"
+# Its exact commands, so that they keep working. Warnings stay warnings there, but here any
+# warning of a fresh build fails the check: optimisation levels raise their own.
+readme_log=$(mktemp)
+cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build/release -j "$(nproc)" 2>&1 | tee "$readme_log"
+if grep -q 'warning:' "$readme_log"; then
+  echo "warnings in the Release build:" >&2
+  grep 'warning:' "$readme_log" >&2
+  rm -f "$readme_log"
+  exit 1
+fi
+rm -f "$readme_log"
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer"
 build build/asan -DLYREVANE_SANITIZE=address,undefined
