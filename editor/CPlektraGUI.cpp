@@ -166,6 +166,14 @@ void CPlektraGUI::idle()
     showChord(quantise(playing, kLastChord));
 }
 
+void CPlektraGUI::showInstrumentValues()
+{
+    if (!frame || !effect) return;
+    showChord(shownChord());
+    soundSetSwitch->setValue(effect->getParameter(kSoundSetParameter) != 0.0f ? 1.0f : 0.0f);
+    soundSetSwitch->setDirty();
+}
+
 void CPlektraGUI::setParameter(int32_t tag, float value)
 {
     if (!frame || !effect) return;

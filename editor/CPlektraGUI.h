@@ -38,6 +38,9 @@ public:
     // Redraws, then brings the panel to the chord being played while showChord is on.
     void idle() override;
     void setParameter(int32_t tag, float value) override;
+    // Shows the shown chord's strings and the sound set as the instrument now holds them,
+    // after a host changed them from outside the panel.
+    void showInstrumentValues();
     void onValueChange(VSTGUI::CControl* control) override;
     // The toolkit names a gesture by the control's tag; the host is told the parameter that
     // the gesture writes, and nothing for a control that writes none.

@@ -53,6 +53,7 @@ std::string pluginDescription()
         << "  lv2:minorVersion 0 ;\n  lv2:microVersion 0 ;\n"
         << "  lv2:requiredFeature urid:map ;\n"
         << "  lv2:optionalFeature lv2:hardRTCapable ;\n"
+        << "  ui:ui <" << kUiUri << "> ;\n"
         << "  lv2:port [\n    a lv2:InputPort , atom:AtomPort ;\n"
         << "    atom:bufferType atom:Sequence ;\n"
         << "    atom:supports midi:MidiEvent , time:Position ;\n"
@@ -93,14 +94,21 @@ std::string pluginDescription()
     }
     controlPort(out, kPlayedChord, false, portSymbol(kPlayedChord), "Chord being played", 0,
                 CArpStrum::kChordCount - 1, " ;\n    lv2:scalePoint " + chords);
-    out << "\n  ] .\n";
+    out << "\n  ] .\n\n";
+
+    out << "<" << kUiUri << ">\n  a ui:X11UI ;\n"
+        << "  lv2:requiredFeature ui:parent , ui:idleInterface ;\n"
+        << "  lv2:optionalFeature ui:touch , ui:resize ;\n"
+        << "  lv2:extensionData ui:idleInterface .\n";
     return out.str();
 }
 
 std::string manifest()
 {
     return std::string(kPrefixes) + "<" + kPluginUri + ">\n  a lv2:Plugin ;\n" +
-           "  lv2:binary <" + kDspBinary + "> ;\n  rdfs:seeAlso <lyrevane.ttl> .\n";
+           "  lv2:binary <" + kDspBinary + "> ;\n  rdfs:seeAlso <lyrevane.ttl> .\n\n" + "<" +
+           kUiUri + ">\n  a ui:X11UI ;\n  ui:binary <" + kUiBinary + "> ;\n" +
+           "  rdfs:seeAlso <lyrevane.ttl> .\n";
 }
 
 bool write(const std::string& path, const std::string& text)

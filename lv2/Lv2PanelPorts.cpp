@@ -1,0 +1,82 @@
+#include "lv2/Lv2PanelPorts.h"
+
+#include <cmath>
+
+using namespace lv2ports;
+
+namespace {
+
+// The port a parameter is written to, or kPortCount for one that has none.
+uint32_t portOf(int32_t parameter)
+{
+    if (parameter >= 0 && parameter < kChordParameterCount) {
+        return kFirstString + static_cast<uint32_t>(parameter);
+    }
+    if (parameter == kSoundSetParameter) return kSoundSet;
+    if (parameter == kResetParameter) return kReset;
+    return kPortCount;
+}
+
+}  // namespace
+
+Lv2PanelPorts::Lv2PanelPorts(LV2UI_Write_Function write, LV2UI_Controller controller,
+                             const LV2UI_Touch* touch)
+    : writeFunction(write), controller(controller), touchFeature(touch)
+{
+}
+
+bool Lv2PanelPorts::portEvent(uint32_t port, float value)
+{
+    if (std::isnan(value)) return false;
+    if (isStringPort(port)) {
+        const float held = std::fmin(std::fmax(std::round(value), 0.0f), kStringPositions - 1);
+        parameters[parameterOfPort(port)] = stringParameter(static_cast<int32_t>(held));
+    } else if (port == kSoundSet) {
+        parameters[kSoundSetParameter] = value >= 0.5f ? 1.0f : 0.0f;
+    } else if (port == kPlayedChord) {
+        const float chord = std::fmin(std::fmax(std::round(value), 0.0f), CArpStrum::kChordCount - 1);
+        parameters[kSelectedChordParameter] = chord * kChordStep;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+float Lv2PanelPorts::read(int32_t parameter) const
+{
+    return parameter >= 0 && parameter < kParameterCount ? parameters[parameter] : 0.0f;
+}
+
+void Lv2PanelPorts::write(int32_t parameter, float value)
+{
+    const uint32_t port = portOf(parameter);
+    if (port == kPortCount || !writeFunction) return;
+    float portValue = 1.0f;
+    if (isStringPort(port)) {
+        const int32_t position = stringPosition(value);
+        parameters[parameter] = stringParameter(position);
+        portValue = static_cast<float>(position);
+    } else if (port == kSoundSet) {
+        portValue = value == 0.0f ? 0.0f : 1.0f;
+        parameters[parameter] = portValue;
+    } else {
+        resetRaised = true;
+    }
+    writeFunction(controller, port, sizeof(float), 0, &portValue);
+}
+
+void Lv2PanelPorts::touch(int32_t parameter, bool grabbed)
+{
+    const uint32_t port = portOf(parameter);
+    if (port != kPortCount && touchFeature && touchFeature->touch) {
+        touchFeature->touch(touchFeature->handle, port, grabbed);
+    }
+}
+
+void Lv2PanelPorts::settle()
+{
+    if (!resetRaised || !writeFunction) return;
+    resetRaised = false;
+    const float lowered = 0.0f;
+    writeFunction(controller, kReset, sizeof(float), 0, &lowered);
+}

@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# The panel in jalv.gtk3, the way a musician plays live: a private JACK server on its dummy
+# driver, jalv.gtk3 with the plug-in from the build folder and its panel embedded through the
+# parent-window feature, then lyrevane-panel-shot finds the panel on the screen, checks its
+# artwork shows and writes the picture.
+# Usage: jalv-panel-shot.sh LV2_PATH LYREVANE-PANEL-SHOT BACKGROUND.png OUT.png
+set -euo pipefail
+
+lv2_path=$(realpath "$1")
+shot=$2
+background=$3
+out=$4
+[ -n "${DISPLAY:-}" ] || { echo "SKIPPED: no X display"; exit 77; }
+command -v jalv.gtk3 >/dev/null || { echo "SKIPPED: jalv.gtk3 not found"; exit 77; }
+if readelf -d "$lv2_path/Lyrevane.lv2/lyrevane-ui.so" | grep -E 'NEEDED.*lib(a|t|ub)san' >/dev/null; then
+  echo "SKIPPED: the panel is built with a sanitizer runtime; jalv cannot load it"
+  exit 77
+fi
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/lyrevane-jalv-panel.XXXXXX")
+jackd_pid=""
+jalv_pid=""
+cleanup() {
+  [ -n "$jalv_pid" ] && kill "$jalv_pid" 2>/dev/null && wait "$jalv_pid" 2>/dev/null
+  [ -n "$jackd_pid" ] && kill "$jackd_pid" 2>/dev/null && wait "$jackd_pid" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "FAIL $*"; for log in "$work"/*.log; do echo "--- $log"; tail -n 20 "$log"; done; exit 1; }
+
+export JACK_DEFAULT_SERVER=lyrevane-panel-$$ JACK_NO_AUDIO_RESERVATION=1 JACK_NO_START_SERVER=1
+jackd --no-realtime --sync -n "$JACK_DEFAULT_SERVER" -d dummy -r 48000 -p 256 >"$work/jackd.log" 2>&1 &
+jackd_pid=$!
+for _ in $(seq 100); do
+  jack_lsp >/dev/null 2>&1 && break
+  kill -0 "$jackd_pid" 2>/dev/null || fail "jackd exited"
+  sleep 0.1
+done
+
+LV2_PATH="$lv2_path" jalv.gtk3 "$(LV2_PATH="$lv2_path" lv2ls)" >"$work/jalv.log" 2>&1 &
+jalv_pid=$!
+# jalv builds its window, then embeds the panel; wait until the panel's artwork shows.
+for _ in $(seq 60); do
+  kill -0 "$jalv_pid" 2>/dev/null || fail "jalv.gtk3 exited"
+  status=0
+  "$shot" "$out" "$background" 529 225 >"$work/shot.log" 2>&1 || status=$?
+  if [ "$status" -eq 0 ]; then
+    cat "$work/shot.log"
+    echo "ok   the panel shows in jalv.gtk3: $out"
+    exit 0
+  fi
+  sleep 0.5
+done
+fail "the panel did not show in jalv.gtk3"
