@@ -40,6 +40,9 @@ Lv2Instrument::Lv2Instrument(double sampleRate, LV2_URID_Map& map)
         applied[port] = stringPosition(plektra.getParameter(parameterOfPort(port)));
         lastSeen[port] = static_cast<float>(applied[port]);
     }
+    for (uint32_t port = kFirstString; port < kPlayedChord; ++port) {
+        controls[port] = &lastSeen[port];
+    }
 }
 
 void Lv2Instrument::connect(uint32_t port, void* data)
@@ -53,7 +56,8 @@ void Lv2Instrument::connect(uint32_t port, void* data)
     } else if (port == kPlayedChord) {
         playedChord = static_cast<float*>(data);
     } else if (port < kPortCount) {
-        controls[port] = static_cast<const float*>(data);
+        // An unconnected port reads its last value, so it never changes.
+        controls[port] = data ? static_cast<const float*>(data) : &lastSeen[port];
     }
 }
 
@@ -79,10 +83,16 @@ void Lv2Instrument::run(uint32_t frames)
 
 void Lv2Instrument::applyControls()
 {
+    // Hosts change a port now and then; one branch-free pass over the 74 of them decides
+    // whether this block has anything to apply, which keeps the block as cheap as the VST
+    // module's.
+    bool anyChange = false;
     for (uint32_t port = kFirstString; port < kPlayedChord; ++port) {
-        // Hosts rewrite a port only when it changes: the plain comparison spares the
-        // rounding for the 74 ports on every block.
-        if (!controls[port] || *controls[port] == lastSeen[port]) continue;
+        anyChange |= *controls[port] != lastSeen[port];
+    }
+    if (!anyChange) return;
+    for (uint32_t port = kFirstString; port < kPlayedChord; ++port) {
+        if (*controls[port] == lastSeen[port]) continue;
         lastSeen[port] = *controls[port];
         const int32_t value = heldTo(lastSeen[port], maximumOf(port), applied[port]);
         if (value == applied[port]) continue;
