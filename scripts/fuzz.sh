@@ -21,11 +21,14 @@ if ! ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/
 fi
 
 # fuzzer-no-link gives all code the coverage instrumentation; only the fuzz targets link
-# libFuzzer. Other code may raise clang-only warnings, which must not stop the search.
+# libFuzzer. Warnings are errors here as in every check of ours, clang's own included, but
+# for -Wpsabi: the voice kernel's eight-float vectors only travel between its own internal
+# functions, so the calling convention they would change is never crossed.
 mkdir -p "$build"
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DLYREVANE_SANITIZE=address,undefined -DLYREVANE_FUZZ=ON -DLYREVANE_WERROR=OFF \
-    -DCMAKE_C_FLAGS=-fsanitize=fuzzer-no-link -DCMAKE_CXX_FLAGS=-fsanitize=fuzzer-no-link \
+    -DLYREVANE_SANITIZE=address,undefined -DLYREVANE_FUZZ=ON -DLYREVANE_WERROR=ON \
+    -DCMAKE_C_FLAGS=-fsanitize=fuzzer-no-link \
+    "-DCMAKE_CXX_FLAGS=-fsanitize=fuzzer-no-link -Wno-psabi" \
     >"$build/configure.log" 2>&1 || { cat "$build/configure.log" >&2; exit 1; }
 for target in $targets; do
     cmake --build "$build" --target "fuzz_$target" -j2
