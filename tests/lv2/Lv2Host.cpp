@@ -122,8 +122,11 @@ void Lv2Host::forgeSequence(const std::vector<Midi>& midi, const std::vector<Pos
             const Midi& event = midi[m++];
             lv2_atom_forge_frame_time(&forge, event.frame);
             lv2_atom_forge_atom(&forge, static_cast<uint32_t>(event.bytes.size()), midiType);
-            lv2_atom_forge_write(&forge, event.bytes.data(),
-                                 static_cast<uint32_t>(event.bytes.size()));
+            // An empty event has no bytes to copy, and the forge must not be handed none.
+            if (!event.bytes.empty()) {
+                lv2_atom_forge_write(&forge, event.bytes.data(),
+                                     static_cast<uint32_t>(event.bytes.size()));
+            }
         }
     }
     lv2_atom_forge_pop(&forge, &sequence);
