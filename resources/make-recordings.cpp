@@ -1,5 +1,6 @@
 // Synthesises the 25 guitar recordings as RIFF/WAVE files at build time: a modal model of a
-// plucked steel string, a pick transient, then an acoustic body or an electric pickup chain.
+// plucked steel string in two polarisations, sympathetic open strings, a pick transient, then
+// an acoustic body ringing on its own or an electric pickup chain.
 //
 //   make-recordings OUTDIR              writes OUTDIR/<resource id>.wav for every recording
 //   make-recordings --listening OUTDIR  writes strummed E and C major chords of each set
@@ -28,23 +29,36 @@ constexpr double kPi = 3.14159265358979323846;
 // The tone of each set; see the comments at the use sites for the physics.
 struct Voicing {
     double seconds;
-    double t60AtLowE;        // decay of a low E fundamental, seconds
-    double dampingCorner;    // Hz where the string losses double the decay rate
+    double t60AtLowE;        // decay of a low E fundamental's first polarisation, seconds
+    double lossPerHz;        // how much faster each Hz of a partial decays (1/T60 per Hz)
     double pickupPosition;   // fraction of the scale from the bridge; 0 for none
-    double pickNoiseLevel;   // relative to the string's peak
+    double inharmonicity[6]; // B of each open string, low E to high E
+    double bodyLevel;        // the body's own ring against the string's peak
+    double pickShare;        // energy above 4 kHz in the first 10 ms; 0 leaves the chain's
+    double secondLevel;      // the second polarisation against the first, on average
+    double secondLonger;     // how many times longer it rings, on average
+    double detuneHz;         // how far apart the two beat, on average
+    double harmonicCorner;   // partial number of a low E where the pick's rounding sets in; 0 none
 };
 
-constexpr Voicing kAcoustic = {4.0, 6.0, 1500.0, 0.0, 0.12};
-constexpr Voicing kElectric = {6.0, 8.0, 2000.0, 0.25, 0.05};
+// Stiffness by string: wound strings are stiff for their pitch, the plain third of an
+// electric set most of all. A fret shortens the string, and B grows as 1 / length^2.
+constexpr Voicing kAcoustic = {10.0, 12.0, 1.0 / 5500.0, 0.0,
+                               {4.5e-5, 3.3e-5, 2.8e-5, 2.2e-5, 2.0e-5, 1.4e-5},
+                               0.03, 0.07, 0.75, 2.25, 0.6, 0.0};
+constexpr Voicing kElectric = {12.0, 28.0, 1.0 / 4000.0, 0.1,
+                               {4.5e-5, 3.1e-5, 4.5e-5, 5.0e-5, 3.0e-5, 1.2e-5},
+                               0.01, 0.0, 0.4, 2.5, 0.1, 8.0};
 
 constexpr double kPluckPosition = 0.13;    // fraction of the scale from the bridge
-constexpr double kPickCorner = 3500.0;     // the pick's width rounds off the kink
+constexpr double kPickCorner = 7000.0;     // the pick's width rounds off the kink
 constexpr double kHighestPartial = 12000.0;
 constexpr double kPeakLevel = 0.70794578;  // -3 dBFS
 constexpr int kTrailingZeros = 64;         // the sampler loops the last two samples
-constexpr int kAttackSamples = 66;         // 1.5 ms: the pick leaves the string smoothly
+constexpr double kFadeSeconds = 1.0;       // the closing fade, long after the note is inaudible
 constexpr int kBlock = 512;                // samples per table of a partial's course
 constexpr double kDriveRms = 0.2;          // amplifier input level of the sustained tone
+const int kOpenStrings[6] = {40, 45, 50, 55, 59, 64};
 
 // PCG32 (O'Neill), written out so that every platform draws the same numbers.
 class Random
@@ -136,7 +150,7 @@ private:
     double b0_ = 1, b1_ = 0, b2_ = 0, a1_ = 0, a2_ = 0;
 };
 
-// One exponentially decaying partial: amplitude * d^n * cos(w n).
+// One exponentially decaying partial: amplitude * d^n * sin(w n), starting at exactly zero.
 struct Partial {
     double amplitude;
     double omega;     // radians per sample
@@ -144,63 +158,112 @@ struct Partial {
     int lifetime;     // samples until it falls below audibility
 };
 
-// Where a guitarist plays the note: the highest open string at or below it.
-int fretOf(int note)
+Partial makePartial(double freq, double amplitude, double t60)
 {
-    const int openStrings[] = {64, 59, 55, 50, 45, 40};
-    for (int open : openStrings) {
-        if (note >= open) return note - open;
+    Partial partial;
+    partial.amplitude = amplitude;
+    partial.omega = 2 * kPi * freq / kSampleRate;
+    partial.logDecay = -3.0 * std::log(10.0) / (t60 * kSampleRate);
+    // -120 dB below full amplitude is far below the 16-bit floor.
+    partial.lifetime =
+        int(std::min(1e9, std::log(1e-6 / std::max(std::fabs(amplitude), 1e-9)) / partial.logDecay));
+    return partial;
+}
+
+// Where a guitarist plays the note: the highest open string at or below it.
+int stringOf(int note)
+{
+    for (int s = 5; s > 0; --s) {
+        if (note >= kOpenStrings[s]) return s;
     }
     return 0;
 }
 
-// The string's partials: two polarisations of each mode, the second slightly sharper and
-// longer-lived, so the note beats gently and decays in two stages like a real string.
-std::vector<Partial> stringPartials(const Recording& rec, const Voicing& voicing, Random& random)
+// Decay of a partial at freq: the string's own losses rise with frequency.
+double partialT60(const Voicing& voicing, double f0, double freq)
+{
+    const double fundamental = voicing.t60AtLowE * std::pow(82.4 / f0, 0.3);
+    return 1.0 / (1.0 / fundamental + freq * voicing.lossPerHz);
+}
+
+// The string's partials, each in two polarisations: the second, 0.5 to 1.0 as strong, rings
+// two to three times as long and a fraction of a hertz apart, so every partial beats and the
+// note decays in two stages like a real string.
+void addStringPartials(std::vector<Partial>& partials, const Recording& rec,
+                       const Voicing& voicing, Random& random)
 {
     const double f0 = recordings::noteFrequency(rec.rootNote);
-    // Stiffness: thick wound strings are noticeably inharmonic, thin plain ones hardly.
-    const double lowness = std::clamp((76.0 - rec.rootNote) / 36.0, 0.0, 1.0);
-    const double inharmonicity = 3e-5 * std::pow(1e-4 / 3e-5, lowness);
-    const double t0 = voicing.t60AtLowE * std::pow(82.4 / f0, 0.35);
+    const int string = stringOf(rec.rootNote);
+    const int fret = rec.rootNote - kOpenStrings[string];
+    const double inharmonicity = voicing.inharmonicity[string] * std::pow(2.0, fret / 6.0);
     // The picking hand stays put while the fret shortens the string, so on higher frets
     // the pluck sits at a larger fraction of the sounding length: rounder, fuller notes.
     // The pickup's comb is left at its open-string place on purpose: moving it too would
-    // hollow out the notes around the twelfth fret (even partials vanish) and unbalance a
-    // strum across the set.
-    const double pluckPosition = kPluckPosition * std::pow(2.0, fretOf(rec.rootNote) / 12.0);
+    // hollow out the notes around the twelfth fret and unbalance a strum across the set.
+    const double pluckPosition = kPluckPosition * std::pow(2.0, fret / 12.0);
 
-    std::vector<Partial> partials;
     for (int k = 1;; ++k) {
         const double kk = double(k) * k;
         const double f = k * f0 * std::sqrt((1 + inharmonicity * kk) / (1 + inharmonicity));
         if (f > kHighestPartial) break;
         double amplitude = std::sin(k * kPi * pluckPosition) / k;
         amplitude /= std::sqrt(1 + (f / kPickCorner) * (f / kPickCorner));
+        if (voicing.harmonicCorner > 0) {
+            // Thinner strings bend more sharply round the pick: the corner climbs with pitch.
+            const double corner = voicing.harmonicCorner * std::pow(f0 / 82.4, 0.7);
+            amplitude /= std::sqrt(1 + kk / (corner * corner));
+        }
         if (voicing.pickupPosition > 0) {
             amplitude *= std::sin(k * kPi * voicing.pickupPosition);
         }
-        const double t60 = t0 / (1 + (f / voicing.dampingCorner) * (f / voicing.dampingCorner));
+        const double t60 = partialT60(voicing, f0, f);
+        const double second = voicing.secondLevel * (1.0 + 0.33 * random.bipolar());
+        const double longer = voicing.secondLonger * (1.0 + 0.11 * random.bipolar());
+        // The fundamental's pair sits closer, around the note's own frequency weighted by
+        // strength, so that the note stays in tune; higher pairs beat a fraction of a hertz
+        // apart.
+        const double detune =
+            k == 1 ? 0.1 : voicing.detuneHz * (1.0 + 0.66 * random.bipolar());
+        const double below = detune * second / (1 + second);
+        partials.push_back(makePartial(f - below, amplitude, t60));
+        partials.push_back(makePartial(f - below + detune, second * amplitude, longer * t60));
+    }
+}
 
-        // The fundamental's second polarisation is detuned so little that it only bends
-        // the decay; higher modes beat faster, as on a real string.
-        const double detuneHz = k == 1 ? 0.04 : 0.04 * k * (1.0 + 0.3 * random.bipolar());
-        const struct {
-            double freq, amplitude, t60;
-        } polarisations[] = {{f, amplitude, t60}, {f + detuneHz, 0.2 * amplitude, 1.4 * t60}};
-        for (const auto& p : polarisations) {
-            if (std::fabs(p.amplitude) < 1e-7) continue;
-            Partial partial;
-            partial.amplitude = p.amplitude;
-            partial.omega = 2 * kPi * p.freq / kSampleRate;
-            partial.logDecay = -3.0 * std::log(10.0) / (p.t60 * kSampleRate);
-            // -140 dB below full amplitude is far below the 16-bit floor.
-            partial.lifetime = int(std::min(1e9, std::log(1e-7 / std::fabs(p.amplitude)) /
-                                                     partial.logDecay));
-            partials.push_back(partial);
+// The open strings that the note's partials excite: each rings weakly where one of its
+// harmonics meets one of the note's, rising over some 40 ms as it picks up energy.
+void addSympatheticStrings(std::vector<Partial>& partials, const Recording& rec,
+                           const Voicing& voicing, double level)
+{
+    const double f0 = recordings::noteFrequency(rec.rootNote);
+    const int played = stringOf(rec.rootNote);
+    for (int s = 0; s < 6; ++s) {
+        if (s == played) continue;
+        const double open = recordings::noteFrequency(kOpenStrings[s]);
+        for (int h = 1; h <= 6; ++h) {
+            const double freq = h * open;
+            const double ratio = freq / f0;
+            if (std::fabs(ratio - std::round(ratio)) * f0 > 2.0 || ratio < 0.9) continue;
+            const double amplitude = level / (h * std::round(ratio));
+            const double t60 = partialT60(voicing, open, freq);
+            partials.push_back(makePartial(freq, amplitude, t60));
+            partials.push_back(makePartial(freq, -amplitude, 0.04 * 6.9 / 3.0));
         }
     }
-    return partials;
+}
+
+// The body's resonances, struck by the pluck and ringing on their own: the air mode of the
+// sound hole near 100 Hz, the top plate near 200 Hz and a thinning series above.
+void addBodyModes(std::vector<Partial>& partials, double level)
+{
+    const struct {
+        double freq, gain, t60;
+    } modes[] = {{102, 1.0, 0.9},  {204, 0.9, 0.7},  {248, 0.8, 0.9},  {390, 1.2, 1.0},
+                 {530, 1.0, 0.9}, {690, 0.9, 0.8}, {870, 0.8, 0.7}, {1090, 0.8, 0.6},
+                 {1380, 0.7, 0.5}, {1750, 0.6, 0.4}, {2250, 0.5, 0.3}, {2900, 0.4, 0.25}};
+    for (const auto& mode : modes) {
+        partials.push_back(makePartial(mode.freq, level * mode.gain, mode.t60));
+    }
 }
 
 // Sums the partials block by block. Each partial's course over one block is a fixed table,
@@ -228,7 +291,8 @@ std::vector<double> renderPartials(const std::vector<Partial>& partials, int len
             const float sr = float(magnitude * std::cos(phase));
             const float si = float(magnitude * std::sin(phase));
             const int count = std::min(kBlock, length - start);
-            for (int n = 0; n < count; ++n) block[n] = sr * tableRe[n] - si * tableIm[n];
+            // The imaginary part: a sine, so every partial starts from zero.
+            for (int n = 0; n < count; ++n) block[n] = sr * tableIm[n] + si * tableRe[n];
             double* o = out.data() + start;
             for (int n = 0; n < count; ++n) o[n] += block[n];
         }
@@ -243,32 +307,54 @@ double peakOf(const std::vector<double>& signal)
     return peak;
 }
 
-// The pick scraping off the string: a few milliseconds of decaying, softened noise.
-void addPickNoise(std::vector<double>& signal, double level, Random& random)
+// Energy of signal[0, length) above about 4 kHz and in all, through a steep highpass.
+std::pair<double, double> highShare(const std::vector<double>& signal, int length)
 {
-    const int length = kSampleRate * 8 / 1000;
-    const double decay = std::exp(-1.0 / (0.0015 * kSampleRate));
-    const double smoothing = 0.45;
-    double envelope = level, smoothed = 0;
-    for (int n = 0; n < length && n < int(signal.size()); ++n) {
-        smoothed += smoothing * (random.bipolar() - smoothed);
-        signal[n] += envelope * smoothed;
+    std::vector<double> head(signal.begin(), signal.begin() + length);
+    double total = 0;
+    for (double s : head) total += s * s;
+    Biquad::highpass(4000.0, 0.54).process(head);
+    Biquad::highpass(4000.0, 1.31).process(head);
+    double high = 0;
+    for (double s : head) high += s * s;
+    return {high, total};
+}
+
+// The pick scraping off the string: a few milliseconds of bright noise, scaled per note so
+// that the first 10 ms carry the share of energy above 4 kHz that real picked notes show.
+void addPickNoise(std::vector<double>& signal, double share, Random& random)
+{
+    const int length = kSampleRate * 10 / 1000;
+    std::vector<double> noise(length, 0.0);
+    const double decay = std::exp(-1.0 / (0.002 * kSampleRate));
+    double envelope = 1.0;
+    for (int n = 1; n < length; ++n) {  // from the second sample: the first stays zero
+        noise[n] = envelope * random.bipolar();
         envelope *= decay;
     }
+    Biquad::highpass(3000.0, 0.707).process(noise);
+    const auto [stringHigh, stringTotal] = highShare(signal, length);
+    const auto [noiseHigh, noiseTotal] = highShare(noise, length);
+    // (stringHigh + g^2 noiseHigh) / (stringTotal + g^2 noiseTotal) = share
+    const double gain2 = (share * stringTotal - stringHigh) / (noiseHigh - share * noiseTotal);
+    if (!(gain2 > 0)) return;
+    const double gain = std::sqrt(gain2);
+    for (int n = 0; n < length; ++n) signal[n] += gain * noise[n];
 }
 
 void acousticBody(std::vector<double>& signal)
 {
-    Biquad::highpass(70.0, 0.707).process(signal);
+    Biquad::highpass(60.0, 0.707).process(signal);
     Biquad::peak(102.0, 4.0, 3.0).process(signal);  // air mode of the sound hole
     Biquad::peak(204.0, 3.0, 3.0).process(signal);  // top plate
-    Biquad::peak(410.0, 3.0, 2.5).process(signal);  // back and top together
 }
 
 void electricChain(std::vector<double>& signal)
 {
-    // Pickup inductance against cable capacitance: a resonant lowpass.
-    Biquad::lowpass(3500.0, 1.4).process(signal);
+    // Pickup inductance against cable capacitance: a resonant lowpass, and the broad
+    // presence of a clean amplifier's voicing.
+    Biquad::lowpass(5500.0, 1.2).process(signal);
+    Biquad::peak(2300.0, 0.7, 8.0).process(signal);
     // A clean amplifier pushed a little: a cubic soft clip whose gain is set by the level
     // of the first half second, so only the sharpest attacks get rounded.
     double energy = 0;
@@ -279,9 +365,28 @@ void electricChain(std::vector<double>& signal)
         const double x = std::clamp(s * drive, -1.0, 1.0);
         s = x - x * x * x / 3.0;
     }
-    // A guitar speaker's band.
-    Biquad::highpass(90.0, 0.707).process(signal);
-    Biquad::lowpass(5000.0, 0.707).process(signal);
+    // A guitar speaker's band, thin at the bottom.
+    Biquad::highpass(180.0, 0.707).process(signal);
+    Biquad::lowpass(6500.0, 0.707).process(signal);
+}
+
+// The pick gives a little as it leaves the string: the sharpest attack peaks are rounded
+// so that no note's first spike stands more than 15 dB above its first half second, which
+// would make it sound quieter than its neighbours in a strum at the same peak level.
+void roundAttackPeaks(std::vector<double>& signal)
+{
+    const int span = std::min(int(signal.size()), kSampleRate / 2);
+    double energy = 0;
+    for (int n = 0; n < span; ++n) energy += signal[n] * signal[n];
+    const double limit = std::sqrt(energy / span) * std::pow(10.0, 15.0 / 20.0);
+    const double knee = 0.7 * limit;
+    const int attack = std::min(span, kSampleRate / 20);
+    for (int n = 0; n < attack; ++n) {
+        const double magnitude = std::fabs(signal[n]);
+        if (magnitude <= knee) continue;
+        const double rounded = knee + (limit - knee) * std::tanh((magnitude - knee) / (limit - knee));
+        signal[n] = std::copysign(rounded, signal[n]);
+    }
 }
 
 // Fades, DC removal and level, ending in exact zeros; returns 16-bit samples.
@@ -289,7 +394,7 @@ std::vector<int16_t> finish(std::vector<double>& signal)
 {
     const int length = int(signal.size());
     const int soundEnd = length - kTrailingZeros;
-    const int fadeStart = soundEnd - length / 4;
+    const int fadeStart = soundEnd - int(kFadeSeconds * kSampleRate);
     for (int n = 0; n < length; ++n) {
         double gain = 1.0;
         if (n >= fadeStart) {
@@ -322,17 +427,22 @@ std::vector<int16_t> synthesise(const Recording& rec)
     const Voicing& voicing = rec.set == SoundSet::acoustic ? kAcoustic : kElectric;
     Random random(0x9E3779B97F4A7C15ULL * uint64_t(rec.resourceId));
     const int length = int(voicing.seconds * kSampleRate);
-    std::vector<double> signal = renderPartials(stringPartials(rec, voicing, random), length);
-    addPickNoise(signal, voicing.pickNoiseLevel * peakOf(signal), random);
-    // Fading in before the filters keeps the very first sample at exactly zero.
-    for (int n = 0; n < kAttackSamples; ++n) {
-        signal[n] *= 0.5 - 0.5 * std::cos(kPi * n / kAttackSamples);
-    }
+    std::vector<Partial> partials;
+    addStringPartials(partials, rec, voicing, random);
+    std::vector<double> signal = renderPartials(partials, length);
+    const double stringPeak = peakOf(signal);
+    partials.clear();
+    addSympatheticStrings(partials, rec, voicing, 0.01 * stringPeak);
+    if (voicing.bodyLevel > 0) addBodyModes(partials, voicing.bodyLevel * stringPeak);
+    const std::vector<double> ring = renderPartials(partials, length);
+    for (int n = 0; n < length; ++n) signal[n] += ring[n];
+    if (voicing.pickShare > 0) addPickNoise(signal, voicing.pickShare, random);
     if (rec.set == SoundSet::acoustic) {
         acousticBody(signal);
     } else {
         electricChain(signal);
     }
+    roundAttackPeaks(signal);
     return finish(signal);
 }
 

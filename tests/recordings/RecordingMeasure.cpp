@@ -181,15 +181,6 @@ WaveFile parseWave(const std::vector<uint8_t>& bytes)
     return wave;
 }
 
-double modelFundamentalT60(const Recording& recording)
-{
-    const bool acoustic = recording.set == SoundSet::acoustic;
-    const double f0 = noteFrequency(recording.rootNote);
-    const double t0 = (acoustic ? 6.0 : 8.0) * std::pow(82.4 / f0, 0.35);
-    const double corner = acoustic ? 1500.0 : 2000.0;
-    return t0 / (1 + (f0 / corner) * (f0 / corner));
-}
-
 Measurements measure(const std::vector<int16_t>& x, const Recording& recording)
 {
     Measurements m{};
@@ -246,7 +237,7 @@ Measurements measure(const std::vector<int16_t>& x, const Recording& recording)
     // before the closing fade, where the model alone shapes the level.
     {
         constexpr int kFrame = 4096;
-        const int fadeStart = soundEnd - length / 4;
+        const int fadeStart = soundEnd - kSampleRate;  // the closing fade's second
         std::vector<double> times, fundamental, bandTimes, band;
         double firstBand = 0;
         for (int start = kSampleRate / 5; start + kFrame <= fadeStart; start += kSampleRate / 20) {
@@ -268,7 +259,6 @@ Measurements measure(const std::vector<int16_t>& x, const Recording& recording)
         m.fundamentalT60 = t60FromLevels(times, fundamental);
         m.t60Near2k = t60FromLevels(bandTimes, band);
     }
-    m.targetT60 = modelFundamentalT60(recording);
     m.centroidEarlyHz = centroidAt(x, 0.05);
     m.centroidLateHz = centroidAt(x, 1.0);
 

@@ -41,7 +41,6 @@ struct Measurements {
     int trailingZeros;
     double maxLevelRiseDb;     // short-time level above its lowest point since the maximum
     double fundamentalT60;     // seconds
-    double targetT60;          // what the string model sets for the fundamental
     double t60Near2k;          // seconds, band of partials around 2 kHz
     double centroidEarlyHz;    // at 50 ms
     double centroidLateHz;     // at 1 s
@@ -50,8 +49,5 @@ struct Measurements {
 };
 
 Measurements measure(const std::vector<int16_t>& samples, const Recording& recording);
-
-// The string model's fundamental decay for a root note of a set.
-double modelFundamentalT60(const Recording& recording);
 
 }  // namespace recordings
