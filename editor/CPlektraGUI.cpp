@@ -2,9 +2,9 @@
 #include "editor/CPlektraGUI.h"
 
 #include <algorithm>
+#include <new>
 
 #include "host/AudioEffect.h"
-#include "host/Plektra.h"
 #include "resources/image-ids.h"
 #include "vstgui/CBitmap.h"
 #include "vstgui/COnOffButton.h"
@@ -34,11 +34,11 @@ constexpr int32_t kStringLeft = 24;
 constexpr int32_t kLowestStringTop = 144;
 constexpr int32_t kStringRowHeight = 16;
 
-// Chord n travels as n x kChordStep and string position k as k x CArpStrum::kPositionStep,
-// the steps the instrument itself stores and reports.
-constexpr int32_t kLastChord = CArpStrum::kChordCount - 1;
-constexpr int32_t kLastStringPosition = 19;
-constexpr float kStringStep = CArpStrum::kPositionStep;
+// Chord n travels as n x kChordStep and string position k as k x kPositionStep, the steps
+// the instrument itself stores and reports.
+constexpr int32_t kLastChord = ChordValues::kChordCount - 1;
+constexpr int32_t kLastStringPosition = ChordValues::kLastPosition;
+constexpr float kStringStep = ChordValues::kPositionStep;
 
 // The nearest of positions 0..last. Sliders hold their values to 0..1; anything else still
 // lands on a valid position.
@@ -66,6 +66,11 @@ CPlektraGUI::CPlektraGUI(AudioEffect* effect)
     rect.left = 0;
     rect.bottom = kHeight;
     rect.right = kWidth;
+}
+
+AEffEditor* CPlektraGUI::create(AudioEffect* effect)
+{
+    return new (std::nothrow) CPlektraGUI(effect);
 }
 
 CPlektraGUI::~CPlektraGUI()

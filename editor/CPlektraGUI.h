@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "strum/CArpStrum.h"
+#include "host/PlektraParameters.h"
 #include "vstgui/AEffGUIEditor.h"
 #include "vstgui/CControl.h"
 
@@ -25,11 +25,13 @@ public:
         kSoundSetTag = 75,
         kResetTag = 76,
     };
-    static constexpr int32_t kStringCount = CArpStrum::kStringCount;
+    static constexpr int32_t kStringCount = ChordValues::kStringCount;
     static constexpr int32_t kWidth = 529;
     static constexpr int32_t kHeight = 225;
 
     explicit CPlektraGUI(AudioEffect* effect);
+    // The instrument's editor factory: the panel for effect, null without memory for it.
+    static AEffEditor* create(AudioEffect* effect);
     ~CPlektraGUI() override;
 
     // Builds the panel anew from the instrument's parameters in the host's parent window.

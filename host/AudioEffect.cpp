@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "vstgui/AEffEditor.h"
+#include "host/AEffEditor.h"
 
 namespace {
 
@@ -84,6 +84,16 @@ AudioEffect::AudioEffect(audioMasterCallback audioMaster, int32_t numPrograms,
 AudioEffect::~AudioEffect()
 {
     delete editor;
+}
+
+void AudioEffect::setEditor(AEffEditor* newEditor)
+{
+    editor = newEditor;
+    if (editor) {
+        cEffect.flags |= effFlagsHasEditor;
+    } else {
+        cEffect.flags &= ~effFlagsHasEditor;
+    }
 }
 
 intptr_t AudioEffect::dispatcher(int32_t opcode, int32_t /*index*/, intptr_t value, void* ptr,

@@ -18,8 +18,9 @@ public:
 
     AEffect* getAeffect() { return &cEffect; }
     AEffEditor* getEditor() const { return editor; }
-    // The editor registers itself here; the effect owns it from then on.
-    void setEditor(AEffEditor* newEditor) { editor = newEditor; }
+    // The editor registers itself here; the effect owns it from then on, and tells the host
+    // whether it has one.
+    void setEditor(AEffEditor* newEditor);
 
     virtual intptr_t dispatcher(int32_t opcode, int32_t index, intptr_t value, void* ptr,
                                 float opt);

@@ -1,7 +1,7 @@
 // The extended dispatcher (opcodes 25..79) and the extended host calls.
 #include "host/AudioEffectX.h"
 
-#include "vstgui/AEffEditor.h"
+#include "host/AEffEditor.h"
 
 namespace {
 

@@ -5,13 +5,10 @@
 #include <cfloat>
 #include <cmath>
 #include <cstring>
-#include <new>
 
 #if defined(__SSE__)
 #include <xmmintrin.h>
 #endif
-
-#include "editor/CPlektraGUI.h"
 
 namespace {
 
@@ -65,16 +62,15 @@ private:
 
 }  // namespace
 
-Plektra::Plektra(audioMasterCallback audioMaster)
+Plektra::Plektra(audioMasterCallback audioMaster, EditorFactory makeEditor)
     : AudioEffectX(audioMaster, 1, kParameterCount)
 {
     cEffect.flags |= effFlagsCanReplacing | effFlagsIsSynth;
     cEffect.numInputs = 0;
     cEffect.numOutputs = 2;
     cEffect.uniqueID = fourCharCode('S', 'M', 'P', 'L');
-    // The editor registers itself and raises effFlagsHasEditor; without memory for it the
-    // instrument simply has none.
-    editor = new (std::nothrow) CPlektraGUI(this);
+    // Without memory for it the factory answers null and the instrument simply has none.
+    if (makeEditor) setEditor(makeEditor(this));
     loadSoundSets(reader, acoustic, electric);
     selectAcousticSet(sampler, acoustic);
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "host/AudioEffectX.h"
+#include "host/PlektraParameters.h"
 #include "host/TransportWatch.h"
 #include "sound/RiffReader.h"
 #include "sound/SampleBank.h"
@@ -13,23 +14,15 @@
 #include "sound/WaveData.h"
 #include "strum/CArpStrum.h"
 
-// The host parameters: six strings of each of the twelve chords, then two unused indices,
-// then three that read back the instrument's state and trigger its changes.
-enum PlektraParameter : int32_t {
-    kChordParameterCount = CArpStrum::kChordCount * CArpStrum::kStringCount,  // 0..71
-    kSelectedChordParameter = 74,
-    kSoundSetParameter = 75,
-    kResetParameter = 76,
-    kParameterCount = 77,
-};
-
-// The float nearest 1/11: chord n reads back as n x 1/11, chord 11 as 1.0.
-constexpr float kChordStep = 0.09090909f;
-
 class Plektra : public AudioEffectX, public CArpStrum
 {
 public:
-    explicit Plektra(audioMasterCallback audioMaster);
+    // Makes the instrument's editor, which registers itself with the effect it is given.
+    // The module hands in the panel's; without one the instrument has no editor, so the
+    // engine builds and plays with no windowing or drawing at all.
+    using EditorFactory = AEffEditor* (*)(AudioEffect* effect);
+
+    explicit Plektra(audioMasterCallback audioMaster, EditorFactory makeEditor = nullptr);
     ~Plektra() override = default;
 
     // Any thread: the host's automation and the editor. Resets and the sound-set switch are

@@ -1,6 +1,8 @@
-// The module's exported entry, under both names hosts look for.
+// The module's exported entry, under both names hosts look for. It joins the instrument and
+// its panel: the engine knows the editor only through the factory handed in here.
 #include <new>
 
+#include "editor/CPlektraGUI.h"
 #include "host/Plektra.h"
 
 extern "C" __attribute__((visibility("default"))) AEffect* VSTPluginMain(
@@ -10,7 +12,7 @@ extern "C" __attribute__((visibility("default"))) AEffect* VSTPluginMain(
     if (!audioMaster || audioMaster(nullptr, audioMasterVersion, 0, 0, nullptr, 0.0f) == 0) {
         return nullptr;
     }
-    Plektra* instrument = new (std::nothrow) Plektra(audioMaster);
+    Plektra* instrument = new (std::nothrow) Plektra(audioMaster, &CPlektraGUI::create);
     return instrument ? instrument->getAeffect() : nullptr;
 }
 

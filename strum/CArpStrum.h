@@ -4,6 +4,7 @@
 #pragma once
 
 #include "strum/CArpeggiator.h"
+#include "strum/ChordValues.h"
 
 #include <array>
 #include <atomic>
@@ -27,8 +28,8 @@ struct KeyBinding {
 class CArpStrum : public CArpeggiator
 {
 public:
-    static constexpr int32_t kChordCount = 12;
-    static constexpr int32_t kStringCount = 6;
+    static constexpr int32_t kChordCount = ChordValues::kChordCount;
+    static constexpr int32_t kStringCount = ChordValues::kStringCount;
     // Stored note of a string that does not sound.
     static constexpr int32_t kMuted = -1;
     // Standard tuning E A D G B E, lowest string first.
@@ -45,8 +46,7 @@ public:
     void processBlock(float tempo, float position, int32_t blockLength,
                       float sampleRate) override;
 
-    // The float nearest 1/19: the distance between two of the twenty positions of a string.
-    static constexpr float kPositionStep = 0.05263158f;
+    static constexpr float kPositionStep = ChordValues::kPositionStep;
 
     // Parameter encoding of one string: k/19 for k = 0 (muted), 1 (open), 2..19 (frets
     // 1..18). Safe to call from the host's user-interface thread while the audio plays.

@@ -20,10 +20,7 @@ bool isBefore(uint32_t tick, uint32_t deadline)
 AEffGUIEditor::AEffGUIEditor(AudioEffect* effect)
     : AEffEditor(effect), nextIdleTime(platform::tickCount())
 {
-    if (effect) {
-        effect->setEditor(this);
-        effect->getAeffect()->flags |= effFlagsHasEditor;
-    }
+    if (effect) effect->setEditor(this);
 }
 
 AEffGUIEditor::~AEffGUIEditor()

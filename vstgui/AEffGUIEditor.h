@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "vstgui/AEffEditor.h"
+#include "host/AEffEditor.h"
 #include "vstgui/CFrame.h"
 #include "vstgui/VSTGUIEditorInterface.h"
 

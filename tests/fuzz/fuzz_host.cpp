@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "editor/CPlektraGUI.h"
 #include "host/Plektra.h"
 #include "platform/EmbeddedResources.h"
 #include "platform/Resources.h"
@@ -87,7 +88,7 @@ harness::PluginHost& host()
 
 AEffect* makeInstrument(audioMasterCallback audioMaster)
 {
-    return (new Plektra(audioMaster))->getAeffect();
+    return (new Plektra(audioMaster, &CPlektraGUI::create))->getAeffect();
 }
 
 AEffect* openInstrument()

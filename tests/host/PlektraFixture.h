@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "host/AEffEditor.h"
 #include "host/Plektra.h"
 #include "tools/Keys.h"
 #include "tools/PluginHost.h"
@@ -18,9 +19,16 @@ using namespace keys;
 constexpr uint8_t kPickLowestKey = kPickKeys[0];
 constexpr uint8_t kPickHighestKey = kPickKeys[5];
 
+// The engine alone links no panel; a plain editor stands in for it, so that the instrument
+// is built as the module builds it, with an editor.
+inline AEffEditor* makeStandInEditor(AudioEffect* effect)
+{
+    return new AEffEditor(effect);
+}
+
 inline AEffect* makePlektra(audioMasterCallback audioMaster)
 {
-    return (new Plektra(audioMaster))->getAeffect();
+    return (new Plektra(audioMaster, makeStandInEditor))->getAeffect();
 }
 
 // The parameter value of a fret (0 = open string), as the host reads it back.

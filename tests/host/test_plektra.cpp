@@ -2,7 +2,7 @@
 #include <cmath>
 
 #include "tests/host/PlektraFixture.h"
-#include "vstgui/AEffEditor.h"
+#include "host/AEffEditor.h"
 
 namespace plektratest {
 namespace {
@@ -189,7 +189,8 @@ public:
 
 TEST_F(PlektraTest, EditorOpcodesReachTheEditor)
 {
-    // The instrument comes with its panel; a stand-in replaces it to watch the routing.
+    // The instrument comes with the editor its factory made; a recording one replaces it to
+    // watch the routing.
     ASSERT_NE(plektra->getEditor(), nullptr);
     EXPECT_EQ(host.effect()->flags & effFlagsHasEditor, effFlagsHasEditor);
     delete plektra->getEditor();

@@ -1,0 +1,14 @@
+// The shape of the chord bank and how one string's position travels as a parameter value:
+// the strum engine stores it, the instrument's parameters carry it, the panel shows it.
+#pragma once
+
+#include <cstdint>
+
+struct ChordValues {
+    static constexpr int32_t kChordCount = 12;
+    static constexpr int32_t kStringCount = 6;
+    // Positions 0 (muted), 1 (open) and 2..19 (frets 1..18).
+    static constexpr int32_t kLastPosition = 19;
+    // The float nearest 1/19: the distance between two neighbouring positions of a string.
+    static constexpr float kPositionStep = 0.05263158f;
+};
