@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tools/Keys.h"
@@ -53,7 +54,10 @@ void appendBigEndian(std::vector<uint8_t>& out, uint32_t value, int bytes)
 class Track
 {
 public:
-    void add(uint32_t tick, std::vector<uint8_t> bytes) { events_.push_back({tick, bytes}); }
+    void add(uint32_t tick, std::vector<uint8_t> bytes)
+    {
+        events_.push_back({tick, std::move(bytes)});
+    }
 
     void meta(uint32_t tick, uint8_t type, const std::vector<uint8_t>& data)
     {

@@ -14,14 +14,17 @@
 #include <set>
 #include <string>
 
+#include "tools/Keys.h"
 #include "tools/PluginHost.h"
 
 using harness::Block;
 using harness::PluginHost;
+using namespace keys;
 
 namespace {
 
 constexpr int32_t kBlock = 512;
+constexpr uint8_t kEMajorKey = kFirstChordKey + 4;
 
 class ModuleTest : public ::testing::Test
 {
@@ -235,7 +238,7 @@ TEST_F(ModuleTest, AccumulatingEntriesLeaveBuffersUntouched)
 {
     AEffect* effect = openAndStart();
     ASSERT_NE(effect, nullptr);
-    host.sendMidi({{0, 0x90, 60, 100}});
+    host.sendMidi({{0, kNoteOn, kStrumDownKey, 100}});
     float left[64], right[64];
     std::fill(std::begin(left), std::end(left), 0.25f);
     std::fill(std::begin(right), std::end(right), 0.25f);
@@ -265,7 +268,7 @@ TEST_F(ModuleTest, BlocksLeaveTheHostsFloatingPointModeAsTheyFoundIt)
     const unsigned int flushBits = 0x8040;  // flush-to-zero and denormals-are-zero
     for (const unsigned int hostMode : {original & ~flushBits, original | flushBits}) {
         _mm_setcsr(hostMode);
-        host.sendMidi({{0, 0x90, 60, 100}});
+        host.sendMidi({{0, kNoteOn, kStrumDownKey, 100}});
         host.render(kBlock);
         EXPECT_EQ(_mm_getcsr(), hostMode);
     }
@@ -278,7 +281,7 @@ TEST_F(ModuleTest, CloseDestroysTheInstrument)
     // AddressSanitizer's leak check at exit sees anything the teardown forgets.
     AEffect* effect = openAndStart();
     ASSERT_NE(effect, nullptr);
-    host.sendMidi({{0, 0x90, 52, 100}, {0, 0x90, 60, 100}});
+    host.sendMidi({{0, kNoteOn, kEMajorKey, 100}, {0, kNoteOn, kStrumDownKey, 100}});
     host.render(kBlock);
     EXPECT_EQ(host.close(), 1);
 }
@@ -290,7 +293,8 @@ std::vector<float> strumEMajor(PluginHost& host, float rate, int mutedString)
     host.open();
     host.startUp(rate, kBlock);
     if (mutedString >= 0) host.setParameter(4 * 6 + mutedString, 0.0f);
-    return host.renderSong(7 * kBlock, kBlock, {{0, 0x90, 52, 100}, {0, 0x90, 60, 100}});
+    return host.renderSong(7 * kBlock, kBlock,
+                           {{0, kNoteOn, kEMajorKey, 100}, {0, kNoteOn, kStrumDownKey, 100}});
 }
 
 // The first string starts at its offset: up to and including that sample the song without
@@ -346,7 +350,9 @@ std::vector<float> strumAndPick(PluginHost& host, std::function<void(int32_t blo
     host.startUp(44100.0f, kBlock);
     host.beforeBlock = [&](int32_t firstSample) { hook(firstSample / kBlock); };
     return host.renderSong(16 * kBlock, kBlock,
-                           {{0, 0x90, 52, 100}, {0, 0x90, 60, 100}, {3000, 0x90, 76, 100}});
+                           {{0, kNoteOn, kEMajorKey, 100},
+                            {0, kNoteOn, kStrumDownKey, 100},
+                            {3000, kNoteOn, kPickKeys[5], 100}});
 }
 
 std::vector<float> blockOf(const std::vector<float>& song, int32_t block)

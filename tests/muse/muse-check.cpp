@@ -4,6 +4,7 @@
 //   lyrevane-muse-check verify RECORDING.wav REFERENCE.wav
 #include "tests/ardour/AudioChecks.h"
 #include "tests/ardour/HostTestPlan.h"
+#include "tools/Keys.h"
 
 #include <algorithm>
 #include <cmath>
@@ -22,16 +23,16 @@ constexpr int kRate = 44100;
 constexpr int kDivision = 384;
 constexpr double kSamplesPerTick = kRate * 0.5 / kDivision;
 
-constexpr uint8_t kNoteOn = 0x90;
+constexpr uint8_t kNoteOn = keys::kNoteOn;
 constexpr uint8_t kNoteOff = 0x80;
 constexpr uint8_t kVelocity = 100;
 constexpr int kKeyTicks = kDivision / 2;  // each key is held for an eighth note
 
 // E major is chosen, its highest string picked alone (open high E), then the whole chord
 // strummed down, which rings to the end of the song.
-constexpr uint8_t kEMajorKey = 52;
-constexpr uint8_t kPickHighestKey = 76;
-constexpr uint8_t kStrumDownKey = 60;
+constexpr uint8_t kEMajorKey = keys::kFirstChordKey + 4;
+constexpr uint8_t kPickHighestKey = keys::kPickKeys[5];
+constexpr uint8_t kStrumDownKey = keys::kStrumDownKey;
 constexpr int kPickedNote = 64;
 struct Key {
     int tick;

@@ -44,7 +44,7 @@ const std::vector<Loaded>& builtRecordings()
         for (const Recording& rec : kRecordings) {
             const std::string path = recordingPath(LYREVANE_RECORDINGS_DIR, rec);
             Loaded entry{rec, parseWave(readFileBytes(path)), {}};
-            if (entry.wave.valid && entry.wave.samples.size() > size_t(2 * kSampleRate)) {
+            if (entry.wave.valid && entry.wave.samples.size() > 2 * size_t(kSampleRate)) {
                 entry.measured = measure(entry.wave.samples, rec);
             }
             loaded.push_back(entry);
@@ -321,7 +321,7 @@ TEST(Recordings, MeasurementsNoticeFaults)
 
 fs::path freshFolder(const char* name)
 {
-    const fs::path dir = fs::temp_directory_path() /
+    fs::path dir = fs::temp_directory_path() /
                          (std::string("lyrevane-") + name + "-" + std::to_string(::getpid()));
     fs::remove_all(dir);
     return dir;

@@ -233,7 +233,7 @@ TEST_P(SamplerEquivalenceTest, LoopsWrapsAndArbitrarySamplesStayWithinTolerance)
     const int32_t lengths[] = {5, 49, 333, 3000};
     const int32_t loopStarts[] = {3, 0, 100, 2998};
     for (int32_t r = 0; r < 4; ++r) {
-        std::vector<float> samples(size_t(lengths[r]));
+        std::vector<float> samples(static_cast<size_t>(lengths[r]));
         for (float& sample : samples) sample = level(random);
         records[r].setData(noteFrequency(50 + 8 * r), samples.data(), lengths[r], loopStarts[r],
                            lengths[r] - 1);
