@@ -10,7 +10,7 @@ packages=(
   libsndfile1-dev libfftw3-dev
   fluid-soundfont-gm sox
   xvfb xauth fonts-dejavu-core
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-tidy
   ardour
   lv2-dev liblilv-dev lilv-utils sordi jalv jackd2 libjack-jackd2-dev
   muse jack-capture xdotool

@@ -30,12 +30,15 @@ build() {
 }
 
 echo "== plain build"
-build build/test
+build build/test -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
 ctest --test-dir build/test --output-on-failure -j "$jobs"
 
 if [ "$quick" = 1 ]; then
   exit 0
 fi
+
+echo "== clang-tidy (the checks of .clang-tidy, our own sources)"
+"$root/scripts/tidy.sh" "$root/build/test"
 
 echo "== the README's build: every target in Release, as a user builds it"
 # Its exact commands, so that they keep working. Warnings stay warnings there, but here any
