@@ -23,12 +23,14 @@ folders=$(cd "$root" && find . -mindepth 1 -maxdepth 1 -type d ! -name '.*' ! -n
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
 
-echo "tidy: $(grep -c '"file"' "$commands") translation units in $commands, our files only"
+echo "tidy: $(grep -o '"file"' "$commands" | wc -l) translation units in $commands, our files only"
+# The build's -Werror would turn clang's own warnings, which gcc does not give, into errors
+# here; only the checks of .clang-tidy count.
 # run-clang-tidy's own status also counts files that clang-tidy could not compile; the findings
 # are read from the output, where a header's appear once per file that includes it.
 status=0
-"$tidy" -p "$build" -j "$(nproc)" -quiet -header-filter="^$root/($folders)/" \
-  "^$root/($folders)/.*\\.(cpp|cc)\$" >"$log" 2>&1 || status=$?
+"$tidy" -p "$build" -j "$(nproc)" -quiet -extra-arg=-Wno-error \
+  -header-filter="^$root/($folders)/" "^$root/($folders)/.*\\.(cpp|cc)\$" >"$log" 2>&1 || status=$?
 findings=$(sed 's/\x1b\[[0-9;]*m//g' "$log" |
            grep -E '^/[^:]+:[0-9]+:[0-9]+: (warning|error): ' | sed "s|^$root/||" | sort -u || true)
 if [ -n "$findings" ]; then
