@@ -68,6 +68,18 @@ CPlektraGUI::CPlektraGUI(AudioEffect* effect)
     rect.right = kWidth;
 }
 
+CPlektraGUI::CPlektraGUI(VSTGUI::InstrumentLink& instrument)
+    : AEffGUIEditor(instrument),
+      fretMarkerBitmap(new CBitmap(kFretMarkerImage)),
+      openStringBitmap(new CBitmap(kOpenStringImage)),
+      mutedStringBitmap(new CBitmap(kMutedStringImage))
+{
+    rect.top = 0;
+    rect.left = 0;
+    rect.bottom = kHeight;
+    rect.right = kWidth;
+}
+
 AEffEditor* CPlektraGUI::create(AudioEffect* effect)
 {
     return new (std::nothrow) CPlektraGUI(effect);
@@ -124,7 +136,7 @@ bool CPlektraGUI::open(void* parent)
     soundSetSwitch = new COnOffButton(area(kSoundSetLeft, kSoundSetTop, switchImage->getWidth(),
                                            switchImage->getHeight() / 2),
                                       this, kSoundSetTag, switchImage);
-    soundSetSwitch->setValue(effect && effect->getParameter(kSoundSetParameter) != 0.0f ? 1.0f
+    soundSetSwitch->setValue(instrument && instrument->getParameter(kSoundSetParameter) != 0.0f ? 1.0f
                                                                                           : 0.0f);
     frame->addView(soundSetSwitch);
     switchImage->release();
@@ -139,7 +151,7 @@ bool CPlektraGUI::open(void* parent)
             area(kStringLeft, top, stringBackground->getWidth(), stringBackground->getHeight()),
             this, kFirstStringTag + string, travelStart, travelEnd, fretMarkerBitmap,
             stringBackground);
-        showStringValue(string, effect ? effect->getParameter(string) : 0.0f);
+        showStringValue(string, instrument ? instrument->getParameter(string) : 0.0f);
         frame->addView(stringSliders[string]);
     }
     stringBackground->release();
@@ -163,8 +175,8 @@ void CPlektraGUI::idle()
     if (!frame) return;
     AEffGUIEditor::idle();
     // A host may close the editor from inside the idle call it gets while a click is handled.
-    if (!frame || !effect || showChordButton->getValue() == 0.0f) return;
-    const float playing = effect->getParameter(kSelectedChordParameter);
+    if (!frame || !instrument || showChordButton->getValue() == 0.0f) return;
+    const float playing = instrument->getParameter(kSelectedChordParameter);
     if (chordSelector->getValue() == playing) return;
     chordSelector->setValue(playing);
     chordSelector->setDirty();
@@ -173,15 +185,15 @@ void CPlektraGUI::idle()
 
 void CPlektraGUI::showInstrumentValues()
 {
-    if (!frame || !effect) return;
+    if (!frame || !instrument) return;
     showChord(shownChord());
-    soundSetSwitch->setValue(effect->getParameter(kSoundSetParameter) != 0.0f ? 1.0f : 0.0f);
+    soundSetSwitch->setValue(instrument->getParameter(kSoundSetParameter) != 0.0f ? 1.0f : 0.0f);
     soundSetSwitch->setDirty();
 }
 
 void CPlektraGUI::setParameter(int32_t tag, float value)
 {
-    if (!frame || !effect) return;
+    if (!frame || !instrument) return;
     if (tag == kChordSelectorTag) {
         // Picking a chord only chooses what the fretboard shows and edits.
         const int32_t chord = quantise(value, kLastChord);
@@ -191,19 +203,19 @@ void CPlektraGUI::setParameter(int32_t tag, float value)
         const int32_t string = tag - kFirstStringTag;
         const float position =
             static_cast<float>(quantise(value, kLastStringPosition)) * kStringStep;
-        effect->setParameterAutomated(shownChord() * kStringCount + string, position);
+        instrument->setParameterAutomated(shownChord() * kStringCount + string, position);
         // The host may have closed the editor when told.
         if (!frame) return;
         // Also snaps the dragged handle onto the position written.
         showStringValue(string, position);
     } else if (tag == kSoundSetTag) {
-        effect->setParameterAutomated(kSoundSetParameter, value);
+        instrument->setParameterAutomated(kSoundSetParameter, value);
         if (frame) soundSetSwitch->setDirty();
     } else if (tag == kResetTag) {
         // A push button: its on image shows from the click until the next redraw.
         resetButton->setValue(0.0f);
         resetButton->setDirty();
-        effect->setParameterAutomated(kResetParameter, value);
+        instrument->setParameterAutomated(kResetParameter, value);
     }
 }
 
@@ -266,6 +278,6 @@ void CPlektraGUI::showStringValue(int32_t string, float value)
 void CPlektraGUI::showChord(int32_t chord)
 {
     for (int32_t string = 0; string < kStringCount; ++string) {
-        showStringValue(string, effect->getParameter(chord * kStringCount + string));
+        showStringValue(string, instrument->getParameter(chord * kStringCount + string));
     }
 }

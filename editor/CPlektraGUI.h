@@ -30,6 +30,8 @@ public:
     static constexpr int32_t kHeight = 225;
 
     explicit CPlektraGUI(AudioEffect* effect);
+    // The panel of a front end without an effect, reading and editing instrument.
+    explicit CPlektraGUI(VSTGUI::InstrumentLink& instrument);
     // The instrument's editor factory: the panel for effect, null without memory for it.
     static AEffEditor* create(AudioEffect* effect);
     ~CPlektraGUI() override;

@@ -18,9 +18,45 @@ bool isBefore(uint32_t tick, uint32_t deadline)
 }  // namespace
 
 AEffGUIEditor::AEffGUIEditor(AudioEffect* effect)
-    : AEffEditor(effect), nextIdleTime(platform::tickCount())
+    : AEffEditor(effect),
+      instrument(effect ? &effectLink : nullptr),
+      nextIdleTime(platform::tickCount()),
+      effectLink(effect)
 {
     if (effect) effect->setEditor(this);
+}
+
+AEffGUIEditor::AEffGUIEditor(VSTGUI::InstrumentLink& instrument)
+    : AEffEditor(nullptr),
+      instrument(&instrument),
+      nextIdleTime(platform::tickCount()),
+      effectLink(nullptr)
+{
+}
+
+float AEffGUIEditor::EffectLink::getParameter(int32_t index)
+{
+    return effect->getParameter(index);
+}
+
+void AEffGUIEditor::EffectLink::setParameterAutomated(int32_t index, float value)
+{
+    effect->setParameterAutomated(index, value);
+}
+
+void AEffGUIEditor::EffectLink::beginEdit(int32_t index)
+{
+    effect->beginEdit(index);
+}
+
+void AEffGUIEditor::EffectLink::endEdit(int32_t index)
+{
+    effect->endEdit(index);
+}
+
+void AEffGUIEditor::EffectLink::masterIdle()
+{
+    effect->masterIdle();
 }
 
 AEffGUIEditor::~AEffGUIEditor()
@@ -116,9 +152,9 @@ void AEffGUIEditor::runIdleNow()
     idle();
     if (frame) frame->paintPending();
     nextIdleTime = now + 100;
-    if (effect) {
+    if (instrument) {
         inHostIdle = true;
-        effect->masterIdle();
+        instrument->masterIdle();
         inHostIdle = false;
     }
 }
@@ -126,10 +162,10 @@ void AEffGUIEditor::runIdleNow()
 // A closed editor tells the host nothing more, even from a click that is still unwinding.
 void AEffGUIEditor::beginEdit(int32_t index)
 {
-    if (effect && frame) effect->beginEdit(index);
+    if (instrument && frame) instrument->beginEdit(index);
 }
 
 void AEffGUIEditor::endEdit(int32_t index)
 {
-    if (effect && frame) effect->endEdit(index);
+    if (instrument && frame) instrument->endEdit(index);
 }

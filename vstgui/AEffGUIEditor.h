@@ -6,13 +6,17 @@
 
 #include "host/AEffEditor.h"
 #include "vstgui/CFrame.h"
+#include "vstgui/InstrumentLink.h"
 #include "vstgui/VSTGUIEditorInterface.h"
 
 class AEffGUIEditor : public AEffEditor, public VSTGUI::VSTGUIEditorInterface
 {
 public:
-    // Registers itself as the effect's editor, which owns it from then on.
+    // Registers itself as the effect's editor, which owns it from then on; the effect is the
+    // instrument the panel reads and edits.
     explicit AEffGUIEditor(AudioEffect* effect);
+    // For a front end without an effect: the panel reads and edits instrument instead.
+    explicit AEffGUIEditor(VSTGUI::InstrumentLink& instrument);
     ~AEffGUIEditor() override;
 
     bool getRect(ERect** rect) override;
@@ -42,12 +46,29 @@ protected:
     void releaseFrame();
 
     ERect rect{};
+    // The instrument as the panel sees it; null without one.
+    VSTGUI::InstrumentLink* instrument;
     // Tick count in milliseconds before which runIdleNow does not idle again.
     uint32_t nextIdleTime;
     // Set while the host idles from inside runIdleNow, so that idle does not recurse.
     bool inHostIdle = false;
 
 private:
+    // The effect as an instrument link: what the VST editor adapter tells its instrument.
+    class EffectLink : public VSTGUI::InstrumentLink
+    {
+    public:
+        explicit EffectLink(AudioEffect* effect) : effect(effect) {}
+        float getParameter(int32_t index) override;
+        void setParameterAutomated(int32_t index, float value) override;
+        void beginEdit(int32_t index) override;
+        void endEdit(int32_t index) override;
+        void masterIdle() override;
+
+    private:
+        AudioEffect* effect;
+    };
+
     // Marks the host's calls into the frame, which is where its events are handled.
     class EventScope
     {
@@ -59,6 +80,7 @@ private:
         AEffGUIEditor& editor;
     };
 
+    EffectLink effectLink;
     int32_t eventDepth = 0;
     // Closed during an event, waiting for it to unwind.
     std::vector<VSTGUI::CFrame*> closedFrames;

@@ -26,7 +26,7 @@ intptr_t recordingHost(AEffect*, int32_t opcode, int32_t index, intptr_t, void*,
 class CountingEditor : public AEffGUIEditor
 {
 public:
-    explicit CountingEditor(AudioEffect* effect) : AEffGUIEditor(effect) {}
+    using AEffGUIEditor::AEffGUIEditor;
     void idle() override
     {
         ++idles;
@@ -86,4 +86,26 @@ TEST(EditorAdapter, RunIdleNowIdlesAtMostEveryHundredMilliseconds)
     editor->runIdleNow();
     EXPECT_EQ(editor->idles, 1);
     EXPECT_EQ(hostCalls.size(), 1u);
+}
+
+TEST(EditorAdapter, WithoutAnEffectEditsAndIdlesReachTheInstrumentLink)
+{
+    struct RecordingInstrument : InstrumentLink
+    {
+        float getParameter(int32_t) override { return 0.0f; }
+        void setParameterAutomated(int32_t, float) override {}
+        void beginEdit(int32_t index) override { calls.push_back(1000 + index); }
+        void endEdit(int32_t index) override { calls.push_back(2000 + index); }
+        void masterIdle() override { calls.push_back(0); }
+        std::vector<int32_t> calls;
+    } instrument;
+    CountingEditor editor(instrument);
+    EXPECT_EQ(editor.getEffect(), nullptr);
+    // Closed: no gesture reaches the instrument.
+    editor.beginEdit(3);
+    editor.openHeadless();
+    editor.beginEdit(3);
+    editor.endEdit(3);
+    editor.runIdleNow();
+    EXPECT_EQ(instrument.calls, (std::vector<int32_t>{1003, 2003, 0}));
 }
