@@ -1,10 +1,14 @@
-# The libraries of the Windows cross build. Debian ships zlib for mingw; libpng and
-# GoogleTest are compiled here from the sources Debian ships (scripts/install-windows-deps.sh
-# fetches libpng's), so the Windows build decodes with the same libpng as the Linux one.
+# The libraries of the Windows cross build. Debian ships zlib for mingw; libpng, libsndfile
+# and GoogleTest are compiled here from the sources Debian ships (scripts/install-windows-deps.sh
+# fetches the first two), so the Windows build decodes with the same libpng as the Linux one.
 
 set(LYREVANE_LIBPNG_SOURCE "" CACHE PATH "Debian's libpng 1.6 source tree (unpacked by scripts/install-windows-deps.sh)")
 if(NOT EXISTS "${LYREVANE_LIBPNG_SOURCE}/png.c")
   message(FATAL_ERROR "LYREVANE_LIBPNG_SOURCE must name an unpacked libpng 1.6 source tree")
+endif()
+set(LYREVANE_LIBSNDFILE_SOURCE "" CACHE PATH "Debian's libsndfile source tree (unpacked by scripts/install-windows-deps.sh)")
+if(NOT EXISTS "${LYREVANE_LIBSNDFILE_SOURCE}/CMakeLists.txt")
+  message(FATAL_ERROR "LYREVANE_LIBSNDFILE_SOURCE must name an unpacked libsndfile source tree")
 endif()
 set(LYREVANE_RECORDINGS_DIR "" CACHE PATH "The recordings written by the native make-recordings")
 if(NOT EXISTS "${LYREVANE_RECORDINGS_DIR}/1043.wav")
@@ -30,6 +34,14 @@ add_library(lyrevane_libpng STATIC
 target_include_directories(lyrevane_libpng SYSTEM PUBLIC ${LYREVANE_LIBPNG_SOURCE} ${png_config_dir})
 target_link_libraries(lyrevane_libpng PUBLIC ZLIB::ZLIB)
 add_library(PNG::PNG ALIAS lyrevane_libpng)
+
+# WAV files only: the codec libraries, programs and packaging stay out.
+foreach(off ENABLE_EXTERNAL_LIBS ENABLE_MPEG BUILD_PROGRAMS BUILD_EXAMPLES BUILD_TESTING
+            ENABLE_CPACK ENABLE_PACKAGE_CONFIG INSTALL_PKGCONFIG_MODULE BUILD_SHARED_LIBS)
+  set(${off} OFF CACHE BOOL "" FORCE)
+endforeach()
+add_subdirectory(${LYREVANE_LIBSNDFILE_SOURCE} ${CMAKE_BINARY_DIR}/libsndfile EXCLUDE_FROM_ALL)
+add_library(PkgConfig::SNDFILE ALIAS sndfile)
 
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)

@@ -1,15 +1,15 @@
 #!/usr/bin/env bash
 # Installs what the Windows build and its wine tests need: the posix-thread
 # mingw-w64 cross compilers for both word sizes, zlib for mingw, wine with its
-# 32-bit half, and Debian's libpng source (there is no mingw libpng package, so
-# the build compiles it from the source that Debian ships).
+# 32-bit half, and the sources of Debian's libpng and libsndfile (Debian has no mingw
+# packages of them, so the build compiles them from the sources that Debian ships).
 # Does nothing when everything is present.
-# Usage: install-windows-deps.sh [SOURCE_DIR]   (libpng source goes under SOURCE_DIR,
-#                                                 default build/windows-src)
+# Usage: install-windows-deps.sh [SOURCE_DIR]   (the sources go under SOURCE_DIR,
+#                                                 default build/windows/src)
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-src_dir=${1:-$root/build/windows-src}
+src_dir=${1:-$root/build/windows/src}
 
 packages=(
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
@@ -53,8 +53,12 @@ if [ ${#missing[@]} -gt 0 ]; then
   "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-# Debian's libpng source, unpacked once; the build compiles it with the cross compiler.
-if ! ls -d "$src_dir"/libpng1.6-*/png.c >/dev/null 2>&1; then
-  mkdir -p "$src_dir"
+# Debian's libpng and libsndfile sources, unpacked once; the build compiles them with the
+# cross compiler.
+mkdir -p "$src_dir"
+if ! ls "$src_dir"/libpng1.6-*/png.c >/dev/null 2>&1; then
   (cd "$src_dir" && apt-get source -qq -o APT::Sandbox::User=root libpng1.6 >/dev/null)
+fi
+if ! ls "$src_dir"/libsndfile-*/CMakeLists.txt >/dev/null 2>&1; then
+  (cd "$src_dir" && apt-get source -qq -o APT::Sandbox::User=root libsndfile >/dev/null)
 fi

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds and runs every test: the plain build, the AddressSanitizer + UndefinedBehaviorSanitizer
-# build, the ThreadSanitizer build for the concurrency tests, then a minute of coverage-guided
-# fuzzing per input surface. GUI tests run on a private Xvfb display. Usage: scripts/test.sh [--quick]   (--quick: the plain build only)
+# Builds and runs every test: the plain build, the Windows cross build under wine, the
+# AddressSanitizer + UndefinedBehaviorSanitizer build, the ThreadSanitizer build for the
+# concurrency tests, then a minute of coverage-guided fuzzing per input surface. GUI tests run
+# on a private Xvfb display. Usage: scripts/test.sh [--quick]   (--quick: the plain build only)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -53,6 +54,11 @@ if grep -q 'warning:' "$readme_log"; then
   exit 1
 fi
 rm -f "$readme_log"
+
+echo "== Windows: both DLLs cross-built and tested under wine"
+windows_start=$SECONDS
+"$root/scripts/test-windows.sh" --native "$root/build/test"
+echo "Windows stage: $((SECONDS - windows_start)) s"
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer"
 build build/asan -DLYREVANE_SANITIZE=address,undefined

@@ -1,8 +1,6 @@
 // Loading, answering and driving a VST 2.4 module.
 #include "tools/PluginHost.h"
 
-#include <dlfcn.h>
-
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
@@ -50,18 +48,17 @@ PluginHost::~PluginHost()
 {
     if (plugin && resumed) dispatch(effMainsChanged, 0, 0);
     close();
-    if (module) dlclose(module);
 }
 
 bool PluginHost::load(const std::string& modulePath)
 {
-    module = dlopen(modulePath.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!module) {
-        const char* reason = dlerror();
-        lastError = "cannot load module " + modulePath + ": " + (reason ? reason : "unknown error");
+    std::string reason;
+    module = platform::LoadableModule::load(modulePath, reason);
+    if (!module.isLoaded()) {
+        lastError = "cannot load module " + modulePath + ": " + reason;
         return false;
     }
-    entry = reinterpret_cast<PluginEntry>(dlsym(module, "VSTPluginMain"));
+    entry = reinterpret_cast<PluginEntry>(module.symbol("VSTPluginMain"));
     if (!entry) {
         lastError = modulePath + " is not a VST 2.4 module: it exports no VSTPluginMain";
         return false;
@@ -71,7 +68,7 @@ bool PluginHost::load(const std::string& modulePath)
 
 void* PluginHost::symbol(const char* name) const
 {
-    return module ? dlsym(module, name) : nullptr;
+    return module.symbol(name);
 }
 
 AEffect* PluginHost::open()

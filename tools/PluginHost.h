@@ -1,7 +1,7 @@
 // Our side of the VST 2.4 interface, shared by the render tool, the tests, the benchmarks and
-// the fuzzers: loads a module with dlopen exactly as a music host does (or takes an entry
-// function directly), answers its callback, keeps a record of every call it makes back to
-// the host, and sends it MIDI and renders blocks.
+// the fuzzers: loads a module exactly as a music host does (dlopen, or LoadLibrary on
+// Windows; or takes an entry function directly), answers its callback, keeps a record of
+// every call it makes back to the host, and sends it MIDI and renders blocks.
 #pragma once
 
 #include <cstdint>
@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "host/VstInterface.h"
+#include "platform/LoadableModule.h"
 
 namespace harness {
 
@@ -45,7 +46,7 @@ public:
     PluginHost(const PluginHost&) = delete;
     PluginHost& operator=(const PluginHost&) = delete;
 
-    // dlopen's the module and finds VSTPluginMain; on failure error() says why in one line.
+    // Loads the module and finds VSTPluginMain; on failure error() says why in one line.
     bool load(const std::string& modulePath);
     const std::string& error() const { return lastError; }
     // A symbol of the loaded module, or null.
@@ -105,7 +106,7 @@ private:
     intptr_t answer(AEffect* effect, int32_t opcode, int32_t index, intptr_t value, void* ptr,
                     float opt);
 
-    void* module = nullptr;
+    platform::LoadableModule module;  // unloaded after the destructor has closed the effect
     PluginEntry entry = nullptr;
     AEffect* plugin = nullptr;
     bool resumed = false;

@@ -1,4 +1,5 @@
-// Opens a module's editor in a real X window and writes what the window shows as a PNG.
+// Opens a module's editor in a real window (X11 on Linux, Win32 on Windows) and writes what
+// the window shows as a PNG.
 #pragma once
 
 #include "tools/PluginHost.h"
@@ -8,3 +9,4 @@
 // The module must be started. False with a one-line reason in error on failure.
 bool writeEditorSnapshot(harness::PluginHost& host, const std::string& pngPath,
                          std::string& error);
+

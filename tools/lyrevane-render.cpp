@@ -1,12 +1,18 @@
 // lyrevane-render: a command-line host that plays a Standard MIDI File through a VST 2.4
 // instrument module into a WAV file, or photographs the module's editor.
+#include "platform/LoadableModule.h"
 #include "tools/Keys.h"
 #include "tools/MidiFile.h"
 #include "tools/PluginHost.h"
 #include "tools/Snapshot.h"
 
 #include <sndfile.h>
+
+#ifdef _WIN32
+#include <io.h>
+#else
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <climits>
@@ -175,13 +181,21 @@ std::string parseOptions(int argc, char** argv, Options& options)
 
 std::string defaultPluginPath()
 {
-    char path[4096];
-    const ssize_t length = readlink("/proc/self/exe", path, sizeof(path) - 1);
-    if (length <= 0) {
-        return "Lyrevane.so";
+    const std::string executable = platform::executablePath();
+    const size_t folderEnd = executable.find_last_of("/\\");
+    if (folderEnd == std::string::npos) {
+        return platform::kModuleFileName;
     }
-    std::string executable(path, static_cast<size_t>(length));
-    return executable.substr(0, executable.rfind('/') + 1) + "Lyrevane.so";
+    return executable.substr(0, folderEnd + 1) + platform::kModuleFileName;
+}
+
+bool stderrIsTerminal()
+{
+#ifdef _WIN32
+    return _isatty(_fileno(stderr)) != 0;
+#else
+    return isatty(STDERR_FILENO) == 1;
+#endif
 }
 
 std::vector<TimedEvent> eventsAtSamples(const smf::MidiFile& file, double rate)
@@ -211,7 +225,7 @@ VstTimeInfo timeAt(const smf::TempoMap& tempoMap, int64_t sample, double rate, b
 class Progress
 {
 public:
-    explicit Progress(int64_t total) : total_(total), enabled_(isatty(STDERR_FILENO) == 1) {}
+    explicit Progress(int64_t total) : total_(total), enabled_(stderrIsTerminal()) {}
 
     void update(int64_t done)
     {
