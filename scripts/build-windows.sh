@@ -13,8 +13,8 @@ if [ "${1:-}" = "--native" ]; then
   native=$2
   shift 2
 fi
-out=${1:-$root/build/windows}
-native=${native:-$out/native}
+out=$(realpath -m "${1:-$root/build/windows}")
+native=$(realpath -m "${native:-$out/native}")
 jobs=$(nproc)
 
 "$root/scripts/install-deps.sh"
