@@ -34,7 +34,7 @@ bool Lv2PanelPorts::portEvent(uint32_t port, float value)
     } else if (port == kSoundSet) {
         parameters[kSoundSetParameter] = value >= 0.5f ? 1.0f : 0.0f;
     } else if (port == kPlayedChord) {
-        const float chord = std::fmin(std::fmax(std::round(value), 0.0f), CArpStrum::kChordCount - 1);
+        const float chord = std::fmin(std::fmax(std::round(value), 0.0f), ChordValues::kChordCount - 1);
         parameters[kSelectedChordParameter] = chord * kChordStep;
     } else {
         return false;

@@ -16,8 +16,8 @@ std::string portSymbol(uint32_t port)
 {
     if (isStringPort(port)) {
         const uint32_t parameter = port - kFirstString;
-        return "chord" + std::to_string(parameter / CArpStrum::kStringCount + 1) + "_string" +
-               std::to_string(parameter % CArpStrum::kStringCount + 1);
+        return "chord" + std::to_string(parameter / ChordValues::kStringCount + 1) + "_string" +
+               std::to_string(parameter % ChordValues::kStringCount + 1);
     }
     if (port == kSoundSet) return "sound_set";
     if (port == kReset) return "reset";

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "host/Plektra.h"
+#include "host/PlektraParameters.h"
 
 namespace lv2ports {
 
@@ -29,12 +29,12 @@ enum Port : uint32_t {
 };
 
 // A string port holds 0 (muted), 1 (open) or 2 to 19 (frets 1 to 18).
-constexpr int32_t kStringPositions = 20;
+constexpr int32_t kStringPositions = ChordValues::kLastPosition + 1;
 constexpr int32_t kSoundSetCount = 2;
 
-constexpr const char* kChordRoots[CArpStrum::kChordCount] = {
+constexpr const char* kChordRoots[ChordValues::kChordCount] = {
     "C", "C#", "D", "D#", "E", "F", "F#", "G", "G#", "A", "A#", "B"};
-constexpr const char* kStringNames[CArpStrum::kStringCount] = {
+constexpr const char* kStringNames[ChordValues::kStringCount] = {
     "low E", "A", "D", "G", "B", "high E"};
 constexpr const char* kSoundSetNames[kSoundSetCount] = {"acoustic", "electric"};
 
@@ -56,7 +56,7 @@ constexpr int32_t parameterOfPort(uint32_t port)
 // The port value of a string position and back, through the parameter encoding k/19.
 inline float stringParameter(int32_t position)
 {
-    return static_cast<float>(position) * CArpStrum::kPositionStep;
+    return static_cast<float>(position) * ChordValues::kPositionStep;
 }
 int32_t stringPosition(float parameter);
 

@@ -6,6 +6,7 @@
 #include <sstream>
 #include <string>
 
+#include "host/Plektra.h"
 #include "lv2/Lv2Ports.h"
 
 using namespace lv2ports;
@@ -74,8 +75,8 @@ std::string pluginDescription()
     }
     for (uint32_t port = kFirstString; port < kSoundSet; ++port) {
         const int32_t parameter = parameterOfPort(port);
-        const int32_t chord = parameter / CArpStrum::kStringCount;
-        const int32_t string = parameter % CArpStrum::kStringCount;
+        const int32_t chord = parameter / ChordValues::kStringCount;
+        const int32_t string = parameter % ChordValues::kStringCount;
         controlPort(out, port, true, portSymbol(port), stringPortName(chord, string),
                     stringPosition(instrument.getParameter(parameter)), kStringPositions - 1,
                     " ;\n    lv2:scalePoint " + positions);
@@ -89,11 +90,11 @@ std::string pluginDescription()
     controlPort(out, kReset, true, portSymbol(kReset), "Reset", 0, 1, " , lv2:toggled , pprops:trigger");
     out << "\n  ]";
     std::string chords;
-    for (int32_t chord = 0; chord < CArpStrum::kChordCount; ++chord) {
+    for (int32_t chord = 0; chord < ChordValues::kChordCount; ++chord) {
         chords += (chord ? " ,\n      " : "") + scalePoint(chordLabel(chord), chord);
     }
     controlPort(out, kPlayedChord, false, portSymbol(kPlayedChord), "Chord being played", 0,
-                CArpStrum::kChordCount - 1, " ;\n    lv2:scalePoint " + chords);
+                ChordValues::kChordCount - 1, " ;\n    lv2:scalePoint " + chords);
     out << "\n  ] .\n\n";
 
     out << "<" << kUiUri << ">\n  a ui:X11UI ;\n"
