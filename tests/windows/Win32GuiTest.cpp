@@ -3,13 +3,18 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <gdiplus.h>
 
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "platform/ChildWindow.h"
+#include "platform/GdiplusPainter.h"
 #include "platform/Painter.h"
+#include "platform/Resources.h"
+#include "resource-files.h"
+#include "vstgui/PngDecoder.h"
 
 namespace {
 
@@ -93,6 +98,51 @@ TEST(GdiplusPainterTest, ImagesCopyWholePixelsAndBlendByAlphaWithinTheClip)
     EXPECT_NEAR(int(blended >> 16 & 0xFF), (254 + 40) / 2, 2);
     EXPECT_NEAR(int(blended >> 8 & 0xFF), (127 + 80) / 2, 2);
     EXPECT_NEAR(int(blended & 0xFF), (0 + 120) / 2, 2);
+}
+
+// The images as the module decodes them from its resources (libpng built from Debian's source,
+// the Linux build's decoder) against GDI+'s own decoder reading the committed files,
+// premultiplied by the toolkit's rounding rule: the same bytes.
+TEST(PngDecodingTest, ResourcesDecodeToTheSamePixelsAsGdiplusDecodesTheFiles)
+{
+    platform::GdiplusUse gdiplus;
+    int images = 0;
+    for (const ResourceFile& row : kResourceFiles) {
+        if (std::string(row.type) != "PNG") continue;
+        ++images;
+        SCOPED_TRACE(row.id);
+        const platform::ResourceHandle found = platform::findResource(row.id, "PNG");
+        ASSERT_NE(found, nullptr);
+        const auto* bytes =
+            static_cast<const uint8_t*>(platform::lockResource(platform::loadResource(found)));
+        int32_t width = 0;
+        int32_t height = 0;
+        std::vector<uint8_t> decoded;
+        VSTGUI::decodePng(bytes, platform::sizeofResource(found), width, height, decoded);
+        ASSERT_EQ(decoded.size(), size_t(width) * height * 4);
+
+        const std::string path = row.path;
+        Gdiplus::Bitmap file(std::wstring(path.begin(), path.end()).c_str());
+        ASSERT_EQ(file.GetWidth(), UINT(width));
+        ASSERT_EQ(file.GetHeight(), UINT(height));
+        Gdiplus::BitmapData data{};
+        const Gdiplus::Rect whole(0, 0, width, height);
+        ASSERT_EQ(file.LockBits(&whole, Gdiplus::ImageLockModeRead, PixelFormat32bppARGB, &data),
+                  Gdiplus::Ok);
+        std::vector<uint8_t> expected(decoded.size());
+        for (int32_t y = 0; y < height; ++y) {
+            const auto* row8 = static_cast<const uint8_t*>(data.Scan0) + y * data.Stride;
+            for (int32_t x = 0; x < width * 4; x += 4) {
+                const uint8_t alpha = row8[x + 3];
+                uint8_t* out = &expected[size_t(y) * width * 4 + x];
+                for (int c = 0; c < 3; ++c) out[c] = uint8_t((row8[x + c] * alpha + 127) / 255);
+                out[3] = alpha;
+            }
+        }
+        file.UnlockBits(&data);
+        EXPECT_EQ(decoded, expected);
+    }
+    EXPECT_EQ(images, 9);
 }
 
 struct Recorder : platform::WindowListener {
