@@ -1,11 +1,11 @@
 // The editor's X11 child window: its own display connection, event translation, double
 // clicks by timing, gathered repaints, and a Cairo surface over the window.
-#include "platform/X11Window.h"
+#include "platform/ChildWindow.h"
+#include "platform/CairoPainter.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <cairo-xlib.h>
-#include <cairo.h>
 
 #include <algorithm>
 #include <vector>
@@ -13,6 +13,9 @@
 namespace platform {
 
 namespace {
+
+// A second press of the same button within this many milliseconds is a double click.
+constexpr uint32_t kDoubleClickTimeMs = 400;
 
 // X errors are reported through one process-wide handler, and the default one ends the
 // process. A parent that vanishes under us must not take the host down, so while any of our
@@ -94,6 +97,27 @@ bool isWheel(unsigned int button)
 }
 
 }  // namespace
+
+class X11Window : public ChildWindow
+{
+public:
+    struct Impl;
+    explicit X11Window(std::unique_ptr<Impl> impl);
+    ~X11Window() override;
+
+    void processEvents() override;
+    void hide() override;
+    void invalidate(const Rect& area) override;
+    void paintPending() override;
+    void paint(const Rect& area) override;
+    // X11 grabs the pointer for the window by itself from a press until the release.
+    void capturePointer() override {}
+    void releasePointer() override {}
+    uintptr_t nativeHandle() const override;
+
+private:
+    std::unique_ptr<Impl> impl;
+};
 
 struct X11Window::Impl
 {
@@ -245,8 +269,8 @@ struct X11Window::Impl
     }
 };
 
-std::unique_ptr<X11Window> X11Window::create(uintptr_t parent, int width, int height,
-                                             WindowListener& listener)
+std::unique_ptr<ChildWindow> ChildWindow::create(uintptr_t parent, int32_t width,
+                                                 int32_t height, WindowListener& listener)
 {
     Display* display = XOpenDisplay(nullptr);
     if (!display) return nullptr;
@@ -272,7 +296,7 @@ std::unique_ptr<X11Window> X11Window::create(uintptr_t parent, int width, int he
     XMapWindow(display, window);
     XFlush(display);
 
-    auto impl = std::make_unique<Impl>();
+    auto impl = std::make_unique<X11Window::Impl>();
     impl->display = display;
     impl->window = window;
     impl->parent = static_cast<Window>(parent);
@@ -292,7 +316,7 @@ std::unique_ptr<X11Window> X11Window::create(uintptr_t parent, int width, int he
         impl->surface = cairo_xlib_surface_create(display, window, created.visual,
                                                   created.width, created.height);
     }
-    return std::unique_ptr<X11Window>(new X11Window(std::move(impl)));
+    return std::make_unique<X11Window>(std::move(impl));
 }
 
 X11Window::X11Window(std::unique_ptr<Impl> impl) : impl(std::move(impl)) {}
@@ -323,34 +347,46 @@ void X11Window::hide()
     XFlush(impl->display);
 }
 
-void X11Window::invalidate(int left, int top, int right, int bottom)
+void X11Window::invalidate(const Rect& area)
 {
-    if (!impl->destroyed) impl->addPending(left, top, right, bottom);
+    if (!impl->destroyed) impl->addPending(area.left, area.top, area.right, area.bottom);
 }
 
 void X11Window::paintPending()
 {
-    if (impl->destroyed || impl->hidden || impl->pendingRight <= impl->pendingLeft) return;
-    const int left = impl->pendingLeft, top = impl->pendingTop;
-    const int right = impl->pendingRight, bottom = impl->pendingBottom;
+    if (impl->pendingRight <= impl->pendingLeft) return;
+    const Rect area{impl->pendingLeft, impl->pendingTop, impl->pendingRight,
+                    impl->pendingBottom};
     impl->pendingRight = impl->pendingLeft;
-    impl->listener->windowPaint(left, top, right, bottom);
+    paint(area);
+}
+
+void X11Window::paint(const Rect& area)
+{
+    if (impl->destroyed || impl->hidden) return;
+    {
+        CairoPainter painter(cairo_create(impl->surface));
+        cairo_t* cr = painter.context();
+        cairo_rectangle(cr, area.left, area.top, area.right - area.left,
+                        area.bottom - area.top);
+        cairo_clip(cr);
+        if (impl->copyContext) {
+            impl->listener->windowPaint(painter, area);
+        } else {
+            // Composed off-screen and shown in one copy, so the window never shows a
+            // half-drawn panel; the image of the other visuals is copied in one piece anyway.
+            cairo_push_group(cr);
+            impl->listener->windowPaint(painter, area);
+            cairo_pop_group_to_source(cr);
+            cairo_paint(cr);
+        }
+    }
     cairo_surface_flush(impl->surface);
-    if (impl->copyContext) impl->copyToWindow(left, top, right, bottom);
+    if (impl->copyContext) impl->copyToWindow(area.left, area.top, area.right, area.bottom);
     XFlush(impl->display);
 }
 
-cairo_surface_t* X11Window::surface() const
-{
-    return impl->destroyed ? nullptr : impl->surface;
-}
-
-bool X11Window::paintsOffscreen() const
-{
-    return impl->copyContext != nullptr;
-}
-
-uintptr_t X11Window::windowId() const
+uintptr_t X11Window::nativeHandle() const
 {
     return impl->window;
 }

@@ -1,7 +1,5 @@
-// Bitmaps: images decoded from the module's "PNG" resources, drawn with Cairo.
+// Bitmaps: images decoded from the module's "PNG" resources, drawn through the platform's painter.
 #include "vstgui/CBitmap.h"
-
-#include <cairo.h>
 
 #include "platform/Resources.h"
 #include "vstgui/CDrawContext.h"
@@ -31,8 +29,7 @@ CBitmap::~CBitmap()
 
 void CBitmap::dispose()
 {
-    if (image) cairo_surface_destroy(image);
-    image = nullptr;
+    image.reset();
     pixels.clear();
     pixels.shrink_to_fit();
     width = 0;
@@ -53,13 +50,10 @@ bool CBitmap::loadImage(int32_t id)
     return true;
 }
 
-cairo_surface_t* CBitmap::platformImage()
+platform::Image* CBitmap::platformImage()
 {
-    if (!image && !pixels.empty()) {
-        image = cairo_image_surface_create_for_data(pixels.data(), CAIRO_FORMAT_ARGB32, width,
-                                                    height, width * 4);
-    }
-    return image;
+    if (!image && !pixels.empty()) image = platform::Image::wrap(pixels.data(), width, height);
+    return image.get();
 }
 
 void CBitmap::draw(CDrawContext* context, const CRect& rect, const CPoint& offset)
@@ -75,23 +69,13 @@ void CBitmap::drawTransparent(CDrawContext* context, const CRect& rect, const CP
 void CBitmap::drawWithAlpha(CDrawContext* context, const CRect& rect, const CPoint& offset,
                             uint8_t alpha)
 {
-    cairo_t* cr = context ? context->getCairo() : nullptr;
-    cairo_surface_t* source = platformImage();
-    if (!cr || !source || rect.isEmpty()) return;
-    const double left = rect.left + context->offset.x;
-    const double top = rect.top + context->offset.y;
-    cairo_save(cr);
-    cairo_rectangle(cr, left, top, rect.width(), rect.height());
-    cairo_clip(cr);
-    cairo_set_source_surface(cr, source, left - offset.x, top - offset.y);
-    // Whole-pixel copies: no smoothing between neighbouring artwork pixels.
-    cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
-    if (alpha == 255) {
-        cairo_paint(cr);
-    } else {
-        cairo_paint_with_alpha(cr, alpha / 255.0);
-    }
-    cairo_restore(cr);
+    platform::Painter* painter = context ? context->getPainter() : nullptr;
+    platform::Image* source = platformImage();
+    if (!painter || !source || rect.isEmpty()) return;
+    const int32_t left = rect.left + context->offset.x;
+    const int32_t top = rect.top + context->offset.y;
+    painter->drawImage(*source, {left, top, left + rect.width(), top + rect.height()}, offset.x,
+                       offset.y, alpha);
 }
 
 }  // namespace VSTGUI

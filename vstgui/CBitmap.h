@@ -2,19 +2,21 @@
 // through a draw context.
 #pragma once
 
+#include <memory>
 #include <vector>
+
+#include "platform/Painter.h"
 
 #include "vstgui/CBaseObject.h"
 #include "vstgui/Geometry.h"
 
-typedef struct _cairo_surface cairo_surface_t;
 
 namespace VSTGUI {
 
 class CDrawContext;
 
 // Pixels are blue, green, red, alpha bytes, premultiplied, top row first, stride width x 4:
-// exactly a Cairo ARGB32 image surface on a little-endian machine, so drawing is one copy.
+// the platform image draws from them where they lie, so drawing is one copy.
 class CBitmap : public CBaseObject
 {
 public:
@@ -40,15 +42,15 @@ public:
     int32_t getHeight() const { return height; }
     // Null when nothing could be decoded.
     const uint8_t* getPixels() const { return pixels.empty() ? nullptr : pixels.data(); }
-    // The Cairo surface over the pixels, made on first use; null when there are none.
-    cairo_surface_t* platformImage();
+    // The platform's image over the pixels, made on first use; null when there are none.
+    platform::Image* platformImage();
 
 private:
     int32_t resourceId = 0;
     int32_t width = 0;
     int32_t height = 0;
     std::vector<uint8_t> pixels;
-    cairo_surface_t* image = nullptr;
+    std::unique_ptr<platform::Image> image;
 };
 
 }  // namespace VSTGUI

@@ -1,7 +1,5 @@
-// Draw contexts over Cairo.
+// Draw contexts over the platform's painter.
 #include "vstgui/CDrawContext.h"
-
-#include <cairo.h>
 
 #include "vstgui/CBitmap.h"
 #include "vstgui/CFontDesc.h"
@@ -11,37 +9,35 @@ namespace VSTGUI {
 
 namespace {
 
-void setSource(cairo_t* cr, const CColour& colour)
+platform::Colour colourOf(const CColour& colour)
 {
-    cairo_set_source_rgba(cr, colour.red / 255.0, colour.green / 255.0, colour.blue / 255.0,
-                          colour.alpha / 255.0);
+    return {colour.red, colour.green, colour.blue, colour.alpha};
+}
+
+platform::Rect areaOf(const CRect& rect)
+{
+    return {rect.left, rect.top, rect.right, rect.bottom};
+}
+
+std::unique_ptr<platform::Painter> painterInto(CBitmap* bitmap)
+{
+    platform::Image* image = bitmap->platformImage();
+    return image ? image->paint() : nullptr;
 }
 
 }  // namespace
 
-CDrawContext::CDrawContext(CFrame* frame, cairo_surface_t* surface)
-    : frame(frame),
+CDrawContext::CDrawContext(CFrame* frame, platform::Painter* painter)
+    : painter(painter),
+      frame(frame),
       clipRect(frame ? frame->getViewSize() : CRect(0, 0, 1000, 1000))
 {
-    if (surface) {
-        cr = cairo_create(surface);
-        // Artwork is pixel-aligned: no anti-aliasing of edges, as the panel was drawn for.
-        cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
-        cairo_set_line_width(cr, 1.0);
-    }
     setFont(sharedFont(0));
 }
 
 CDrawContext::~CDrawContext()
 {
     if (font) font->release();
-    releaseCairo();
-}
-
-void CDrawContext::releaseCairo()
-{
-    if (cr) cairo_destroy(cr);
-    cr = nullptr;
 }
 
 void CDrawContext::setClipRect(const CRect& clip)
@@ -50,10 +46,7 @@ void CDrawContext::setClipRect(const CRect& clip)
     absolute.offset(offset.x, offset.y);
     if (absolute == clipRect) return;
     clipRect = absolute;
-    if (!cr) return;
-    cairo_reset_clip(cr);
-    cairo_rectangle(cr, clipRect.left, clipRect.top, clipRect.width(), clipRect.height());
-    cairo_clip(cr);
+    if (painter) painter->setClip(areaOf(clipRect));
 }
 
 CRect CDrawContext::getClipRect() const
@@ -64,20 +57,29 @@ CRect CDrawContext::getClipRect() const
 
 void CDrawContext::drawRectangle(const CRect& rect, CDrawStyle style)
 {
-    if (!cr) return;
+    if (!painter) return;
     CRect r = rect;
     r.offset(offset.x, offset.y).normalize();
     if (style == kDrawFilled || style == kDrawFilledAndStroked) {
-        setSource(cr, fillColour);
-        cairo_rectangle(cr, r.left, r.top, r.width(), r.height());
-        cairo_fill(cr);
+        painter->fillRect(areaOf(r), colourOf(fillColour));
     }
     if (style == kDrawStroked || style == kDrawFilledAndStroked) {
-        // Half-pixel centres put a one-pixel line exactly on the outer pixels of the rectangle.
-        setSource(cr, frameColour);
-        cairo_rectangle(cr, r.left + 0.5, r.top + 0.5, r.width() - 1, r.height() - 1);
-        cairo_stroke(cr);
+        painter->strokeRect(areaOf(r), colourOf(frameColour));
     }
+}
+
+void CDrawContext::drawLine(const CPoint& from, const CPoint& to)
+{
+    if (!painter) return;
+    painter->drawLine(from.x + offset.x, from.y + offset.y, to.x + offset.x, to.y + offset.y,
+                      colourOf(frameColour));
+}
+
+void CDrawContext::drawString(const char* text, const CPoint& where)
+{
+    if (!painter || !font) return;
+    painter->drawText(text, where.x + offset.x, where.y + offset.y, font->getName(),
+                      font->getSize(), colourOf(fontColour));
 }
 
 void CDrawContext::setFont(CFontDesc* newFont, int32_t size, int32_t style)
@@ -103,21 +105,22 @@ COffscreenContext::COffscreenContext(CFrame* frame, int32_t width, int32_t heigh
 }
 
 COffscreenContext::COffscreenContext(CFrame* frame, CBitmap* bitmap, const CColour& background)
-    : CDrawContext(frame, bitmap->platformImage()), bitmap(bitmap)
+    : COffscreenContext(frame, bitmap, painterInto(bitmap), background)
+{
+}
+
+COffscreenContext::COffscreenContext(CFrame* frame, CBitmap* bitmap,
+                                     std::unique_ptr<platform::Painter> painter,
+                                     const CColour& background)
+    : CDrawContext(frame, painter.get()), bitmap(bitmap), ownPainter(std::move(painter))
 {
     setClipRect(CRect(0, 0, bitmap->getWidth(), bitmap->getHeight()));
-    if (cairo_t* cr = getCairo()) {
-        setSource(cr, background);
-        cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
-        cairo_paint(cr);
-        cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
-    }
+    if (ownPainter) ownPainter->clear(colourOf(background));
 }
 
 COffscreenContext::~COffscreenContext()
 {
-    // The Cairo context draws into the bitmap's pixels, so it must go before them.
-    releaseCairo();
+    ownPainter.reset();
     bitmap->release();
 }
 
@@ -128,7 +131,7 @@ CBitmap* COffscreenContext::getBitmap() const
 
 void COffscreenContext::flush()
 {
-    if (cairo_surface_t* surface = bitmap->platformImage()) cairo_surface_flush(surface);
+    if (platform::Image* image = bitmap->platformImage()) image->flush();
 }
 
 }  // namespace VSTGUI

@@ -1,12 +1,13 @@
-// Draw contexts: a Cairo context on the frame's window or on a bitmap of its own, with an
-// offset, a clip rectangle, colours and a font.
+// Draw contexts: a painter on the frame's window or on a bitmap of its own, with an offset,
+// a clip rectangle, colours and a font.
 #pragma once
 
+#include <memory>
+
+#include "platform/Painter.h"
 #include "vstgui/CBaseObject.h"
 #include "vstgui/Geometry.h"
 
-typedef struct _cairo cairo_t;
-typedef struct _cairo_surface cairo_surface_t;
 
 namespace VSTGUI {
 
@@ -23,8 +24,9 @@ enum CDrawStyle : int32_t {
 class CDrawContext : public CBaseObject
 {
 public:
-    // Draws on surface (a window's or an image's); without one the context draws nothing.
-    CDrawContext(CFrame* frame, cairo_surface_t* surface);
+    // Draws through painter (a window's or an image's), which must outlive the context;
+    // without one the context draws nothing.
+    CDrawContext(CFrame* frame, platform::Painter* painter);
     ~CDrawContext() override;
 
     // In the coordinates of the current offset, like every other rectangle given here.
@@ -41,22 +43,26 @@ public:
     CFontDesc* getFont() const { return font; }
 
     CFrame* getFrame() const { return frame; }
+    // A one-pixel line in the frame colour, both end points included.
+    void drawLine(const CPoint& from, const CPoint& to);
+    // Text in the font and the font colour, its baseline starting at where.
+    void drawString(const char* text, const CPoint& where);
+    void setFontColour(const CColour& colour) { fontColour = colour; }
     // Null when the context has nothing to draw on.
-    cairo_t* getCairo() const { return cr; }
+    platform::Painter* getPainter() const { return painter; }
 
     // Added to every coordinate drawn; containers move it to their children's origin.
     CPoint offset;
 
 protected:
-    // Lets a context that owns its target end drawing before the target goes.
-    void releaseCairo();
+    platform::Painter* painter;
 
 private:
     CFrame* frame;
-    cairo_t* cr = nullptr;
     CFontDesc* font = nullptr;
     CColour frameColour = kWhiteColour;
     CColour fillColour = kBlackColour;
+    CColour fontColour = kWhiteColour;
     // Absolute (offset included), so that containers can restore it after a change of offset.
     CRect clipRect;
 };
@@ -75,8 +81,12 @@ public:
 
 private:
     COffscreenContext(CFrame* frame, CBitmap* bitmap, const CColour& background);
+    COffscreenContext(CFrame* frame, CBitmap* bitmap, std::unique_ptr<platform::Painter> painter,
+                      const CColour& background);
 
     CBitmap* bitmap;
+    // Draws into the bitmap's pixels, so it goes before them.
+    std::unique_ptr<platform::Painter> ownPainter;
 };
 
 }  // namespace VSTGUI

@@ -5,8 +5,8 @@
 
 namespace VSTGUI {
 
-// Cairo needs no start-up of its own; the holder keeps the count so that the moment the
-// last drawing user goes is one well-defined place.
+// The drawing backend here needs no start-up of its own; the holder keeps the count so that
+// the moment the last drawing user goes is one well-defined place.
 class CDrawingStartup : public CBaseObject
 {
 public:

@@ -1,8 +1,6 @@
 // The frame: window events into mouse and key routing, focus, and the redraw cycle.
 #include "vstgui/CFrame.h"
 
-#include <cairo.h>
-
 #include <cstring>
 
 #include "vstgui/CDrawContext.h"
@@ -10,21 +8,6 @@
 #include "vstgui/VSTGUIEditorInterface.h"
 
 namespace VSTGUI {
-
-constexpr bool sameBit(ButtonState toolkit, platform::PointerState window)
-{
-    return static_cast<uint32_t>(toolkit) == static_cast<uint32_t>(window);
-}
-static_assert(sameBit(kLButton, platform::kPointerLeft) &&
-                  sameBit(kMButton, platform::kPointerMiddle) &&
-                  sameBit(kRButton, platform::kPointerRight) &&
-                  sameBit(kShift, platform::kPointerShift) &&
-                  sameBit(kControl, platform::kPointerControl) &&
-                  sameBit(kAlt, platform::kPointerAlt) &&
-                  sameBit(kButton4, platform::kPointerButton4) &&
-                  sameBit(kButton5, platform::kPointerButton5) &&
-                  sameBit(kDoubleClick, platform::kPointerDoubleClick),
-              "the window reports buttons with the toolkit's bits");
 
 namespace {
 
@@ -49,7 +32,7 @@ CFrame::CFrame(const CRect& size, void* parentWindow, VSTGUIEditorInterface* edi
     inTree = true;
     CDrawingStartup::acquire();
     if (parentWindow) {
-        window = platform::X11Window::create(reinterpret_cast<uintptr_t>(parentWindow),
+        window = platform::ChildWindow::create(reinterpret_cast<uintptr_t>(parentWindow),
                                              size.width(), size.height(), *this);
     }
 }
@@ -65,7 +48,7 @@ CFrame::~CFrame()
 
 uintptr_t CFrame::getWindowId() const
 {
-    return window ? window->windowId() : 0;
+    return window ? window->nativeHandle() : 0;
 }
 
 void CFrame::idle()
@@ -94,27 +77,11 @@ void CFrame::paintPending()
 
 void CFrame::drawRect(const CRect& rect)
 {
-    cairo_surface_t* surface = window && openFlag ? window->surface() : nullptr;
-    if (!surface) return;
+    if (!window || !openFlag) return;
     CRect area = rect;
     area.normalize().bound(size);
     if (area.isEmpty()) return;
-    auto* context = new CDrawContext(this, surface);
-    cairo_t* cr = context->getCairo();
-    cairo_rectangle(cr, area.left, area.top, area.width(), area.height());
-    cairo_clip(cr);
-    if (window->paintsOffscreen()) {
-        drawArea(context, area);
-    } else {
-        // Composed off-screen and shown in one copy, so the window never shows a half-drawn
-        // panel.
-        cairo_push_group(cr);
-        drawArea(context, area);
-        cairo_pop_group_to_source(cr);
-        cairo_paint(cr);
-    }
-    context->release();
-    cairo_surface_flush(surface);
+    window->paint({area.left, area.top, area.right, area.bottom});
 }
 
 void CFrame::invalidateRect(const CRect& rect)
@@ -122,7 +89,7 @@ void CFrame::invalidateRect(const CRect& rect)
     if (!visible || !window) return;
     CRect area = rect;
     area.bound(size);
-    window->invalidate(area.left, area.top, area.right, area.bottom);
+    window->invalidate({area.left, area.top, area.right, area.bottom});
 }
 
 void CFrame::drawArea(CDrawContext* context, const CRect& updateRect)
@@ -280,40 +247,47 @@ bool CFrame::hasClassName(const char* name) const
     return (name && std::strcmp(name, "CFrame") == 0) || CViewContainer::hasClassName(name);
 }
 
-void CFrame::windowPaint(int left, int top, int right, int bottom)
+void CFrame::windowPaint(platform::Painter& painter, const platform::Rect& updateArea)
 {
-    drawRect(CRect(left, top, right, bottom));
+    CRect area(updateArea.left, updateArea.top, updateArea.right, updateArea.bottom);
+    area.normalize().bound(size);
+    if (area.isEmpty()) return;
+    auto* context = new CDrawContext(this, &painter);
+    drawArea(context, area);
+    context->release();
 }
 
-void CFrame::windowMouseDown(int x, int y, uint32_t state)
+void CFrame::windowMouseDown(int32_t x, int32_t y, uint32_t state)
 {
     CPoint where(x, y);
     const int32_t buttons = static_cast<int32_t>(state);
-    mouseDown(where, buttons);
+    // A press that a view took keeps the pointer for the drag, beyond the window's edges.
+    if (mouseDown(where, buttons) == kMouseEventHandled && window) window->capturePointer();
 }
 
-void CFrame::windowMouseUp(int x, int y, uint32_t state)
+void CFrame::windowMouseUp(int32_t x, int32_t y, uint32_t state)
 {
     CPoint where(x, y);
     const int32_t buttons = static_cast<int32_t>(state);
     mouseUp(where, buttons);
+    if (window) window->releasePointer();
 }
 
-void CFrame::windowMouseMoved(int x, int y, uint32_t state)
+void CFrame::windowMouseMoved(int32_t x, int32_t y, uint32_t state)
 {
     CPoint where(x, y);
     const int32_t buttons = static_cast<int32_t>(state);
     mouseMoved(where, buttons);
 }
 
-void CFrame::windowMouseExited(int x, int y, uint32_t state)
+void CFrame::windowMouseExited(int32_t x, int32_t y, uint32_t state)
 {
     CPoint where(x, y);
     const int32_t buttons = static_cast<int32_t>(state);
     mouseExited(where, buttons);
 }
 
-bool CFrame::windowWheel(int x, int y, float distance, bool horizontal, uint32_t state)
+bool CFrame::windowWheel(int32_t x, int32_t y, float distance, bool horizontal, uint32_t state)
 {
     const int32_t buttons = static_cast<int32_t>(state);
     if (!horizontal) return onWheel(CPoint(x, y), kMouseWheelVertical, distance, buttons);

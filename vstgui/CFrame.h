@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "platform/X11Window.h"
+#include "platform/ChildWindow.h"
 #include "vstgui/CViewContainer.h"
 
 namespace VSTGUI {
@@ -14,7 +14,7 @@ class VSTGUIEditorInterface;
 class CFrame : public CViewContainer, private platform::WindowListener
 {
 public:
-    // parentWindow is the host's X11 window id, or null for a frame without a window.
+    // parentWindow is the host's native window handle, or null for a frame without a window.
     CFrame(const CRect& size, void* parentWindow, VSTGUIEditorInterface* editor);
     ~CFrame() override;
 
@@ -61,12 +61,12 @@ public:
     bool hasClassName(const char* name) const override;
 
 private:
-    void windowPaint(int left, int top, int right, int bottom) override;
-    void windowMouseDown(int x, int y, uint32_t state) override;
-    void windowMouseUp(int x, int y, uint32_t state) override;
-    void windowMouseMoved(int x, int y, uint32_t state) override;
-    void windowMouseExited(int x, int y, uint32_t state) override;
-    bool windowWheel(int x, int y, float distance, bool horizontal, uint32_t state) override;
+    void windowPaint(platform::Painter& painter, const platform::Rect& area) override;
+    void windowMouseDown(int32_t x, int32_t y, uint32_t state) override;
+    void windowMouseUp(int32_t x, int32_t y, uint32_t state) override;
+    void windowMouseMoved(int32_t x, int32_t y, uint32_t state) override;
+    void windowMouseExited(int32_t x, int32_t y, uint32_t state) override;
+    bool windowWheel(int32_t x, int32_t y, float distance, bool horizontal, uint32_t state) override;
     void windowDestroyed() override;
 
     VSTGUIEditorInterface* editor;
@@ -76,7 +76,7 @@ private:
     bool openFlag = true;
     // Set while the window's events are being handled, since a click may idle the frame.
     bool handlingEvents = false;
-    std::unique_ptr<platform::X11Window> window;
+    std::unique_ptr<platform::ChildWindow> window;
 };
 
 }  // namespace VSTGUI

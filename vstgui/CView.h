@@ -3,6 +3,7 @@
 #pragma once
 
 #include "host/VstInterface.h"
+#include "platform/ChildWindow.h"
 #include "vstgui/CBaseObject.h"
 #include "vstgui/Geometry.h"
 
@@ -14,17 +15,17 @@ class CFrame;
 class CViewContainer;
 class VSTGUIEditorInterface;
 
-// Mouse buttons and modifiers of a mouse event.
+// Mouse buttons and modifiers of a mouse event: the bits the platform's window reports.
 enum ButtonState : int32_t {
-    kLButton = 0x02,
-    kMButton = 0x04,
-    kRButton = 0x08,
-    kShift = 0x10,
-    kControl = 0x20,
-    kAlt = 0x40,
-    kButton4 = 0x100,
-    kButton5 = 0x200,
-    kDoubleClick = 0x400,
+    kLButton = platform::kPointerLeft,
+    kMButton = platform::kPointerMiddle,
+    kRButton = platform::kPointerRight,
+    kShift = platform::kPointerShift,
+    kControl = platform::kPointerControl,
+    kAlt = platform::kPointerAlt,
+    kButton4 = platform::kPointerButton4,
+    kButton5 = platform::kPointerButton5,
+    kDoubleClick = platform::kPointerDoubleClick,
 };
 
 enum MouseEventResult : int32_t {

@@ -9,7 +9,7 @@ namespace VSTGUI {
 
 namespace {
 
-// Beyond Cairo's surface limit, or an amount of memory no panel image comes near: such a
+// Beyond the drawing libraries' image limits, or an amount of memory no panel image comes near: such a
 // header is treated as a pixel store that cannot be created.
 constexpr uint32_t kMaxSide = 32767;
 constexpr uint64_t kMaxPixels = 16u * 1024u * 1024u;

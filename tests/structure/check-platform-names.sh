@@ -1,0 +1,13 @@
+#!/bin/sh
+# Fails when a file of the toolkit, the panel or the engine includes an X11 or Cairo header
+# or names one of their types or functions: those live behind the window and painter
+# interfaces of platform/. Usage: check-platform-names.sh SOURCE_ROOT
+set -eu
+cd "$1"
+pattern='#[[:space:]]*include[[:space:]]*[<"](X11/|cairo)|\bcairo_[a-z_]+|\b_cairo\b|\bX(Open|Close|Create|Destroy|Map|Unmap|Next|Pending|Send|Flush|Sync|Get|Put|Free|Lookup|Translate)[A-Za-z]*\b|\b(Display|XEvent|XImage|XButtonEvent|XKeyEvent|Visual|Drawable|Pixmap|KeySym)\b'
+found=$(grep -rnE "$pattern" vstgui editor host strum sound midi || true)
+if [ -n "$found" ]; then
+  echo "$found"
+  echo "X11 or Cairo outside platform/"
+  exit 1
+fi
