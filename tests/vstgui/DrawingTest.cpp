@@ -224,3 +224,27 @@ TEST(ReferenceCounting, CreationRetainReleaseAndNotify)
     object->release();
     EXPECT_EQ(destroyed, 1);
 }
+
+TEST(DrawContext, LinesIncludeBothEndsAndTextDrawsInTheFontColour)
+{
+    auto* canvas = greyCanvas(60, 30);
+    canvas->setFrameColour(CColour{255, 0, 0, 255});
+    canvas->offset = CPoint(1, 1);
+    canvas->drawLine(CPoint(2, 3), CPoint(9, 3));
+    EXPECT_EQ(canvasPixel(canvas, 3, 4), kRed);
+    EXPECT_EQ(canvasPixel(canvas, 10, 4), kRed);
+    EXPECT_EQ(canvasPixel(canvas, 2, 4), kGrey);
+    EXPECT_EQ(canvasPixel(canvas, 11, 4), kGrey);
+    EXPECT_EQ(canvasPixel(canvas, 5, 5), kGrey);
+
+    canvas->offset = CPoint();
+    canvas->setFontColour(CColour{0, 0, 255, 255});
+    canvas->drawString("WWW", CPoint(2, 25));
+    int blue = 0;
+    for (int y = 10; y < 26; ++y) {
+        for (int x = 2; x < 40; ++x) blue += canvasPixel(canvas, x, y).b > 128;
+    }
+    EXPECT_GT(blue, 10);
+    EXPECT_EQ(canvasPixel(canvas, 50, 5), kGrey);
+    canvas->release();
+}
