@@ -223,6 +223,18 @@ std::vector<Measured> setOf(SoundSet set)
     return notes;
 }
 
+// Our note nearest in pitch to a real one.
+const Measured& nearestTo(const std::vector<Measured>& notes, int pitch)
+{
+    const Measured* nearest = &notes.front();
+    for (const Measured& r : notes) {
+        if (std::abs(r.recording.rootNote - pitch) < std::abs(nearest->recording.rootNote - pitch)) {
+            nearest = &r;
+        }
+    }
+    return *nearest;
+}
+
 // Measures both sets share: decay by frequency, the fundamental's ring and the string's
 // stiffness, each held against the real figures.
 void expectRealDecayAndStiffness(const std::vector<Measured>& notes, const RealGuitar& real)
@@ -239,13 +251,7 @@ void expectRealDecayAndStiffness(const std::vector<Measured>& notes, const RealG
         EXPECT_LE(r.guitar.fundamentalT60, real.fundamentalT60[1]);
     }
     for (int i = 0; i < 4; ++i) {
-        const Measured* nearest = &notes.front();
-        for (const Measured& r : notes) {
-            if (std::abs(r.recording.rootNote - kStringPitches[i]) <
-                std::abs(nearest->recording.rootNote - kStringPitches[i])) {
-                nearest = &r;
-            }
-        }
+        const Measured* nearest = &nearestTo(notes, kStringPitches[i]);
         const double ratio = nearest->guitar.inharmonicity / real.inharmonicity[i];
         EXPECT_TRUE(ratio >= 0.5 && ratio <= 2.0) << "B at " << nearest->recording.rootNote
                                                   << ": x" << ratio;
@@ -289,6 +295,23 @@ TEST(Recordings, ElectricNotesMeasureLikeARealCleanElectricGuitar)
         << medianOf(decayRatio);
     EXPECT_TRUE(medianOf(pick) >= -28.4 && medianOf(pick) <= -15.4) << medianOf(pick);
     expectRealDecayAndStiffness(notes, kRealElectric);
+
+    // Per real pitch: the thin low end of the wound strings (up to B3; above, both are
+    // far below -50 dB), and the attack's brightness.
+    const struct {
+        int pitch;
+        double lowBandDb, centroid20ms;
+    } real[] = {{40, -6.1, 745},   {45, -5.5, 1387},  {50, -21.0, 1553}, {55, -21.7, 1823},
+                {59, -15.8, 2189}, {64, -61.9, 2669}, {76, -69.0, 2631}};
+    for (const auto& r : real) {
+        const Measured& ours = nearestTo(notes, r.pitch);
+        SCOPED_TRACE(ours.recording.resourceId);
+        if (r.pitch < 60) {
+            EXPECT_NEAR(ours.guitar.lowBandDb, r.lowBandDb, 6.0);
+        }
+        const double ratio = ours.guitar.centroidHz[0] / r.centroid20ms;
+        EXPECT_TRUE(ratio >= 0.7 && ratio <= 1.4) << "centroid at 20 ms x" << ratio;
+    }
 }
 
 // The checks above are only worth something if they notice a fault: a detuned tone, a
