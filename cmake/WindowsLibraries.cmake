@@ -16,6 +16,8 @@ if(NOT EXISTS "${LYREVANE_RECORDINGS_DIR}/1043.wav")
   message(FATAL_ERROR "LYREVANE_RECORDINGS_DIR must hold the recordings of a native build")
 endif()
 
+# The archive, not the import library of zlib1.dll: the DLL must need nothing beside it.
+set(ZLIB_USE_STATIC_LIBS ON)
 find_package(ZLIB REQUIRED)
 
 # The configuration that libpng's own build would copy into place for a default build.

@@ -2,10 +2,8 @@
 // its panel: the engine knows the editor only through the factory handed in here.
 #include <new>
 
-#include "host/Plektra.h"
-#ifndef LYREVANE_NO_EDITOR
 #include "editor/CPlektraGUI.h"
-#endif
+#include "host/Plektra.h"
 
 #ifdef _WIN32
 // Windows exports by the module definition file, which also gives "main" its address.
@@ -20,11 +18,7 @@ extern "C" LYREVANE_EXPORT AEffect* VSTPluginMain(audioMasterCallback audioMaste
     if (!audioMaster || audioMaster(nullptr, audioMasterVersion, 0, 0, nullptr, 0.0f) == 0) {
         return nullptr;
     }
-#ifdef LYREVANE_NO_EDITOR
-    Plektra* instrument = new (std::nothrow) Plektra(audioMaster);
-#else
     Plektra* instrument = new (std::nothrow) Plektra(audioMaster, &CPlektraGUI::create);
-#endif
     return instrument ? instrument->getAeffect() : nullptr;
 }
 

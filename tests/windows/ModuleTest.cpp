@@ -63,8 +63,8 @@ TEST_F(ModuleTest, RecordHoldsItsFieldsAtTheInterfacesOffsets)
     EXPECT_EQ(fieldAt<int32_t>(effect, 24, 44), 77);  // numParams
     EXPECT_EQ(fieldAt<int32_t>(effect, 28, 48), 0);   // numInputs
     EXPECT_EQ(fieldAt<int32_t>(effect, 32, 52), 2);   // numOutputs
-    EXPECT_EQ(fieldAt<int32_t>(effect, 36, 56) & ~effFlagsHasEditor,
-              effFlagsCanReplacing | effFlagsIsSynth);
+    EXPECT_EQ(fieldAt<int32_t>(effect, 36, 56),
+              effFlagsHasEditor | effFlagsCanReplacing | effFlagsIsSynth);
     EXPECT_EQ(fieldAt<float>(effect, 60, 92), 1.0f);  // ioRatio
     EXPECT_EQ(fieldAt<void*>(effect, 80, 120), reinterpret_cast<void*>(effect->processReplacing));
     EXPECT_EQ(host.dispatch(effGetVstVersion), 2400);
