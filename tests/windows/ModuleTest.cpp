@@ -1,7 +1,10 @@
 // The Windows test host: the shared host harness loads Lyrevane.dll with LoadLibrary as a
 // host does; the test checks the exports and the effect record byte by byte at the
-// interface's offsets for this word size, the host calls, and a strum on both channels.
+// interface's offsets for this word size, the host calls, and a strum on both channels; then
+// the editor in a window of the test's own, driven by posted mouse messages, and photographed.
 #include <gtest/gtest.h>
+
+#include <windows.h>
 
 #include <algorithm>
 #include <chrono>
@@ -12,6 +15,7 @@
 #include <vector>
 
 #include "host/VstInterface.h"
+#include "tests/windows/PanelPicture.h"
 #include "tools/PluginHost.h"
 
 namespace {
@@ -99,6 +103,176 @@ TEST_F(ModuleTest, AnswersTheHostAndPlaysAStrumOnBothChannels)
     host.setParameter(75, 1.0f);
     EXPECT_EQ(host.getParameter(75), 1.0f);
     EXPECT_EQ(host.callCount(audioMasterAutomate), 0u);  // the host's own change is not echoed
+}
+
+// The host's side of an open editor: a top-level window of the panel's size, its message
+// loop, and the window's pixels read back.
+class EditorWindow
+{
+public:
+    EditorWindow(int32_t width, int32_t height)
+    {
+        WNDCLASSW windowClass{};
+        windowClass.lpfnWndProc = DefWindowProcW;
+        windowClass.hInstance = GetModuleHandleW(nullptr);
+        windowClass.lpszClassName = L"LyrevaneTestHost";
+        RegisterClassW(&windowClass);
+        RECT frame = {0, 0, width, height};
+        AdjustWindowRect(&frame, WS_OVERLAPPEDWINDOW, FALSE);
+        window = CreateWindowW(L"LyrevaneTestHost", L"Lyrevane", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                               0, 0, frame.right - frame.left, frame.bottom - frame.top, nullptr,
+                               nullptr, GetModuleHandleW(nullptr), nullptr);
+    }
+    ~EditorWindow() { DestroyWindow(window); }
+
+    HWND window = nullptr;
+
+    // What a host's message loop and editor timer do between a user's actions.
+    void settle(harness::PluginHost& host)
+    {
+        for (int round = 0; round < 6; ++round) {
+            MSG message;
+            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+                TranslateMessage(&message);
+                DispatchMessageW(&message);
+            }
+            host.dispatch(effEditIdle);
+            Sleep(10);
+        }
+    }
+
+    static wintest::RgbaPicture capture(HWND child, int32_t width, int32_t height)
+    {
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof(info.bmiHeader);
+        info.bmiHeader.biWidth = width;
+        info.bmiHeader.biHeight = -height;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        info.bmiHeader.biCompression = BI_RGB;
+        void* bits = nullptr;
+        HDC memory = CreateCompatibleDC(nullptr);
+        HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        HGDIOBJ previous = SelectObject(memory, bitmap);
+        HDC screen = GetDC(child);
+        BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
+        ReleaseDC(child, screen);
+        GdiFlush();
+        wintest::RgbaPicture picture;
+        picture.width = uint32_t(width);
+        picture.height = uint32_t(height);
+        picture.bytes.resize(size_t(width) * height * 4);
+        const auto* source = static_cast<const uint8_t*>(bits);
+        for (size_t i = 0; i < picture.bytes.size(); i += 4) {
+            picture.bytes[i] = source[i + 2];
+            picture.bytes[i + 1] = source[i + 1];
+            picture.bytes[i + 2] = source[i];
+            picture.bytes[i + 3] = 255;
+        }
+        SelectObject(memory, previous);
+        DeleteObject(bitmap);
+        DeleteDC(memory);
+        return picture;
+    }
+};
+
+// The same places and values as the Linux panel's tests.
+constexpr float kStringStep = 0.05263158f;
+int stringTop(int string) { return 144 - 16 * string; }
+int stringPressX(int position) { return 35 + 24 * position; }
+constexpr int kSoundSetX = 135;
+constexpr int kSoundSetY = 196;
+
+TEST_F(ModuleTest, EditorTakesAClickAndADragAndLooksLikeTheLinuxPanel)
+{
+    host.dispatch(effOpen);
+    host.startUp();
+    ERect* size = nullptr;
+    ASSERT_EQ(host.dispatch(effEditGetRect, 0, 0, &size), 1);
+    ASSERT_NE(size, nullptr);
+    const int32_t width = size->right - size->left;
+    const int32_t height = size->bottom - size->top;
+    EXPECT_EQ(width, 529);
+    EXPECT_EQ(height, 225);
+    EditorWindow hostWindow(width, height);
+    ASSERT_NE(hostWindow.window, nullptr);
+    ASSERT_EQ(host.dispatch(effEditOpen, 0, 0, hostWindow.window), 1);
+    hostWindow.settle(host);
+
+    HWND child = FindWindowExW(hostWindow.window, nullptr, nullptr, nullptr);
+    ASSERT_NE(child, nullptr);
+    wchar_t className[64] = {};
+    GetClassNameW(child, className, 64);
+    EXPECT_EQ(std::wstring(className).rfind(L"Plugin", 0), 0u);
+
+    // The panel as first shown, against the Linux panel's reference picture.
+    const wintest::RgbaPicture shown = EditorWindow::capture(child, width, height);
+    const std::string capturePath = LYREVANE_RENDERS_DIR "/editor-windows.png";
+    ASSERT_TRUE(wintest::writePng(capturePath, shown));
+    const wintest::RgbaPicture reference = wintest::readPng(LYREVANE_PANEL_REFERENCE);
+    ASSERT_EQ(reference.width, uint32_t(width));
+    ASSERT_EQ(reference.height, uint32_t(height));
+    const wintest::PictureMatch match =
+        wintest::compare(wintest::readPng(capturePath), reference);
+    std::printf("editor window: %.2f%% of pixels within 8 levels of the Linux reference, "
+                "%.2f%% identical, largest %d\n",
+                100.0 * match.withinEight, 100.0 * match.identical, match.largest);
+    EXPECT_GE(match.withinEight, 0.95);
+
+    const auto lastAutomation = [&]() {
+        harness::HostCall last{};
+        last.index = -1;
+        for (const harness::HostCall& call : host.calls()) {
+            if (call.opcode == audioMasterAutomate) last = call;
+        }
+        return last;
+    };
+    const auto expectWritten = [&](int32_t index, float value) {
+        const harness::HostCall last = lastAutomation();
+        EXPECT_EQ(last.index, index);
+        EXPECT_EQ(last.opt, value) << "parameter " << index;
+        EXPECT_EQ(host.getParameter(index), value) << "parameter " << index;
+    };
+    const auto post = [&](UINT message, WPARAM keys, int x, int y) {
+        ASSERT_TRUE(PostMessageW(child, message, keys, MAKELPARAM(x, y)));
+        hostWindow.settle(host);
+    };
+
+    // A drag along string 2: pressed a little right of position 7, then past the left end,
+    // one position in, and past the right end.
+    host.clearCalls();
+    const int y = stringTop(2) + 8;
+    post(WM_LBUTTONDOWN, MK_LBUTTON, stringPressX(7) + 5, y);
+    expectWritten(2, 7 * kStringStep);
+    post(WM_MOUSEMOVE, MK_LBUTTON, 20, y);
+    expectWritten(2, 0.0f);
+    post(WM_MOUSEMOVE, MK_LBUTTON, stringPressX(1), y);
+    expectWritten(2, kStringStep);
+    post(WM_MOUSEMOVE, MK_LBUTTON, 525, y);
+    expectWritten(2, 1.0f);
+    post(WM_LBUTTONUP, 0, 525, y);
+    EXPECT_EQ(host.callCount(audioMasterBeginEdit), 1u);
+    EXPECT_EQ(host.callCount(audioMasterEndEdit), 1u);
+
+    // A click on the sound-set switch flips it, and the window shows the other half.
+    host.clearCalls();
+    post(WM_LBUTTONDOWN, MK_LBUTTON, kSoundSetX, kSoundSetY);
+    post(WM_LBUTTONUP, 0, kSoundSetX, kSoundSetY);
+    expectWritten(75, 1.0f);
+    const wintest::RgbaPicture switched = EditorWindow::capture(child, width, height);
+    const auto switchArea = [&](const wintest::RgbaPicture& picture) {
+        std::vector<uint8_t> area;
+        for (int row = 184; row < 208; ++row) {
+            const auto first = picture.bytes.begin() + (size_t(row) * width + 36) * 4;
+            area.insert(area.end(), first, first + 199 * 4);
+        }
+        return area;
+    };
+    EXPECT_NE(switchArea(switched), switchArea(shown));
+
+    host.dispatch(effEditClose);
+    hostWindow.settle(host);
+    EXPECT_FALSE(IsWindow(child));
 }
 
 }  // namespace

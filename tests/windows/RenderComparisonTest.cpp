@@ -2,7 +2,6 @@
 // under wine, against the Linux render tool's renders through Lyrevane.so: the same samples.
 #include <gtest/gtest.h>
 
-#include <png.h>
 #include <sndfile.h>
 
 #include <algorithm>
@@ -10,6 +9,8 @@
 #include <cstdio>
 #include <string>
 #include <vector>
+
+#include "tests/windows/PanelPicture.h"
 
 namespace {
 
@@ -64,49 +65,21 @@ INSTANTIATE_TEST_SUITE_P(Examples, RenderComparisonTest,
                              return name;
                          });
 
-std::vector<uint8_t> readPng(const std::string& path, uint32_t& width, uint32_t& height)
-{
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&image, path.c_str())) {
-        ADD_FAILURE() << "cannot read " << path << ": " << image.message;
-        return {};
-    }
-    image.format = PNG_FORMAT_RGBA;
-    std::vector<uint8_t> pixels(PNG_IMAGE_SIZE(image));
-    png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr);
-    width = image.width;
-    height = image.height;
-    return pixels;
-}
-
 // The panel as the Windows render tool photographs it through this DLL (GDI+ on a Win32
 // window under wine) against the Linux render tool's picture (Cairo on an X11 window).
 TEST(PanelComparisonTest, WindowsPanelMatchesTheLinuxPanel)
 {
-    uint32_t linuxWidth = 0, linuxHeight = 0, windowsWidth = 0, windowsHeight = 0;
-    const std::vector<uint8_t> linuxPanel =
-        readPng(LYREVANE_RENDERS_DIR "/panel-linux.png", linuxWidth, linuxHeight);
-    const std::vector<uint8_t> windowsPanel =
-        readPng(LYREVANE_RENDERS_DIR "/panel-windows.png", windowsWidth, windowsHeight);
-    ASSERT_FALSE(linuxPanel.empty());
-    ASSERT_EQ(windowsWidth, linuxWidth);
-    ASSERT_EQ(windowsHeight, linuxHeight);
-    size_t close = 0, exact = 0;
-    int largest = 0;
-    for (size_t i = 0; i < linuxPanel.size(); i += 4) {
-        int worst = 0;
-        for (size_t c = 0; c < 3; ++c) {
-            worst = std::max(worst, std::abs(int(windowsPanel[i + c]) - int(linuxPanel[i + c])));
-        }
-        largest = std::max(largest, worst);
-        close += worst <= 8;
-        exact += worst == 0;
-    }
-    const double pixels = double(linuxPanel.size() / 4);
+    const wintest::RgbaPicture linuxPanel =
+        wintest::readPng(LYREVANE_RENDERS_DIR "/panel-linux.png");
+    const wintest::RgbaPicture windowsPanel =
+        wintest::readPng(LYREVANE_RENDERS_DIR "/panel-windows.png");
+    ASSERT_FALSE(linuxPanel.bytes.empty());
+    ASSERT_EQ(windowsPanel.width, linuxPanel.width);
+    ASSERT_EQ(windowsPanel.height, linuxPanel.height);
+    const wintest::PictureMatch match = wintest::compare(windowsPanel, linuxPanel);
     std::printf("panel: %.2f%% of pixels within 8 levels, %.2f%% identical, largest %d\n",
-                100.0 * close / pixels, 100.0 * exact / pixels, largest);
-    EXPECT_GE(close / pixels, 0.95);
+                100.0 * match.withinEight, 100.0 * match.identical, match.largest);
+    EXPECT_GE(match.withinEight, 0.95);
 }
 
 }  // namespace
