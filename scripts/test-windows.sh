@@ -16,6 +16,9 @@ lyrevane_start_xvfb
 export WINEPREFIX=$out/wineprefix WINEDEBUG=-all
 # No prompt to fetch the .NET and HTML engines: nothing here uses them, and a prompt would wait.
 export WINEDLLOVERRIDES="mscoree,mshtml="
+# A fresh clone has no prefix yet, and the server will not start in a missing folder; the
+# first program run fills it in.
+mkdir -p "$WINEPREFIX"
 # The server stays up between the tests (instead of starting anew for each program) and
 # leaves five seconds after the last one; wineserver -w waits for that.
 wineserver -p5
