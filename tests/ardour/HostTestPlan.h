@@ -25,9 +25,12 @@ constexpr int kStrumVelocity = 100;
 constexpr int kPickVelocity = 100;
 constexpr int kPickedString = 5;
 constexpr int kPickedNote = 64;  // string 5 of E major: the open high E
-// Samples between strings of a velocity-100 strum at 44100 Hz, and the host's share of it.
+// Samples between strings of a velocity-100 strum at 44100 Hz, and at the host's rate, where
+// the strum engine counts whole samples: 500 at 48000 Hz, so the sixth string comes 2500
+// samples after the first, not 2503.4.
 constexpr double kStrumSpacingAt44100 = 460.0;
-constexpr double kStrumSpacing = kStrumSpacingAt44100 * kHostRate / 44100.0;
+constexpr double kStrumSpacing = static_cast<double>(
+    static_cast<int64_t>(kStrumSpacingAt44100 * kHostRate / 44100.0));
 
 struct PlannedKey {
     int64_t sample;  // transport position at the host rate
