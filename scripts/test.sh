@@ -62,7 +62,7 @@ echo "Windows stage: $((SECONDS - windows_start)) s"
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer"
 build build/asan -DLYREVANE_SANITIZE=address,undefined
-LYREVANE_SOAK_SECONDS=120 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+LYREVANE_SOAK_SECONDS=120 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 LSAN_OPTIONS=suppressions="$root/tests/lsan.supp" UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build/asan --output-on-failure -j "$jobs"
 
 echo "== ThreadSanitizer (concurrency tests)"
