@@ -56,24 +56,22 @@ CRect area(int32_t left, int32_t top, int32_t width, int32_t height)
 
 }  // namespace
 
-CPlektraGUI::CPlektraGUI(AudioEffect* effect)
-    : AEffGUIEditor(effect),
-      fretMarkerBitmap(new CBitmap(kFretMarkerImage)),
-      openStringBitmap(new CBitmap(kOpenStringImage)),
-      mutedStringBitmap(new CBitmap(kMutedStringImage))
+CPlektraGUI::CPlektraGUI(AudioEffect* effect) : AEffGUIEditor(effect)
 {
-    rect.top = 0;
-    rect.left = 0;
-    rect.bottom = kHeight;
-    rect.right = kWidth;
+    loadImagesAndSize();
 }
 
-CPlektraGUI::CPlektraGUI(VSTGUI::InstrumentLink& instrument)
-    : AEffGUIEditor(instrument),
-      fretMarkerBitmap(new CBitmap(kFretMarkerImage)),
-      openStringBitmap(new CBitmap(kOpenStringImage)),
-      mutedStringBitmap(new CBitmap(kMutedStringImage))
+CPlektraGUI::CPlektraGUI(VSTGUI::InstrumentLink& instrument) : AEffGUIEditor(instrument)
 {
+    loadImagesAndSize();
+}
+
+// What both constructors share, whether the panel talks to an effect or to another link.
+void CPlektraGUI::loadImagesAndSize()
+{
+    fretMarkerBitmap = new CBitmap(kFretMarkerImage);
+    openStringBitmap = new CBitmap(kOpenStringImage);
+    mutedStringBitmap = new CBitmap(kMutedStringImage);
     rect.top = 0;
     rect.left = 0;
     rect.bottom = kHeight;

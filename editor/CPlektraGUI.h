@@ -68,8 +68,10 @@ private:
     // The parameter each string's gesture began on: the shown chord may change before it
     // ends, and the end must name what the begin named.
     int32_t stringEditParameters[kStringCount] = {};
+    void loadImagesAndSize();
+
     // Live as long as the editor, so that switching a string's handle never decodes an image.
-    VSTGUI::CBitmap* fretMarkerBitmap;
-    VSTGUI::CBitmap* openStringBitmap;
-    VSTGUI::CBitmap* mutedStringBitmap;
+    VSTGUI::CBitmap* fretMarkerBitmap = nullptr;
+    VSTGUI::CBitmap* openStringBitmap = nullptr;
+    VSTGUI::CBitmap* mutedStringBitmap = nullptr;
 };
