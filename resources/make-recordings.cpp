@@ -39,21 +39,28 @@ struct Voicing {
     double secondLonger;     // how many times longer it rings, on average
     double detuneHz;         // how far apart the two beat, on average
     double harmonicCorner;   // partial number of a low E where the pick's rounding sets in; 0 none
+    double decaySlope;       // the fundamental's T60 falls as (low E / f0)^decaySlope
+    double lowNoteLoss;      // extra loss per Hz, per octave of f0 below 300 Hz; 0 none
+    double plainBrightness;  // how much flatter than 1/k the plain strings' partials fall; 0 none
+    double attackLevel;      // a share of each partial that settles within the first tenths; 0 none
 };
 
 // Stiffness by string: wound strings are stiff for their pitch, the plain third of an
 // electric set most of all. A fret shortens the string, and B grows as 1 / length^2.
 constexpr Voicing kAcoustic = {10.0, 12.0, 1.0 / 5500.0, 0.0,
                                {4.5e-5, 3.3e-5, 2.8e-5, 2.2e-5, 2.0e-5, 1.4e-5},
-                               0.03, 0.07, 0.75, 2.25, 0.6, 0.0};
-constexpr Voicing kElectric = {12.0, 28.0, 1.0 / 4000.0, 0.1,
-                               {4.5e-5, 3.1e-5, 4.5e-5, 5.0e-5, 3.0e-5, 1.2e-5},
-                               0.01, 0.0, 0.4, 2.5, 0.1, 8.0};
+                               0.03, 0.07, 0.75, 2.25, 0.6, 0.0,
+                               0.3, 0.0, 0.0, 0.0};
+constexpr Voicing kElectric = {12.0, 28.0, 1.0 / 12000.0, 0.06,
+                               {4.5e-5, 3.1e-5, 4.5e-5, 5.0e-5, 3.0e-5, 2.5e-5},
+                               0.02, 0.0, 0.4, 1.5, 0.1, 6.0,
+                               0.35, 2.5, 0.4, 0.8};
 
 constexpr double kPluckPosition = 0.13;    // fraction of the scale from the bridge
 constexpr double kPickCorner = 7000.0;     // the pick's width rounds off the kink
 constexpr double kHighestPartial = 12000.0;
 constexpr double kPeakLevel = 0.70794578;  // -3 dBFS
+constexpr double kAttackT60 = 0.2;         // how fast the attack share settles, seconds
 constexpr int kTrailingZeros = 64;         // the sampler loops the last two samples
 constexpr double kFadeSeconds = 1.0;       // the closing fade, long after the note is inaudible
 constexpr int kBlock = 512;                // samples per table of a partial's course
@@ -179,16 +186,22 @@ int stringOf(int note)
     return 0;
 }
 
-// Decay of a partial at freq: the string's own losses rise with frequency.
+// Decay of a partial at freq: the string's own losses rise with frequency. On a clean
+// electric the low notes' upper partials die far sooner than their fundamentals ring (1 to
+// 2 kHz within 1.4 to 3 s against 13 to 33 s), and more so the lower the note; from about
+// D4 up they fade almost evenly across the spectrum, so their tone stays bright.
 double partialT60(const Voicing& voicing, double f0, double freq)
 {
-    const double fundamental = voicing.t60AtLowE * std::pow(82.4 / f0, 0.3);
-    return 1.0 / (1.0 / fundamental + freq * voicing.lossPerHz);
+    const double fundamental = voicing.t60AtLowE * std::pow(82.4 / f0, voicing.decaySlope);
+    const double octavesBelow = std::max(0.0, std::log2(300.0 / f0));
+    const double loss = voicing.lossPerHz * (1 + voicing.lowNoteLoss * octavesBelow);
+    return 1.0 / (1.0 / fundamental + freq * loss);
 }
 
-// The string's partials, each in two polarisations: the second, 0.5 to 1.0 as strong, rings
-// two to three times as long and a fraction of a hertz apart, so every partial beats and the
-// note decays in two stages like a real string.
+// The string's partials, each in two polarisations: the second, weaker, rings longer (on an
+// acoustic 0.5 to 1.0 as strong and two to three times as long; an electric's pickup hears
+// it less) and a fraction of a hertz apart, so every partial beats and the note decays in
+// two stages like a real string.
 void addStringPartials(std::vector<Partial>& partials, const Recording& rec,
                        const Voicing& voicing, Random& random)
 {
@@ -207,11 +220,17 @@ void addStringPartials(std::vector<Partial>& partials, const Recording& rec,
         const double f = k * f0 * std::sqrt((1 + inharmonicity * kk) / (1 + inharmonicity));
         if (f > kHighestPartial) break;
         double amplitude = std::sin(k * kPi * pluckPosition) / k;
+        // The light plain strings (G, B and high E) bend sharply round the pick, so their
+        // upper partials fall off more slowly than a wound string's.
+        if (voicing.plainBrightness > 0 && string >= 3) {
+            amplitude *= std::pow(double(k), voicing.plainBrightness);
+        }
         amplitude /= std::sqrt(1 + (f / kPickCorner) * (f / kPickCorner));
         if (voicing.harmonicCorner > 0) {
-            // Thinner strings bend more sharply round the pick: the corner climbs with pitch.
-            const double corner = voicing.harmonicCorner * std::pow(f0 / 82.4, 0.7);
-            amplitude /= std::sqrt(1 + kk / (corner * corner));
+            // Thinner strings bend more sharply round the pick: the corner climbs with pitch,
+            // and past it the partials fall steeply, which keeps the low notes dark.
+            const double corner = voicing.harmonicCorner * f0 / 82.4;
+            amplitude /= 1 + kk / (corner * corner);
         }
         if (voicing.pickupPosition > 0) {
             amplitude *= std::sin(k * kPi * voicing.pickupPosition);
@@ -227,6 +246,11 @@ void addStringPartials(std::vector<Partial>& partials, const Recording& rec,
         const double below = detune * second / (1 + second);
         partials.push_back(makePartial(f - below, amplitude, t60));
         partials.push_back(makePartial(f - below + detune, second * amplitude, longer * t60));
+        // Real picked notes fall 2 to 3 dB within their first 50 ms as the string settles
+        // off the pick; this also keeps each note's peak in its attack.
+        if (voicing.attackLevel > 0) {
+            partials.push_back(makePartial(f - below, voicing.attackLevel * amplitude, kAttackT60));
+        }
     }
 }
 
@@ -351,10 +375,11 @@ void acousticBody(std::vector<double>& signal)
 
 void electricChain(std::vector<double>& signal)
 {
-    // Pickup inductance against cable capacitance: a resonant lowpass, and the broad
-    // presence of a clean amplifier's voicing.
-    Biquad::lowpass(5500.0, 1.2).process(signal);
-    Biquad::peak(2300.0, 0.7, 8.0).process(signal);
+    // Pickup inductance against cable capacitance: a resonant lowpass, and the strong, broad
+    // presence near 2.3 kHz that real clean electrics show from G3 up, where those partials
+    // stand some 15 dB above the fundamental and hold the tone bright as the note decays.
+    Biquad::lowpass(5000.0, 1.2).process(signal);
+    Biquad::peak(2350.0, 0.9, 16.0).process(signal);
     // Real clean electrics carry little of D3 to B3 below 250 Hz: a narrow dip near 150 Hz
     // spares the low E's 82 Hz, so its attack does not turn bright. Before the clip, whose
     // drive then makes up the level those notes lose, keeping a strum balanced.
@@ -369,9 +394,12 @@ void electricChain(std::vector<double>& signal)
         const double x = std::clamp(s * drive, -1.0, 1.0);
         s = x - x * x * x / 3.0;
     }
-    // A guitar speaker's band, thin at the bottom.
+    // A guitar speaker's band, thin at the bottom with the cabinet's bump near 240 Hz, and
+    // falling steeply above 4 kHz as real clean electric notes do.
     Biquad::highpass(180.0, 0.707).process(signal);
-    Biquad::lowpass(6500.0, 0.707).process(signal);
+    Biquad::peak(240.0, 1.0, 4.0).process(signal);
+    Biquad::lowpass(3500.0, 0.707).process(signal);
+    Biquad::lowpass(4500.0, 0.707).process(signal);
 }
 
 // The pick gives a little as it leaves the string: the sharpest attack peaks are rounded
