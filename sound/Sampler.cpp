@@ -32,6 +32,33 @@ bool isValidNote(int32_t value)
     return value >= 0 && value < CSampler::kNoteCount;
 }
 
+// A stage at coefficient 1.0 hands a 16-bit sample through unchanged while its state is one
+// too: both lie on the grid of 2^-15 within [-1, 1], so x - state is exact and adding state
+// back gives x. States start at 0.0 and then hold the last sample, so this fails only for a
+// voice whose last samples were floats.
+bool handsThroughPcm(const CSamplerVoice& voice)
+{
+    for (const SmoothingStage& stage : voice.smoothing) {
+        const float steps = stage.state * 32768.0f;
+        if (stage.coefficient != 1.0f || !(std::fabs(stage.state) <= 1.0f) ||
+            steps != std::trunc(steps)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Whether an envelope keeps its value and state through any number of advances.
+bool holdsValue(const CEnvelope& envelope, const EnvelopeRates& rates)
+{
+    const EnvelopeRate& rate = rates[envelope.state];
+    if (envelope.state == CEnvelope::kOff) {
+        return envelope.value == 0.0f;
+    }
+    return envelope.state == CEnvelope::kSustain && rate.coefficient == 1.0f &&
+           rate.target == 0.0f && std::fabs(envelope.value) > kEnvelopeEpsilon;
+}
+
 }  // namespace
 
 void CEnvelope::setParameters(float attackTime, float decayTime, float sustainLevel,
@@ -220,6 +247,8 @@ void CSampler::render(float* out, int32_t count)
     bool mayLoop = false;
     bool anyPcm = false;
     bool anyFloat = false;
+    bool pcmHandedThrough = true;
+    bool steady[kGroupCapacity] = {true, true, true, true};
     for (int32_t v = 0; v < kVoiceCount; ++v) {
         const CSamplerVoice& voice = voices[v];
         if (voice.envelope.state == CEnvelope::kOff && voice.envelope.value == 0.0f) {
@@ -248,6 +277,8 @@ void CSampler::render(float* out, int32_t count)
         const uint8_t* pcm = player.wave->pcm();
         anyPcm = anyPcm || pcm != nullptr;
         anyFloat = anyFloat || pcm == nullptr;
+        pcmHandedThrough = pcmHandedThrough && handsThroughPcm(voice);
+        steady[g] = steady[g] && holdsValue(voice.envelope, rates);
         lanes.data[g][l] = pcm != nullptr ? static_cast<const void*>(pcm)
                                           : static_cast<const void*>(player.wave->floatSamples());
         // Each advance moves at most step + 1 (the fraction carried); the margin covers the
@@ -260,9 +291,9 @@ void CSampler::render(float* out, int32_t count)
         std::fill(out, out + count, 0.0f);
         return;
     }
-    if (anyPcm && anyFloat) {
+    if (anyPcm && (anyFloat || !pcmHandedThrough)) {
         // Only records filled from float samples by hand meet embedded ones; the plain path
-        // serves that rare mix with the same result.
+        // serves that rare mix, and 16-bit samples after float ones, with the same result.
         for (int32_t i = 0; i < count; ++i) {
             out[i] = renderSample();
             advance();
@@ -288,6 +319,9 @@ void CSampler::render(float* out, int32_t count)
         lanes.loopLength[g][l] = 1;
         lanes.inverseLoopLength[g][l] = 1.0;
         lanes.data[g][l] = voicekernel::silentSample(format);
+    }
+    for (int32_t g = 0; g < lanes.groups; ++g) {
+        lanes.envelopeSteady[g] = steady[g];
     }
     for (int32_t s = 0; s < kLaneWidth; ++s) {
         const EnvelopeRate rate = s <= CEnvelope::kOff ? rates[s] : EnvelopeRate{0.0f, 0.0f};

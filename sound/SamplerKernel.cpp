@@ -92,10 +92,19 @@ inline __attribute__((always_inline)) void gatherSamples(const void* const (&dat
 // Renders count samples of the groups of voices in lanes. Without mayLoop the folding into
 // the loop is spared. The group count is fixed at compile time so that the loop-carried
 // fields of one or two groups stay in registers.
+//
+// Most segments hold a single group, so the time a sample takes is the length of its
+// longest chain of dependent steps, not the count of its steps. Two chains are shortened:
+// 16-bit samples skip the smoothing chain, which hands them through unchanged (see
+// handsThrough in sound/Sampler.cpp), and a group whose envelopes all hold their value
+// skips the envelope. A moving envelope computes its next value both with its state's rate
+// and with the next state's, and picks one when the check of the last value is done, so
+// the check does not delay the next value.
 template <bool mayLoop, int32_t groups, SampleFormat format>
 inline __attribute__((always_inline)) void renderGroups(VoiceLanes& lanes, float* out,
                                                          int32_t count)
 {
+    constexpr bool smooth = format == SampleFormat::float32;
     const Floats zeros = {};
     const Ints noInts = {};
     const Ints offState = noInts + kOffState;
@@ -105,16 +114,30 @@ inline __attribute__((always_inline)) void renderGroups(VoiceLanes& lanes, float
     Floats value[groups];
     Ints state[groups];
     Floats smoothing[kSmoothingStages][groups];
+    Floats signal[groups];
+    // The rate and target of each lane's state and of the state after it, and a mask of the
+    // lanes whose last value reached its target: their state moves on before the next step.
+    Floats rateNow[groups];
+    Floats targetNow[groups];
+    Floats rateNext[groups];
+    Floats targetNext[groups];
+    Ints pending[groups];
 #pragma GCC unroll 4
     for (int32_t g = 0; g < groups; ++g) {
         fraction[g] = lanes.fraction[g];
         position[g] = lanes.position[g];
         value[g] = lanes.value[g];
         state[g] = lanes.state[g];
+        signal[g] = zeros;
 #pragma GCC unroll 4
         for (int32_t stage = 0; stage < kSmoothingStages; ++stage) {
             smoothing[stage][g] = lanes.smoothingState[stage][g];
         }
+        rateNow[g] = lanePermute(lanes.rateCoefficients, state[g]);
+        targetNow[g] = lanePermute(lanes.rateTargets, state[g]);
+        rateNext[g] = lanePermute(lanes.rateCoefficients, state[g] + 1);
+        targetNext[g] = lanePermute(lanes.rateTargets, state[g] + 1);
+        pending[g] = noInts;
     }
     for (int32_t done = 0; done < count; done += kLaneWidth) {
         const int32_t frames = std::min(kLaneWidth, count - done);
@@ -141,31 +164,41 @@ inline __attribute__((always_inline)) void renderGroups(VoiceLanes& lanes, float
                     index = inLoop ? lanes.loopStart[g] + remainder : position[g];
                     index = position[g] < noInts ? noInts : index;
                 }
-                Floats signal;
-                gatherSamples<format>(lanes.data[g], index, signal);
+                gatherSamples<format>(lanes.data[g], index, signal[g]);
                 if (mayLoop) {
-                    signal = position[g] < noInts ? zeros : signal;
+                    signal[g] = position[g] < noInts ? zeros : signal[g];
                 }
+                Floats smoothed = signal[g];
+                if (smooth) {
 #pragma GCC unroll 4
-                for (int32_t stage = 0; stage < kSmoothingStages; ++stage) {
-                    Floats& smoothed = smoothing[stage][g];
-                    const Floats coefficient = lanes.smoothingCoefficient[stage][g];
-                    smoothed = (signal - smoothed) * coefficient + smoothed;
-                    signal = smoothed;
+                    for (int32_t stage = 0; stage < kSmoothingStages; ++stage) {
+                        Floats& stageState = smoothing[stage][g];
+                        const Floats coefficient = lanes.smoothingCoefficient[stage][g];
+                        stageState = (smoothed - stageState) * coefficient + stageState;
+                        smoothed = stageState;
+                    }
                 }
-                rows[g][t] = lanes.gain[g] * signal * value[g];
+                rows[g][t] = lanes.gain[g] * smoothed * value[g];
 
                 const Floats advanceBy = lanes.step[g] + fraction[g];
                 const Ints whole = __builtin_convertvector(advanceBy, Ints);
                 position[g] = Ints(Words(position[g]) + Words(whole));
                 fraction[g] = advanceBy - __builtin_convertvector(whole, Floats);
 
-                const Floats coefficient = lanePermute(lanes.rateCoefficients, state[g]);
-                const Floats target = lanePermute(lanes.rateTargets, state[g]);
-                value[g] = (value[g] - target) * coefficient + target;
-                const Floats distance = Floats(Ints(value[g] - target) & magnitudeBits);
-                const Ints reached = (distance <= kEnvelopeEpsilon) & (state[g] != offState);
-                state[g] -= reached;  // a reached mask is -1
+                if (!lanes.envelopeSteady[g]) {
+                    const Floats stay = (value[g] - targetNow[g]) * rateNow[g] + targetNow[g];
+                    const Floats move =
+                        (value[g] - targetNext[g]) * rateNext[g] + targetNext[g];
+                    value[g] = pending[g] ? move : stay;
+                    rateNow[g] = pending[g] ? rateNext[g] : rateNow[g];
+                    targetNow[g] = pending[g] ? targetNext[g] : targetNow[g];
+                    state[g] -= pending[g];  // a pending mask is -1
+                    rateNext[g] = lanePermute(lanes.rateCoefficients, state[g] + 1);
+                    targetNext[g] = lanePermute(lanes.rateTargets, state[g] + 1);
+                    const Floats distance =
+                        Floats(Ints(value[g] - targetNow[g]) & magnitudeBits);
+                    pending[g] = (distance <= kEnvelopeEpsilon) & (state[g] != offState);
+                }
             }
         }
         // Voices are summed in the order of their numbers, as the per-sample mix does; the
@@ -190,10 +223,11 @@ inline __attribute__((always_inline)) void renderGroups(VoiceLanes& lanes, float
         lanes.fraction[g] = fraction[g];
         lanes.position[g] = position[g];
         lanes.value[g] = value[g];
-        lanes.state[g] = state[g];
+        lanes.state[g] = state[g] - pending[g];
 #pragma GCC unroll 4
         for (int32_t stage = 0; stage < kSmoothingStages; ++stage) {
-            lanes.smoothingState[stage][g] = smoothing[stage][g];
+            // A chain handed through holds the last sample in every stage.
+            lanes.smoothingState[stage][g] = smooth ? smoothing[stage][g] : signal[g];
         }
     }
 }

@@ -46,6 +46,9 @@ struct VoiceLanes
     const void* data[kGroupCapacity][kLaneWidth];  // in the segment's one sample format
     Floats rateCoefficients;  // envelopeRates by state, padded to a full vector
     Floats rateTargets;
+    // Every envelope of the group holds its value for the whole segment: sustaining, or off
+    // and silent.
+    bool envelopeSteady[kGroupCapacity];
     int32_t groups;
 };
 
@@ -53,7 +56,8 @@ struct VoiceLanes
 const void* silentSample(SampleFormat format);
 
 // Renders count samples of the voices in lanes into out and leaves their moved state in
-// lanes. Without mayLoop every lane is known to stay at or above position 0 and below its
+// lanes. 16-bit samples are handed through the smoothing chain unchanged, which the caller
+// must have made sure of. Without mayLoop every lane is known to stay at or above position 0 and below its
 // loop start for the whole segment. avx2 picks the variant built for that instruction set.
 void renderVoiceLanes(VoiceLanes& lanes, float* out, int32_t count, bool mayLoop,
                       SampleFormat format, bool avx2);

@@ -49,14 +49,18 @@ int16_t toPcm16(float sample)
 }
 
 // The magnitude of a float as its bit pattern: for magnitudes these order like the values,
-// and every infinity or NaN lies at or above kNotFiniteBits. Integer maxima vectorise.
-constexpr uint32_t kNotFiniteBits = 0x7F800000u;
-uint32_t magnitudeBits(float sample)
+// and every infinity or NaN lies at or above kNotFiniteBits. Signed maxima of these
+// non-negative values vectorise with the oldest vector instructions.
+constexpr int32_t kNotFiniteBits = 0x7F800000;
+int32_t magnitudeBits(float sample)
 {
-    uint32_t bits;
+    int32_t bits;
     std::memcpy(&bits, &sample, sizeof bits);
-    return bits & 0x7FFFFFFFu;
+    return bits & 0x7FFFFFFF;
 }
+
+// Frames collected before each write to the file.
+constexpr int kFramesPerWrite = 16384;
 constexpr int kChordCount = 12;
 constexpr double kChordSelectionSeconds = 0.1;
 
@@ -333,44 +337,59 @@ int renderToWave(const Options& options)
     // Samples are converted here rather than by the library: a plain loop the compiler
     // vectorises is several times faster, and rendering is meant to be far faster than
     // real time. 16-bit output clips loud peaks instead of wrapping, as the library would.
-    std::vector<float> interleavedFloat(options.floatOutput ? 2 * size_t(options.block) : 0);
-    std::vector<int16_t> interleavedPcm(options.floatOutput ? 0 : 2 * size_t(options.block));
+    // The library hands every call straight to the file system, so blocks are collected
+    // into writes of about 64 KB: one system call per block cost more than the rendering.
+    const int bufferFrames = std::max(kFramesPerWrite, options.block);
+    std::vector<float> interleavedFloat(options.floatOutput ? 2 * size_t(bufferFrames) : 0);
+    std::vector<int16_t> interleavedPcm(options.floatOutput ? 0 : 2 * size_t(bufferFrames));
+    int pending = 0;
+    auto writePending = [&] {
+        const sf_count_t written =
+            options.floatOutput ? sf_writef_float(wave, interleavedFloat.data(), pending)
+                                : sf_writef_short(wave, interleavedPcm.data(), pending);
+        if (written != pending) {
+            error = "cannot write " + wavePath + ": " + sf_strerror(wave);
+            return false;
+        }
+        pending = 0;
+        return true;
+    };
     float peak = 0.0f;
-    const bool rendered = renderEvents(
+    bool rendered = renderEvents(
         *host, song->tempoMap(), events, totalFrames, options.rate, options.block,
         [&](const float* left, const float* right, int frames) {
-            uint32_t loudest = 0;
+            int32_t loudest = 0;
             for (int i = 0; i < frames; ++i) {
                 loudest = std::max(loudest, std::max(magnitudeBits(left[i]),
                                                      magnitudeBits(right[i])));
             }
-            float blockPeak;
-            std::memcpy(&blockPeak, &loudest, sizeof blockPeak);
-            peak = std::max(peak, blockPeak);
             if (loudest >= kNotFiniteBits) {
                 error = "the module produced samples that are not finite numbers";
                 return false;
             }
-            sf_count_t written;
-            if (options.floatOutput) {
-                for (int i = 0; i < frames; ++i) {
-                    interleavedFloat[2 * i] = left[i];
-                    interleavedFloat[2 * i + 1] = right[i];
-                }
-                written = sf_writef_float(wave, interleavedFloat.data(), frames);
-            } else {
-                for (int i = 0; i < frames; ++i) {
-                    interleavedPcm[2 * i] = toPcm16(left[i]);
-                    interleavedPcm[2 * i + 1] = toPcm16(right[i]);
-                }
-                written = sf_writef_short(wave, interleavedPcm.data(), frames);
-            }
-            if (written != frames) {
-                error = "cannot write " + wavePath + ": " + sf_strerror(wave);
+            float blockPeak;
+            std::memcpy(&blockPeak, &loudest, sizeof blockPeak);
+            peak = std::max(peak, blockPeak);
+            if (pending + frames > bufferFrames && !writePending()) {
                 return false;
             }
+            if (options.floatOutput) {
+                float* to = interleavedFloat.data() + 2 * pending;
+                for (int i = 0; i < frames; ++i) {
+                    to[2 * i] = left[i];
+                    to[2 * i + 1] = right[i];
+                }
+            } else {
+                int16_t* to = interleavedPcm.data() + 2 * pending;
+                for (int i = 0; i < frames; ++i) {
+                    to[2 * i] = toPcm16(left[i]);
+                    to[2 * i + 1] = toPcm16(right[i]);
+                }
+            }
+            pending += frames;
             return true;
         });
+    rendered = rendered && writePending();
     const bool closed = sf_close(wave) == 0;
     if (rendered && closed && peak < kSilenceThreshold) {
         error = "the render of " + midiPath + " is silent; no file written";
