@@ -47,6 +47,9 @@ command_for() {
 measure() {
     local name=$1 cpu size command
     command_for "$name"
+    # Each renderer starts without a file to replace: freeing the last run's pages would
+    # otherwise be charged to whichever renderer comes next.
+    rm -f "$work/out.wav"
     cpu=$( { TIMEFORMAT='%3U %3S'; time /usr/bin/time -f %M -o "$work/rss" \
         "${command[@]}" >/dev/null 2>&1; } 2>&1 )
     size=$(stat -c %s "$work/out.wav")

@@ -59,6 +59,27 @@ int32_t magnitudeBits(float sample)
     return bits & 0x7FFFFFFF;
 }
 
+// The largest magnitude of a block as its bits (see magnitudeBits), and the block as 16-bit
+// frames unless it holds a sample that is not finite. Linux builds pick the variant for the
+// processor's widest vectors when the tool loads.
+#if defined(__linux__)
+__attribute__((target_clones("avx2", "default")))
+#endif
+int32_t interleavePcm16(const float* left, const float* right, int frames, int16_t* to)
+{
+    int32_t loudest = 0;
+    for (int i = 0; i < frames; ++i) {
+        loudest = std::max(loudest, std::max(magnitudeBits(left[i]), magnitudeBits(right[i])));
+    }
+    if (loudest < kNotFiniteBits) {
+        for (int i = 0; i < frames; ++i) {
+            to[2 * i] = toPcm16(left[i]);
+            to[2 * i + 1] = toPcm16(right[i]);
+        }
+    }
+    return loudest;
+}
+
 // Frames collected before each write to the file.
 constexpr int kFramesPerWrite = 16384;
 constexpr int kChordCount = 12;
@@ -358,10 +379,22 @@ int renderToWave(const Options& options)
     bool rendered = renderEvents(
         *host, song->tempoMap(), events, totalFrames, options.rate, options.block,
         [&](const float* left, const float* right, int frames) {
-            int32_t loudest = 0;
-            for (int i = 0; i < frames; ++i) {
-                loudest = std::max(loudest, std::max(magnitudeBits(left[i]),
-                                                     magnitudeBits(right[i])));
+            if (pending + frames > bufferFrames && !writePending()) {
+                return false;
+            }
+            int32_t loudest;
+            if (options.floatOutput) {
+                loudest = 0;
+                float* to = interleavedFloat.data() + 2 * pending;
+                for (int i = 0; i < frames; ++i) {
+                    loudest = std::max(loudest, std::max(magnitudeBits(left[i]),
+                                                         magnitudeBits(right[i])));
+                    to[2 * i] = left[i];
+                    to[2 * i + 1] = right[i];
+                }
+            } else {
+                loudest = interleavePcm16(left, right, frames,
+                                          interleavedPcm.data() + 2 * pending);
             }
             if (loudest >= kNotFiniteBits) {
                 error = "the module produced samples that are not finite numbers";
@@ -370,22 +403,6 @@ int renderToWave(const Options& options)
             float blockPeak;
             std::memcpy(&blockPeak, &loudest, sizeof blockPeak);
             peak = std::max(peak, blockPeak);
-            if (pending + frames > bufferFrames && !writePending()) {
-                return false;
-            }
-            if (options.floatOutput) {
-                float* to = interleavedFloat.data() + 2 * pending;
-                for (int i = 0; i < frames; ++i) {
-                    to[2 * i] = left[i];
-                    to[2 * i + 1] = right[i];
-                }
-            } else {
-                int16_t* to = interleavedPcm.data() + 2 * pending;
-                for (int i = 0; i < frames; ++i) {
-                    to[2 * i] = toPcm16(left[i]);
-                    to[2 * i + 1] = toPcm16(right[i]);
-                }
-            }
             pending += frames;
             return true;
         });

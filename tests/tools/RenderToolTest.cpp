@@ -70,12 +70,13 @@ protected:
 
     fs::path path(const std::string& name) const { return directory_ / name; }
 
-    // Runs the tool; returns its exit code and keeps what it wrote on stderr in errors_.
-    int run(const std::string& arguments)
+    // Runs the tool, after the shell commands in setUp if any; returns its exit code and
+    // keeps what it wrote on stderr in errors_.
+    int run(const std::string& arguments, const std::string& setUp = "")
     {
         const fs::path errors = path("stderr.txt");
         const std::string command =
-            kRender + " " + arguments + " > /dev/null 2> " + errors.string();
+            setUp + kRender + " " + arguments + " > /dev/null 2> " + errors.string();
         const int status = std::system(command.c_str());
         std::ifstream in(errors);
         errors_.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
@@ -252,6 +253,21 @@ TEST_F(RenderTool, BadInputEndsWithAMessageAndNoFile)
     EXPECT_EQ(run("--param 77=0.5 " + song + " " + out.string()), 1);
     EXPECT_NE(errors_.find("parameter 77"), std::string::npos) << errors_;
     EXPECT_FALSE(fs::exists(out));
+}
+
+TEST_F(RenderTool, AFileSystemFillingUpMidRenderIsAnErrorAndLeavesNoFile)
+{
+    REQUIRE_MODULE();
+    // A file size limit of 100 KB makes a write fail part way, as a full disk would; with
+    // the signal ignored the write reports the failure instead of ending the process.
+    const std::string song = std::string(kExamples) + "/song.mid";
+    const fs::path out = path("out.wav");
+    for (const std::string format : {"", "--float "}) {
+        EXPECT_EQ(run(format + song + " " + out.string(), "trap '' XFSZ; ulimit -f 200; "), 1)
+            << format;
+        EXPECT_NE(errors_.find("cannot write"), std::string::npos) << format << errors_;
+        EXPECT_FALSE(fs::exists(out)) << format;
+    }
 }
 
 TEST_F(RenderTool, SilentRenderIsAnErrorAndLeavesNoFile)
