@@ -93,13 +93,10 @@ inline __attribute__((always_inline)) void gatherSamples(const void* const (&dat
 // the loop is spared. The group count is fixed at compile time so that the loop-carried
 // fields of one or two groups stay in registers.
 //
-// Most segments hold a single group, so the time a sample takes is the length of its
-// longest chain of dependent steps, not the count of its steps. Two chains are shortened:
-// 16-bit samples skip the smoothing chain, which hands them through unchanged (see
-// handsThrough in sound/Sampler.cpp), and a group whose envelopes all hold their value
-// skips the envelope. A moving envelope computes its next value both with its state's rate
-// and with the next state's, and picks one when the check of the last value is done, so
-// the check does not delay the next value.
+// Two parts of the per-sample arithmetic are spared where they change nothing: 16-bit
+// samples skip the smoothing chain, which hands them through unchanged (see handsThroughPcm
+// in sound/Sampler.cpp), and a group whose envelopes all hold their value skips the
+// envelope.
 template <bool mayLoop, int32_t groups, SampleFormat format>
 inline __attribute__((always_inline)) void renderGroups(VoiceLanes& lanes, float* out,
                                                          int32_t count)
@@ -115,13 +112,6 @@ inline __attribute__((always_inline)) void renderGroups(VoiceLanes& lanes, float
     Ints state[groups];
     Floats smoothing[kSmoothingStages][groups];
     Floats signal[groups];
-    // The rate and target of each lane's state and of the state after it, and a mask of the
-    // lanes whose last value reached its target: their state moves on before the next step.
-    Floats rateNow[groups];
-    Floats targetNow[groups];
-    Floats rateNext[groups];
-    Floats targetNext[groups];
-    Ints pending[groups];
 #pragma GCC unroll 4
     for (int32_t g = 0; g < groups; ++g) {
         fraction[g] = lanes.fraction[g];
@@ -133,11 +123,6 @@ inline __attribute__((always_inline)) void renderGroups(VoiceLanes& lanes, float
         for (int32_t stage = 0; stage < kSmoothingStages; ++stage) {
             smoothing[stage][g] = lanes.smoothingState[stage][g];
         }
-        rateNow[g] = lanePermute(lanes.rateCoefficients, state[g]);
-        targetNow[g] = lanePermute(lanes.rateTargets, state[g]);
-        rateNext[g] = lanePermute(lanes.rateCoefficients, state[g] + 1);
-        targetNext[g] = lanePermute(lanes.rateTargets, state[g] + 1);
-        pending[g] = noInts;
     }
     for (int32_t done = 0; done < count; done += kLaneWidth) {
         const int32_t frames = std::min(kLaneWidth, count - done);
@@ -186,18 +171,12 @@ inline __attribute__((always_inline)) void renderGroups(VoiceLanes& lanes, float
                 fraction[g] = advanceBy - __builtin_convertvector(whole, Floats);
 
                 if (!lanes.envelopeSteady[g]) {
-                    const Floats stay = (value[g] - targetNow[g]) * rateNow[g] + targetNow[g];
-                    const Floats move =
-                        (value[g] - targetNext[g]) * rateNext[g] + targetNext[g];
-                    value[g] = pending[g] ? move : stay;
-                    rateNow[g] = pending[g] ? rateNext[g] : rateNow[g];
-                    targetNow[g] = pending[g] ? targetNext[g] : targetNow[g];
-                    state[g] -= pending[g];  // a pending mask is -1
-                    rateNext[g] = lanePermute(lanes.rateCoefficients, state[g] + 1);
-                    targetNext[g] = lanePermute(lanes.rateTargets, state[g] + 1);
-                    const Floats distance =
-                        Floats(Ints(value[g] - targetNow[g]) & magnitudeBits);
-                    pending[g] = (distance <= kEnvelopeEpsilon) & (state[g] != offState);
+                    const Floats coefficient = lanePermute(lanes.rateCoefficients, state[g]);
+                    const Floats target = lanePermute(lanes.rateTargets, state[g]);
+                    value[g] = (value[g] - target) * coefficient + target;
+                    const Floats distance = Floats(Ints(value[g] - target) & magnitudeBits);
+                    const Ints reached = (distance <= kEnvelopeEpsilon) & (state[g] != offState);
+                    state[g] -= reached;  // a reached mask is -1
                 }
             }
         }
@@ -223,7 +202,7 @@ inline __attribute__((always_inline)) void renderGroups(VoiceLanes& lanes, float
         lanes.fraction[g] = fraction[g];
         lanes.position[g] = position[g];
         lanes.value[g] = value[g];
-        lanes.state[g] = state[g] - pending[g];
+        lanes.state[g] = state[g];
 #pragma GCC unroll 4
         for (int32_t stage = 0; stage < kSmoothingStages; ++stage) {
             // A chain handed through holds the last sample in every stage.
