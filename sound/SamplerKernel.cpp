@@ -97,7 +97,7 @@ inline __attribute__((always_inline)) void gatherSamples(const void* const (&dat
 // samples skip the smoothing chain, which hands them through unchanged (see handsThroughPcm
 // in sound/Sampler.cpp), and a group whose envelopes all hold their value skips the
 // envelope.
-template <bool mayLoop, int32_t groups, SampleFormat format>
+template <bool mayLoop, int32_t groups, SampleFormat format, bool allSteady>
 inline __attribute__((always_inline)) void renderGroups(VoiceLanes& lanes, float* out,
                                                          int32_t count)
 {
@@ -170,7 +170,7 @@ inline __attribute__((always_inline)) void renderGroups(VoiceLanes& lanes, float
                 position[g] = Ints(Words(position[g]) + Words(whole));
                 fraction[g] = advanceBy - __builtin_convertvector(whole, Floats);
 
-                if (!lanes.envelopeSteady[g]) {
+                if (groups == 1 ? !allSteady : !lanes.envelopeSteady[g]) {
                     const Floats coefficient = lanePermute(lanes.rateCoefficients, state[g]);
                     const Floats target = lanePermute(lanes.rateTargets, state[g]);
                     value[g] = (value[g] - target) * coefficient + target;
@@ -216,10 +216,16 @@ inline __attribute__((always_inline)) void renderLanes(VoiceLanes& lanes, float*
                                                         int32_t count)
 {
     switch (lanes.groups) {
-    case 1: renderGroups<mayLoop, 1, format>(lanes, out, count); break;
-    case 2: renderGroups<mayLoop, 2, format>(lanes, out, count); break;
-    case 3: renderGroups<mayLoop, 3, format>(lanes, out, count); break;
-    default: renderGroups<mayLoop, 4, format>(lanes, out, count); break;
+    case 1:
+        if (lanes.envelopeSteady[0]) {
+            renderGroups<mayLoop, 1, format, true>(lanes, out, count);
+        } else {
+            renderGroups<mayLoop, 1, format, false>(lanes, out, count);
+        }
+        break;
+    case 2: renderGroups<mayLoop, 2, format, false>(lanes, out, count); break;
+    case 3: renderGroups<mayLoop, 3, format, false>(lanes, out, count); break;
+    default: renderGroups<mayLoop, 4, format, false>(lanes, out, count); break;
     }
 }
 
