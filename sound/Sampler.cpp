@@ -322,6 +322,9 @@ void CSampler::render(float* out, int32_t count)
     }
     for (int32_t g = 0; g < lanes.groups; ++g) {
         lanes.envelopeSteady[g] = steady[g];
+        if (format == SampleFormat::pcm16) {
+            lanes.gain[g] *= CWaveData::kPcmScale;
+        }
     }
     for (int32_t s = 0; s < kLaneWidth; ++s) {
         const EnvelopeRate rate = s <= CEnvelope::kOff ? rates[s] : EnvelopeRate{0.0f, 0.0f};

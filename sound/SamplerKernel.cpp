@@ -66,9 +66,9 @@ inline __attribute__((always_inline)) void transpose(Floats (&rows)[kLaneWidth])
     }
 }
 
-// One voice's sample at index, read from its recording in the segment's format. A 16-bit
-// value over 32768 is exact in single precision, so both formats give the values the
-// per-sample path reads.
+// One voice's sample at index, read from its recording in the segment's format: a float, or
+// a 16-bit value as it is stored. The 1/32768 that makes the latter the value the per-sample
+// path reads is carried by the gain (see VoiceLanes::gain).
 template <SampleFormat format>
 inline __attribute__((always_inline)) void gatherSamples(const void* const (&data)[kLaneWidth],
                                                         const Ints& index, Floats& signal)
@@ -86,7 +86,7 @@ inline __attribute__((always_inline)) void gatherSamples(const void* const (&dat
         const uint8_t* at = static_cast<const uint8_t*>(data[l]) + 2 * size_t(uint32_t(index[l]));
         raw[l] = static_cast<int16_t>(static_cast<uint16_t>(at[0] | at[1] << 8));
     }
-    signal = __builtin_convertvector(raw, Floats) * kPcmScale;
+    signal = __builtin_convertvector(raw, Floats);
 }
 
 // Renders count samples of the groups of voices in lanes. Without mayLoop the folding into
@@ -206,7 +206,7 @@ inline __attribute__((always_inline)) void renderGroups(VoiceLanes& lanes, float
 #pragma GCC unroll 4
         for (int32_t stage = 0; stage < kSmoothingStages; ++stage) {
             // A chain handed through holds the last sample in every stage.
-            lanes.smoothingState[stage][g] = smooth ? smoothing[stage][g] : signal[g];
+            lanes.smoothingState[stage][g] = smooth ? smoothing[stage][g] : signal[g] * kPcmScale;
         }
     }
 }

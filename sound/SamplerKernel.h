@@ -35,6 +35,9 @@ struct VoiceLanes
     Floats step[kGroupCapacity];  // bend x ratio x rate step, fixed for the segment
     Floats fraction[kGroupCapacity];
     Ints position[kGroupCapacity];
+    // velocityGain; for 16-bit samples times 1/32768, which the kernel then leaves out of
+    // every sample. Scaling by a power of two is exact, so gain x (v / 32768) and
+    // (gain / 32768) x v round the same product alike.
     Floats gain[kGroupCapacity];
     Floats value[kGroupCapacity];
     Ints state[kGroupCapacity];
