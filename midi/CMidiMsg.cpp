@@ -1,6 +1,8 @@
 // Queue handling and decoding of packed short MIDI messages.
 #include "midi/CMidiMsg.h"
 
+#include <algorithm>
+
 #include "host/VstInterface.h"
 
 namespace {
@@ -15,7 +17,7 @@ const ControllerHandler kControllerHandlers[128] = {
 
 }  // namespace
 
-CMidiMsg::CMidiMsg()
+CMidiMsg::CMidiMsg() : written(kQueueCapacity)
 {
     clearQueue();
 }
@@ -24,9 +26,11 @@ void CMidiMsg::clearQueue()
 {
     readIndex = 0;
     msgCount = 0;
-    for (TimedMsg& entry : entries) {
-        entry = TimedMsg{0, 0};
+    // Every entry is zero afterwards; only those written since the last clear can differ.
+    for (int32_t i = 0; i < written; ++i) {
+        entries[i] = TimedMsg{0, 0};
     }
+    written = 0;
 }
 
 int CMidiMsg::pushMsg(int32_t time, uint32_t packed)
@@ -36,6 +40,7 @@ int CMidiMsg::pushMsg(int32_t time, uint32_t packed)
     }
     entries[msgCount] = TimedMsg{time, packed};
     ++msgCount;
+    written = std::max(written, msgCount);
     return 1;
 }
 

@@ -98,4 +98,9 @@ protected:
     int32_t readIndex;
     int32_t msgCount;
     TimedMsg entries[kQueueCapacity];
+
+private:
+    // Entries from this index on are zero: a clear, once per block and more, zeroes only the
+    // few a block wrote rather than all of them.
+    int32_t written;
 };

@@ -39,9 +39,10 @@ bool isValidNote(int32_t value)
 bool handsThroughPcm(const CSamplerVoice& voice)
 {
     for (const SmoothingStage& stage : voice.smoothing) {
+        // Within [-1, 1] the scaled state fits an int, so the conversion is defined.
         const float steps = stage.state * 32768.0f;
         if (stage.coefficient != 1.0f || !(std::fabs(stage.state) <= 1.0f) ||
-            steps != std::trunc(steps)) {
+            static_cast<float>(static_cast<int32_t>(steps)) != steps) {
             return false;
         }
     }

@@ -180,4 +180,15 @@ TEST(MidiDecoder, QueueHoldsAtMost255AndDrainsInOrder)
     EXPECT_EQ(d.pushMsg(5, 0x12345690u), 1);
     EXPECT_EQ(d.nextTime(), 5);
     EXPECT_EQ(d.popMsg().packed, 0x12345690u);
+
+    // Clears after partial fills, with pops in between, leave every entry zero too.
+    for (int32_t fill : {10, 3, 0}) {
+        for (int32_t i = 0; i < fill; ++i) d.pushMsg(i + 1, 0x90u + uint32_t(i));
+        d.popMsg();
+        d.clearQueue();
+        for (const TimedMsg& entry : d.entries) {
+            ASSERT_EQ(entry.time, 0) << fill;
+            ASSERT_EQ(entry.packed, 0u) << fill;
+        }
+    }
 }
