@@ -44,7 +44,9 @@ constexpr float kSilenceThreshold = 1.0f / 32768.0f;
 // half away from zero with a truncating conversion, which the compiler vectorises.
 int16_t toPcm16(float sample)
 {
-    const float scaled = std::min(std::max(sample * 32767.0f, -32768.0f), 32767.0f);
+    // In this order of the arguments a NaN clamps to -32768, so no sample makes the
+    // conversion undefined.
+    const float scaled = std::min(32767.0f, std::max(-32768.0f, sample * 32767.0f));
     return static_cast<int16_t>(static_cast<int32_t>(scaled + std::copysign(0.5f, scaled)));
 }
 
@@ -59,9 +61,8 @@ int32_t magnitudeBits(float sample)
     return bits & 0x7FFFFFFF;
 }
 
-// The largest magnitude of a block as its bits (see magnitudeBits), and the block as 16-bit
-// frames unless it holds a sample that is not finite. Linux builds pick the variant for the
-// processor's widest vectors when the tool loads.
+// The block as 16-bit frames, and its largest magnitude as bits (see magnitudeBits), in one
+// pass. Linux builds pick the variant for the processor's widest vectors when the tool loads.
 #if defined(__linux__)
 __attribute__((target_clones("avx2", "default")))
 #endif
@@ -70,12 +71,8 @@ int32_t interleavePcm16(const float* left, const float* right, int frames, int16
     int32_t loudest = 0;
     for (int i = 0; i < frames; ++i) {
         loudest = std::max(loudest, std::max(magnitudeBits(left[i]), magnitudeBits(right[i])));
-    }
-    if (loudest < kNotFiniteBits) {
-        for (int i = 0; i < frames; ++i) {
-            to[2 * i] = toPcm16(left[i]);
-            to[2 * i + 1] = toPcm16(right[i]);
-        }
+        to[2 * i] = toPcm16(left[i]);
+        to[2 * i + 1] = toPcm16(right[i]);
     }
     return loudest;
 }
