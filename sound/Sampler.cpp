@@ -274,7 +274,6 @@ void CSampler::render(float* out, int32_t count)
         const int32_t loopLength = player.wave->loopEnd() - loopStart + 1;
         lanes.loopStart[g][l] = loopStart;
         lanes.loopLength[g][l] = loopLength;
-        lanes.inverseLoopLength[g][l] = 1.0 / loopLength;
         const uint8_t* pcm = player.wave->pcm();
         anyPcm = anyPcm || pcm != nullptr;
         anyFloat = anyFloat || pcm == nullptr;
@@ -302,6 +301,12 @@ void CSampler::render(float* out, int32_t count)
         return;
     }
     const SampleFormat format = anyPcm ? SampleFormat::pcm16 : SampleFormat::float32;
+    // Only the folding into loops divides; most segments stay clear of every loop.
+    for (int32_t lane = 0; mayLoop && lane < laneCount; ++lane) {
+        const int32_t g = lane / kLaneWidth;
+        const int32_t l = lane % kLaneWidth;
+        lanes.inverseLoopLength[g][l] = 1.0 / lanes.loopLength[g][l];
+    }
     lanes.groups = (laneCount + kLaneWidth - 1) / kLaneWidth;
     for (int32_t padding = laneCount; padding < lanes.groups * kLaneWidth; ++padding) {
         const int32_t g = padding / kLaneWidth;
