@@ -41,22 +41,30 @@ command_for() {
     esac
 }
 
-# One run: appends "cpu-seconds peak-kilobytes audio-seconds" to the configuration's file.
-# CPU time is user plus system time of the renderer (and the few instructions of
-# /usr/bin/time around it), taken by bash to the millisecond.
+# One run: appends "cpu-seconds audio-seconds" to the configuration's file. CPU time is the
+# user plus system time of the renderer alone, taken by bash to the millisecond.
 measure() {
     local name=$1 cpu size command
     command_for "$name"
     # Each renderer starts without a file to replace: freeing the last run's pages would
     # otherwise be charged to whichever renderer comes next.
     rm -f "$work/out.wav"
-    cpu=$( { TIMEFORMAT='%3U %3S'; time /usr/bin/time -f %M -o "$work/rss" \
-        "${command[@]}" >/dev/null 2>&1; } 2>&1 )
+    cpu=$( { TIMEFORMAT='%3U %3S'; time "${command[@]}" >/dev/null 2>&1; } 2>&1 )
     size=$(stat -c %s "$work/out.wav")
     # 16-bit stereo after a 44-byte header, as both renderers write by default.
-    echo "$cpu $(cat "$work/rss") $size" |
-        awk -v rate="$rate" '{ printf "%.4f %d %.3f\n", $1 + $2, $3, ($4 - 44) / (rate * 4) }' \
+    echo "$cpu $size" |
+        awk -v rate="$rate" '{ printf "%.4f %.3f\n", $1 + $2, ($3 - 44) / (rate * 4) }' \
         >> "$work/$name.runs"
+}
+
+# Peak memory in kilobytes, from one run of its own: measuring it wraps the renderer in
+# /usr/bin/time, whose own start-up would count in a timed run (about 1 ms).
+peak_memory() {
+    local command
+    command_for "$1"
+    rm -f "$work/out.wav"
+    /usr/bin/time -f %M -o "$work/rss" "${command[@]}" >/dev/null 2>&1
+    cat "$work/rss"
 }
 
 configs=(ours fluid_defaults fluid_32)
@@ -71,7 +79,7 @@ median() {  # column of a runs file
 }
 
 ours_cpu=$(median "$work/ours.runs" 1)
-ours_audio=$(median "$work/ours.runs" 3)
+ours_audio=$(median "$work/ours.runs" 2)
 ours_factor=$(awk -v a="$ours_audio" -v c="$ours_cpu" 'BEGIN { print a / c }')
 echo "dense-strum.mid, $runs runs each, $(date -u +%Y-%m-%d), $(nproc) x" \
      "$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//')"
@@ -82,8 +90,8 @@ labels=("Lyrevane (module, blocks of 512)" "FluidSynth, defaults" \
 for i in "${!configs[@]}"; do
     name=${configs[$i]}
     cpu=$(median "$work/$name.runs" 1)
-    rss=$(median "$work/$name.runs" 2)
-    audio=$(median "$work/$name.runs" 3)
+    rss=$(peak_memory "$name")
+    audio=$(median "$work/$name.runs" 2)
     awk -v label="${labels[$i]}" -v cpu="$cpu" -v rss="$rss" -v audio="$audio" \
         -v ours="$ours_factor" 'BEGIN {
             factor = audio / cpu
