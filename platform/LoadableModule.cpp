@@ -4,8 +4,6 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
-#include <utility>
-
 namespace platform {
 
 LoadableModule LoadableModule::load(const std::string& path, std::string& error)
@@ -16,17 +14,6 @@ LoadableModule LoadableModule::load(const std::string& path, std::string& error)
         error = reason ? reason : "unknown error";
     }
     return LoadableModule(handle);
-}
-
-LoadableModule::LoadableModule(LoadableModule&& other) noexcept
-    : handle(std::exchange(other.handle, nullptr))
-{
-}
-
-LoadableModule& LoadableModule::operator=(LoadableModule&& other) noexcept
-{
-    std::swap(handle, other.handle);
-    return *this;
 }
 
 LoadableModule::~LoadableModule()

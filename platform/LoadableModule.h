@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 
 namespace platform {
 
@@ -12,8 +13,14 @@ public:
     // Null handle with the system's reason in error when the module cannot be loaded.
     static LoadableModule load(const std::string& path, std::string& error);
     LoadableModule() = default;
-    LoadableModule(LoadableModule&& other) noexcept;
-    LoadableModule& operator=(LoadableModule&& other) noexcept;
+    LoadableModule(LoadableModule&& other) noexcept : handle(std::exchange(other.handle, nullptr))
+    {
+    }
+    LoadableModule& operator=(LoadableModule&& other) noexcept
+    {
+        std::swap(handle, other.handle);
+        return *this;
+    }
     LoadableModule(const LoadableModule&) = delete;
     LoadableModule& operator=(const LoadableModule&) = delete;
     ~LoadableModule();  // unloads

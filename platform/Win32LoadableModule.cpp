@@ -3,8 +3,6 @@
 
 #include <windows.h>
 
-#include <utility>
-
 namespace platform {
 
 namespace {
@@ -40,17 +38,6 @@ LoadableModule LoadableModule::load(const std::string& path, std::string& error)
         error = "system error " + std::to_string(GetLastError());
     }
     return LoadableModule(reinterpret_cast<void*>(handle));
-}
-
-LoadableModule::LoadableModule(LoadableModule&& other) noexcept
-    : handle(std::exchange(other.handle, nullptr))
-{
-}
-
-LoadableModule& LoadableModule::operator=(LoadableModule&& other) noexcept
-{
-    std::swap(handle, other.handle);
-    return *this;
 }
 
 LoadableModule::~LoadableModule()
