@@ -5,6 +5,8 @@
 # artwork shows and writes the picture.
 # Usage: jalv-panel-shot.sh LV2_PATH LYREVANE-PANEL-SHOT BACKGROUND.png OUT.png
 set -euo pipefail
+# shellcheck source=tests/lv2/private-jack.sh
+. "$(dirname "$0")/private-jack.sh"
 
 lv2_path=$(realpath "$1")
 shot=$2
@@ -12,30 +14,9 @@ background=$3
 out=$4
 [ -n "${DISPLAY:-}" ] || { echo "SKIPPED: no X display"; exit 77; }
 command -v jalv.gtk3 >/dev/null || { echo "SKIPPED: jalv.gtk3 not found"; exit 77; }
-if readelf -d "$lv2_path/Lyrevane.lv2/lyrevane-ui.so" | grep -E 'NEEDED.*lib(a|t|ub)san' >/dev/null; then
-  echo "SKIPPED: the panel is built with a sanitizer runtime; jalv cannot load it"
-  exit 77
-fi
+skip_if_sanitized "$lv2_path/Lyrevane.lv2/lyrevane-ui.so" "the panel"
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/lyrevane-jalv-panel.XXXXXX")
-jackd_pid=""
-jalv_pid=""
-cleanup() {
-  [ -n "$jalv_pid" ] && kill "$jalv_pid" 2>/dev/null && wait "$jalv_pid" 2>/dev/null
-  [ -n "$jackd_pid" ] && kill "$jackd_pid" 2>/dev/null && wait "$jackd_pid" 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() { echo "FAIL $*"; for log in "$work"/*.log; do echo "--- $log"; tail -n 20 "$log"; done; exit 1; }
-
-export JACK_DEFAULT_SERVER=lyrevane-panel-$$ JACK_NO_AUDIO_RESERVATION=1 JACK_NO_START_SERVER=1
-jackd --no-realtime --sync -n "$JACK_DEFAULT_SERVER" -d dummy -r 48000 -p 256 >"$work/jackd.log" 2>&1 &
-jackd_pid=$!
-for _ in $(seq 100); do
-  jack_lsp >/dev/null 2>&1 && break
-  kill -0 "$jackd_pid" 2>/dev/null || fail "jackd exited"
-  sleep 0.1
-done
+start_private_jack jalv-panel
 
 LV2_PATH="$lv2_path" jalv.gtk3 "$(LV2_PATH="$lv2_path" lv2ls)" >"$work/jalv.log" 2>&1 &
 jalv_pid=$!
