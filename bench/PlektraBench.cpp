@@ -50,11 +50,17 @@ struct BlockEvents
     }
 };
 
-// The dense example cut into blocks of frames; empty when the file cannot be read.
-std::vector<BlockEvents> denseStrumBlocks(int32_t frames, std::string& error)
+// The dense example cut into blocks of the benchmark's range(0) frames; empty, with the
+// benchmark skipped, when the file cannot be read.
+std::vector<BlockEvents> denseStrumBlocks(benchmark::State& state)
 {
+    const auto frames = static_cast<int32_t>(state.range(0));
+    std::string error;
     const auto file = smf::MidiFile::load(LYREVANE_EXAMPLES_DIR "/dense-strum.mid", error);
-    if (!file) return {};
+    if (!file) {
+        state.SkipWithError(error.c_str());
+        return {};
+    }
     const smf::TempoMap& tempo = file->tempoMap();
     const double seconds = tempo.secondsAtTick(file->events().back().tick) + 1.0;
     std::vector<BlockEvents> blocks(static_cast<size_t>(seconds * kRate / frames) + 1);
@@ -78,16 +84,20 @@ std::vector<BlockEvents> denseStrumBlocks(int32_t frames, std::string& error)
     return blocks;
 }
 
+// The frames each iteration processed, and the seconds of sound per second of processor time.
+void countFrames(benchmark::State& state, int32_t frames)
+{
+    state.SetItemsProcessed(state.iterations() * frames);
+    state.counters["realtime"] = benchmark::Counter(
+        static_cast<double>(state.iterations()) * frames / kRate, benchmark::Counter::kIsRate);
+}
+
 // One processReplacing block of range(0) frames; the song loops until the timing is done.
 void plektraDenseBlock(benchmark::State& state)
 {
     const auto frames = static_cast<int32_t>(state.range(0));
-    std::string error;
-    std::vector<BlockEvents> blocks = denseStrumBlocks(frames, error);
-    if (blocks.empty()) {
-        state.SkipWithError(error.c_str());
-        return;
-    }
+    std::vector<BlockEvents> blocks = denseStrumBlocks(state);
+    if (blocks.empty()) return;
     std::vector<VstEvents*> lists;
     for (BlockEvents& block : blocks) lists.push_back(block.events());
 
@@ -113,10 +123,7 @@ void plektraDenseBlock(benchmark::State& state)
         benchmark::DoNotOptimize(left.data());
         next = next + 1 < lists.size() ? next + 1 : 0;
     }
-    state.SetItemsProcessed(state.iterations() * frames);
-    // Seconds of sound per second of processor time.
-    state.counters["realtime"] = benchmark::Counter(
-        static_cast<double>(state.iterations()) * frames / kRate, benchmark::Counter::kIsRate);
+    countFrames(state, frames);
 }
 BENCHMARK(plektraDenseBlock)->Arg(64)->Arg(512)->Arg(1024)->Arg(4096);
 
@@ -125,12 +132,8 @@ BENCHMARK(plektraDenseBlock)->Arg(64)->Arg(512)->Arg(1024)->Arg(4096);
 void lv2DenseBlock(benchmark::State& state)
 {
     const auto frames = static_cast<int32_t>(state.range(0));
-    std::string error;
-    std::vector<BlockEvents> blocks = denseStrumBlocks(frames, error);
-    if (blocks.empty()) {
-        state.SkipWithError(error.c_str());
-        return;
-    }
+    std::vector<BlockEvents> blocks = denseStrumBlocks(state);
+    if (blocks.empty()) return;
     lv2host::UridMap urids;
     LV2_Atom_Forge forge;
     lv2_atom_forge_init(&forge, urids.feature());
@@ -181,9 +184,7 @@ void lv2DenseBlock(benchmark::State& state)
         benchmark::DoNotOptimize(left.data());
         next = next + 1 < sequences.size() ? next + 1 : 0;
     }
-    state.SetItemsProcessed(state.iterations() * frames);
-    state.counters["realtime"] = benchmark::Counter(
-        static_cast<double>(state.iterations()) * frames / kRate, benchmark::Counter::kIsRate);
+    countFrames(state, frames);
 }
 BENCHMARK(lv2DenseBlock)->Arg(64)->Arg(1024);
 
