@@ -60,8 +60,9 @@ const void* silentSample(SampleFormat format);
 
 // Renders count samples of the voices in lanes into out and leaves their moved state in
 // lanes. 16-bit samples are handed through the smoothing chain unchanged, which the caller
-// must have made sure of. Without mayLoop every lane is known to stay at or above position 0 and below its
-// loop start for the whole segment. avx2 picks the variant built for that instruction set.
+// must have made sure of. Without mayLoop every lane is known to stay at or above position 0
+// and below its loop start for the whole segment. avx2 picks the variant built for that
+// instruction set.
 void renderVoiceLanes(VoiceLanes& lanes, float* out, int32_t count, bool mayLoop,
                       SampleFormat format, bool avx2);
 
