@@ -7,6 +7,8 @@
 # Exits 0 with the picture in OUT.png, 1 when the panel never showed, 77 (skipped) when Ardour
 # or Xvfb is not installed or the module carries a sanitizer runtime.
 set -euo pipefail
+# shellcheck source=tests/ardour/host-steps.sh
+. "$(dirname "$0")/host-steps.sh"
 
 if [ $# -ne 4 ]; then
   echo "usage: $0 MODULE.so LYREVANE-PANEL-SHOT BACKGROUND.png OUT.png" >&2
@@ -17,7 +19,6 @@ shot=$(realpath "$2")
 background=$(realpath "$3")
 out=$(realpath -m "$4")
 here=$(cd "$(dirname "$0")" && pwd)
-scanner=/usr/lib/ardour7/ardour-vst-scanner
 readonly PANEL_WIDTH=529 PANEL_HEIGHT=225  # the editor's frame
 readonly SESSION_NAME=lyrevane-editor
 
@@ -59,9 +60,6 @@ cleanup() {
 }
 trap cleanup EXIT
 
-step() { echo "== $*"; }
-fail() { echo "FAIL $*"; exit 1; }
-
 # Everything the host reads or writes stays in the work folder.
 export HOME=$work/home XDG_CONFIG_HOME=$work/config XDG_CACHE_HOME=$work/cache
 export LXVST_PATH=$work/vst
@@ -91,33 +89,7 @@ cat >"$config/config" <<'EOF'
 </Ardour>
 EOF
 
-installed=$LXVST_PATH/Lyrevane.so
-cp "$module" "$installed"
-# The host trusts a scan only when its cache file, stamped in whole seconds, is newer than the
-# module; a copy made in the same second as the scan would be scanned and then ignored.
-touch -d '-1 minute' "$installed"
-
-# Runs one headless host step with a time limit, logging to a file shown on failure. Ardour
-# 7.3's headless tools sometimes corrupt their heap or hang with any VST 2 instrument loaded,
-# so a step that dies by a signal or hangs is run again; a status our scripts report is final.
-run_host() {
-  local log=$1 reset=$2; shift 2
-  local attempt status
-  for attempt in 1 2 3 4 5 6; do
-    [ -n "$reset" ] && rm -rf "$reset"
-    status=0
-    timeout --kill-after=10 60 "$@" >"$log" 2>&1 || status=$?
-    [ "$status" -lt 124 ] && break
-    echo "note: the host died with status $status (attempt $attempt)"
-  done
-  if [ "$status" -ne 0 ]; then
-    tail -n 40 "$log"
-    fail "host step exited with status $status"
-  fi
-}
-
-step "scanning $installed"
-run_host "$work/scan.log" "" env LD_LIBRARY_PATH=/usr/lib/ardour7 "$scanner" -f -v "$installed"
+install_and_scan "$module"
 grep -q 'has_editor="1"' "$XDG_CACHE_HOME"/ardour7/vst/*.v2i \
   || { cat "$work/scan.log"; fail "the scan did not record an editor for Lyrevane"; }
 

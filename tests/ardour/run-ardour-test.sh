@@ -7,13 +7,14 @@
 # against the same render of the VST module.
 # Exits 77 (skipped) when Ardour is not installed or the module carries a sanitizer runtime.
 set -euo pipefail
+# shellcheck source=tests/ardour/host-steps.sh
+. "$(dirname "$0")/host-steps.sh"
 
 module=$(realpath "$1")
 render=$2
 check=$3
 lv2_bundle=${4:+$(realpath "$4")/Lyrevane.lv2}
 here=$(cd "$(dirname "$0")" && pwd)
-scanner=/usr/lib/ardour7/ardour-vst-scanner
 
 if ! command -v ardour7-lua >/dev/null || [ ! -x "$scanner" ]; then
   echo "SKIPPED: ardour7-lua or $scanner not found (Debian package 'ardour')"
@@ -35,33 +36,6 @@ export HOME=$work/home XDG_CONFIG_HOME=$work/config XDG_CACHE_HOME=$work/cache
 export LXVST_PATH=$work/vst LV2_PATH=$work/lv2
 mkdir -p "$HOME" "$XDG_CONFIG_HOME/ardour7/scripts" "$XDG_CONFIG_HOME/ardour7/export" "$LXVST_PATH"
 
-step() { echo "== $*"; }
-fail() { echo "FAIL $*"; exit 1; }
-
-# Runs one host step with a time limit; its output goes to a log shown on failure.
-# Ardour 7.3's headless session tool sometimes corrupts its own heap or hangs around an export
-# with any VST 2 instrument on a track (a do-nothing test module shows it as well), so a step
-# whose process dies by a signal or hangs is run again from a clean start; a failure that our
-# scripts report (status 1) is final.
-run_host() {
-  local log=$1 reset=$2; shift 2
-  local attempt status
-  for attempt in 1 2 3 4 5 6; do
-    [ -n "$reset" ] && rm -rf "$reset"
-    status=0
-    timeout --kill-after=10 60 "$@" >"$log" 2>&1 || status=$?
-    if [ "$status" -lt 124 ]; then
-      break
-    fi
-    echo "note: the host died with status $status (attempt $attempt)"
-  done
-  grep -E '^(FOUND|INSTANTIATED|EXPORTED|SAVED|CLOSED|FAIL)' "$log" || true
-  if [ "$status" -ne 0 ]; then
-    tail -n 40 "$log"
-    fail "host step exited with status $status"
-  fi
-}
-
 if [ -n "$lv2_bundle" ]; then
   # The bundle alone on the LV2 search path, which Ardour reads at start-up; no scan needed.
   mkdir -p "$LV2_PATH"
@@ -71,15 +45,7 @@ if [ -n "$lv2_bundle" ]; then
   echo "ok   installed $installed in $LV2_PATH"
 else
   kind=LXVST
-  # Installed the way a musician would: the module alone in a folder on LXVST_PATH.
-  installed=$LXVST_PATH/Lyrevane.so
-  cp "$module" "$installed"
-  # The host trusts a scan only when its cache file, stamped in whole seconds, is newer than the
-  # module; a copy made in the same second as the scan would be scanned and then ignored.
-  touch -d '-1 minute' "$installed"
-
-  step "scanning $installed"
-  run_host "$work/scan.log" "" env LD_LIBRARY_PATH=/usr/lib/ardour7 "$scanner" -f -v "$installed"
+  install_and_scan "$module"
   # The host keeps one cache file per plug-in, named by the SHA-1 of its absolute path.
   cache=$XDG_CACHE_HOME/ardour7/vst/$(printf '%s' "$installed" | sha1sum | cut -d' ' -f1)-x64.v2i
   [ -f "$cache" ] || { cat "$work/scan.log"; fail "no scan cache at $cache"; }
