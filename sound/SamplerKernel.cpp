@@ -135,7 +135,7 @@ inline __attribute__((always_inline)) void renderGroups(VoiceLanes& lanes, float
     for (int32_t done = 0; done < count; done += kLaneWidth) {
         const int32_t frames = std::min(kLaneWidth, count - done);
         Floats rows[groups][kLaneWidth];
-        for (int32_t t = 0; t < frames; ++t) {
+        auto renderSample = [&](int32_t t) __attribute__((always_inline)) {
 #pragma GCC unroll 4
             for (int32_t g = 0; g < groups; ++g) {
                 Ints index = position[g];
@@ -186,6 +186,18 @@ inline __attribute__((always_inline)) void renderGroups(VoiceLanes& lanes, float
                     const Ints reached = (distance <= kEnvelopeEpsilon) & (state[g] != offState);
                     state[g] -= reached;  // a reached mask is -1
                 }
+            }
+        };
+        // A lone group's full batch is unrolled, so that the reads of its eight samples
+        // overlap; with more groups that would run out of registers.
+        if (groups == 1 && frames == kLaneWidth) {
+#pragma GCC unroll 8
+            for (int32_t t = 0; t < kLaneWidth; ++t) {
+                renderSample(t);
+            }
+        } else {
+            for (int32_t t = 0; t < frames; ++t) {
+                renderSample(t);
             }
         }
         // Voices are summed in the order of their numbers, as the per-sample mix does; the
