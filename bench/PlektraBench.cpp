@@ -18,7 +18,7 @@
 
 #include "host/Plektra.h"
 #include "lv2/Lv2Instrument.h"
-#include "tests/lv2/Lv2Host.h"
+#include "tests/support/Lv2Host.h"
 #include "tools/MidiFile.h"
 #include "tools/PluginHost.h"
 

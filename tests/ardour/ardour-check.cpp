@@ -5,8 +5,8 @@
 //   lyrevane-ardour-check lv2-controls          (the plan's edits as LV2 "symbol=value" lines)
 //   lyrevane-ardour-check verify-live LIVE.wav REFERENCE.wav
 #include "lv2/Lv2Ports.h"
-#include "tests/ardour/AudioChecks.h"
-#include "tests/ardour/HostTestPlan.h"
+#include "tests/support/AudioChecks.h"
+#include "tests/support/HostTestPlan.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,7 +1,7 @@
 // Tests of the host test's own measurements and plan: a fault here would pass or fail the
 // instrument in the host for the wrong reason.
-#include "tests/ardour/AudioChecks.h"
-#include "tests/ardour/HostTestPlan.h"
+#include "tests/support/AudioChecks.h"
+#include "tests/support/HostTestPlan.h"
 #include "tools/MidiFile.h"
 
 #include <gtest/gtest.h>

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <cstdio>
 
-#include "tests/editor/PanelSession.h"
+#include "tests/support/PanelSession.h"
 
 using paneltest::artwork;
 using paneltest::PanelSession;

@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "tests/ardour/HostTestPlan.h"
+#include "tests/support/HostTestPlan.h"
 
 using namespace ardourtest;
 

@@ -9,7 +9,7 @@
 #include <lv2/port-props/port-props.h>
 
 #include "lv2/Lv2Ports.h"
-#include "tests/lv2/Lv2Host.h"
+#include "tests/support/Lv2Host.h"
 #include "tools/PluginHost.h"
 #include "tools/MidiFile.h"
 

@@ -14,8 +14,8 @@
 #include <lv2/ui/ui.h>
 
 #include "lv2/Lv2Ports.h"
-#include "tests/editor/PanelSession.h"
-#include "tests/lv2/Lv2Host.h"
+#include "tests/support/PanelSession.h"
+#include "tests/support/Lv2Host.h"
 
 // Last: Xlib's macros (Bool among them) would reach into the headers above.
 #include <X11/Xlib.h>

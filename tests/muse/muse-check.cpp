@@ -2,8 +2,8 @@
 // file for our render tool) and checks MusE's recording against the render tool's.
 //   lyrevane-muse-check plan DIR
 //   lyrevane-muse-check verify RECORDING.wav REFERENCE.wav
-#include "tests/ardour/AudioChecks.h"
-#include "tests/ardour/HostTestPlan.h"
+#include "tests/support/AudioChecks.h"
+#include "tests/support/HostTestPlan.h"
 #include "tools/Keys.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 // Prints the measured properties of every recording in a folder as one table, then the
 // measures of realism beside those of real recorded notes when a soundfont is given.
-#include "tests/recordings/GuitarMeasure.h"
-#include "tests/recordings/RecordingMeasure.h"
+#include "tests/support/GuitarMeasure.h"
+#include "tests/support/RecordingMeasure.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,8 +1,8 @@
 // Checks the synthesised guitar recordings as a listener and the sample loader would:
 // file layout, level and edges, pitch, decay, clicks, balance within a set, and that the
 // generator is fast and gives the same bytes every time.
-#include "tests/recordings/GuitarMeasure.h"
-#include "tests/recordings/RecordingMeasure.h"
+#include "tests/support/GuitarMeasure.h"
+#include "tests/support/RecordingMeasure.h"
 
 #include <gtest/gtest.h>
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "platform/ChildWindow.h"
-#include "platform/GdiplusPainter.h"
+#include "platform/win32/GdiplusPainter.h"
 #include "platform/Painter.h"
 #include "platform/Resources.h"
 #include "resource-files.h"

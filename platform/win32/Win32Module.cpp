@@ -1,6 +1,6 @@
 // The DLL's load-time entry. It only remembers the instance handle: everything else waits
 // until a host asks for an instrument, since little is allowed under the loader lock.
-#include "platform/Win32Module.h"
+#include "platform/win32/Win32Module.h"
 
 namespace {
 HMODULE instance = nullptr;

@@ -1,5 +1,5 @@
 // The GUI tests' host window, pointer and key events, and pixel pictures.
-#include "tests/editor/PanelSession.h"
+#include "tests/support/PanelSession.h"
 
 // Before Xlib, whose macros would otherwise reach into it.
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // Drawing with GDI+ on 32-bit premultiplied pixels: images of the toolkit and the child
 // window's back buffer alike. Pixel offsets of one half and nearest-neighbour sampling make
 // every image draw a whole-pixel copy; edges are never smoothed.
-#include "platform/GdiplusPainter.h"
+#include "platform/win32/GdiplusPainter.h"
 
 #include <gdiplus.h>
 

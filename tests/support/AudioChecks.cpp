@@ -1,5 +1,5 @@
 // Measurements on rendered stereo audio for the host test.
-#include "tests/ardour/AudioChecks.h"
+#include "tests/support/AudioChecks.h"
 
 #include <fftw3.h>
 #include <sndfile.h>

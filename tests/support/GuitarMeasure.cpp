@@ -1,6 +1,6 @@
 // Measures of realism for plucked guitar notes, and the raw notes of a soundfont to hold
 // them against.
-#include "tests/recordings/GuitarMeasure.h"
+#include "tests/support/GuitarMeasure.h"
 
 #include <fftw3.h>
 

@@ -1,6 +1,6 @@
 // Drawing with Cairo: the painter, and images as Cairo image surfaces over our own pixels,
 // whose layout is exactly Cairo's ARGB32 on a little-endian machine.
-#include "platform/CairoPainter.h"
+#include "platform/linux/CairoPainter.h"
 
 namespace platform {
 

@@ -1,4 +1,4 @@
-#include "tests/lv2/Lv2Host.h"
+#include "tests/support/Lv2Host.h"
 
 #include <algorithm>
 #include <cmath>

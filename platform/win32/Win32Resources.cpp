@@ -1,7 +1,7 @@
 // The find/load/lock/size steps over the module's own Win32 resources.
 #include "platform/Resources.h"
 
-#include "platform/Win32Module.h"
+#include "platform/win32/Win32Module.h"
 
 namespace platform {
 

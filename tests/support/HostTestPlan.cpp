@@ -1,5 +1,5 @@
 // The host test's keys and parameter edits, and their MIDI file and Lua forms.
-#include "tests/ardour/HostTestPlan.h"
+#include "tests/support/HostTestPlan.h"
 
 #include "tools/Keys.h"
 

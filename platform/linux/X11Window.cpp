@@ -1,7 +1,7 @@
 // The editor's X11 child window: its own display connection, event translation, double
 // clicks by timing, gathered repaints, and a Cairo surface over the window.
 #include "platform/ChildWindow.h"
-#include "platform/CairoPainter.h"
+#include "platform/linux/CairoPainter.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>

@@ -10,8 +10,8 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "platform/GdiplusPainter.h"
-#include "platform/Win32Module.h"
+#include "platform/win32/GdiplusPainter.h"
+#include "platform/win32/Win32Module.h"
 
 namespace platform {
 

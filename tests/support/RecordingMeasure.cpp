@@ -1,5 +1,5 @@
 // Reading and measuring the synthesised guitar recordings.
-#include "tests/recordings/RecordingMeasure.h"
+#include "tests/support/RecordingMeasure.h"
 
 #include <fftw3.h>
 
