@@ -179,12 +179,11 @@ void PanelSession::moveTo(int x, int y)
     idle(30);
 }
 
-void PanelSession::press(int button)
+void PanelSession::press(int button, bool soon)
 {
     // Two presses within the double-click time would make a double click.
     if (button <= 3) {
-        const auto ready = lastPress + std::chrono::milliseconds(450);
-        std::this_thread::sleep_until(ready);
+        if (!soon) std::this_thread::sleep_until(lastPress + std::chrono::milliseconds(450));
         lastPress = std::chrono::steady_clock::now();
     }
     XTestFakeButtonEvent(display, button, True, CurrentTime);
@@ -204,11 +203,11 @@ void PanelSession::key(const char* name, bool down)
     XSync(display, False);
 }
 
-void PanelSession::click(int x, int y, bool withControl)
+void PanelSession::click(int x, int y, bool withControl, bool soon)
 {
     moveTo(x, y);
     if (withControl) key("Control_L", true);
-    press();
+    press(1, soon);
     release();
     if (withControl) key("Control_L", false);
 }

@@ -54,11 +54,13 @@ public:
     // effEditIdle for a while, as a host's timer would.
     void idle(int milliseconds = 60);
 
-    // Pointer actions at panel coordinates; each lets the editor handle them.
+    // Pointer actions at panel coordinates; each lets the editor handle them. A press waits
+    // out the double-click time after the previous one, unless soon asks for it right away,
+    // as the second press of a double click comes.
     void moveTo(int x, int y);
-    void press(int button = 1);
+    void press(int button = 1, bool soon = false);
     void release(int button = 1);
-    void click(int x, int y, bool withControl = false);
+    void click(int x, int y, bool withControl = false, bool soon = false);
     // Wheel notches: positive turns up (button 4), negative down (button 5); horizontal:
     // positive right (button 7), negative left (button 6).
     void wheel(int x, int y, int notches, bool withShift = false, bool horizontal = false);
