@@ -1,0 +1,117 @@
+// Names guitar chords: from the pitch classes that sound and the bass to a root and a quality
+// of one vocabulary, and from there to the name a guitarist writes ("Am7", "D/F#"). Nothing
+// here allocates, so the audio thread may name what it hears.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <initializer_list>
+#include <iterator>
+
+namespace chords {
+
+// Pitch classes as bits: bit p is set when pitch class p (0 = C, 1 = C#/Db, ... 11 = B) sounds.
+using PitchClassSet = uint16_t;
+
+constexpr PitchClassSet pitchClassBit(int pitchClass)
+{
+    return static_cast<PitchClassSet>(1u << pitchClass);
+}
+
+// The pitch classes of MIDI notes, and the lowest note (-1 when none sounds); negative notes
+// do not sound.
+PitchClassSet pitchClassesOf(const int32_t* notes, int count);
+int32_t lowestNote(const int32_t* notes, int count);
+int pitchClassCount(PitchClassSet set);
+
+// One quality of the vocabulary, as intervals in semitones above the root.
+struct Quality {
+    const char* suffix;      // written after the root: "" for a major chord, "m", "7", ...
+    PitchClassSet required;  // intervals that must sound (the root is interval 0)
+    PitchClassSet optional;  // intervals that may sound or be left out, mostly the fifth
+};
+
+constexpr PitchClassSet intervals(std::initializer_list<int> semitones)
+{
+    PitchClassSet set = 0;
+    for (int semitone : semitones) {
+        set |= pitchClassBit(semitone);
+    }
+    return set;
+}
+
+// The vocabulary. Its order is also the preference between two readings that are equally
+// complete and both leave the root out of the bass (Am7/E rather than C6/E). An index into
+// it is what a host reads from the instrument, so entries are only ever added at the end.
+inline constexpr Quality kQualities[] = {
+    {"", intervals({0, 4}), intervals({7})},
+    {"m", intervals({0, 3}), intervals({7})},
+    {"7", intervals({0, 4, 10}), intervals({7})},
+    {"maj7", intervals({0, 4, 11}), intervals({7})},
+    {"m7", intervals({0, 3, 10}), intervals({7})},
+    {"m7b5", intervals({0, 3, 6, 10}), 0},
+    {"dim", intervals({0, 3, 6}), 0},
+    {"dim7", intervals({0, 3, 6, 9}), 0},
+    {"aug", intervals({0, 4, 8}), 0},
+    {"sus2", intervals({0, 2, 7}), 0},
+    {"sus4", intervals({0, 5, 7}), 0},
+    {"7sus4", intervals({0, 5, 10}), intervals({7})},
+    {"add9", intervals({0, 2, 4}), intervals({7})},
+    {"6", intervals({0, 4, 9}), intervals({7})},
+    {"m6", intervals({0, 3, 9}), intervals({7})},
+    {"9", intervals({0, 2, 4, 10}), intervals({7})},
+    {"m9", intervals({0, 2, 3, 10}), intervals({7})},
+    {"5", intervals({0, 7}), 0},
+};
+constexpr int kQualityCount = static_cast<int>(std::size(kQualities));
+
+// What a set of sounding pitch classes is: a root and a quality, or nothing that fits.
+struct Reading {
+    int root = -1;     // pitch class; -1 when no quality of the vocabulary fits
+    int quality = -1;  // index into kQualities
+    int bass = -1;     // pitch class of the lowest note; -1 when nothing sounds
+
+    bool fits() const { return root >= 0; }
+};
+
+// The reading a guitarist would give: of the qualities that hold every sounding pitch class,
+// the one leaving out fewest optional tones, then one with its root in the bass (Am7, not
+// C6/A), then the earlier quality of the vocabulary.
+Reading identify(PitchClassSet sounding, int bassPitchClass);
+
+// Which pitch classes are written with a flat ("Bb") instead of a sharp ("A#").
+struct Spelling {
+    PitchClassSet flats = 0;
+};
+
+const char* noteName(int pitchClass, Spelling spelling);
+
+// A chord name as text; long enough for the longest, six notes named one by one.
+struct ChordName {
+    std::array<char, 32> text{};
+
+    const char* c_str() const { return text.data(); }
+};
+
+// "N.C." where nothing sounds; the reading's name ("C", "Am7", "D/F#"); otherwise the notes'
+// names, each once, from the lowest up, in brackets ("(C D F#)"). Notes are MIDI note numbers
+// in any order; negative ones do not sound.
+ChordName nameNotes(const int32_t* notes, int count, Spelling spelling = {});
+
+// The standard tuning E A D G B E, lowest string first.
+constexpr int kStringCount = 6;
+inline constexpr int32_t kOpenStrings[kStringCount] = {40, 45, 50, 55, 59, 64};
+constexpr int kHighestFret = 18;
+constexpr int kMutedString = -1;
+
+// A chord shape, lowest string first: kMutedString, 0 for the open string, or frets 1 to 18.
+using Fingering = std::array<int, kStringCount>;
+using ChordNotes = std::array<int32_t, kStringCount>;
+
+// The notes a fingering sounds, lowest string first; -1 for a muted string, and for a fret
+// outside 0 to 18, which no guitar here has.
+ChordNotes notesOfFingering(const Fingering& fingering);
+
+ChordName nameFingering(const Fingering& fingering, Spelling spelling = {});
+
+}  // namespace chords
