@@ -169,7 +169,7 @@ void lv2DenseBlock(benchmark::State& state)
     std::vector<float> controls(lv2ports::kPortCount);
     for (uint32_t port = lv2ports::kFirstString; port < lv2ports::kSoundSet; ++port) {
         controls[port] = static_cast<float>(
-            lv2ports::stringPosition(defaults.getParameter(lv2ports::parameterOfPort(port))));
+            lv2ports::fretOfParameter(defaults.getParameter(lv2ports::parameterOfPort(port))));
     }
     for (uint32_t port = lv2ports::kFirstString; port < lv2ports::kPortCount; ++port) {
         instrument.connect(port, &controls[port]);

@@ -11,19 +11,13 @@ using namespace lv2ports;
 
 namespace {
 
-// A control value held to [0, maximum] and rounded to the integer the port carries; a value
-// that is not a number leaves the port as it was.
-int32_t heldTo(float value, int32_t maximum, int32_t previous)
+// A control value held to the port's range and rounded to the integer the port carries; a
+// value that is not a number leaves the port as it was.
+int32_t heldTo(float value, Range range, int32_t previous)
 {
     if (std::isnan(value)) return previous;
-    return static_cast<int32_t>(std::lround(std::clamp(value, 0.0f, float(maximum))));
-}
-
-int32_t maximumOf(uint32_t port)
-{
-    if (isStringPort(port)) return kStringPositions - 1;
-    if (port == kSoundSet) return kSoundSetCount - 1;
-    return 1;  // reset
+    return static_cast<int32_t>(
+        std::lround(std::clamp(value, float(range.minimum), float(range.maximum))));
 }
 
 }  // namespace
@@ -37,7 +31,7 @@ Lv2Instrument::Lv2Instrument(double sampleRate, LV2_URID_Map& map)
 {
     plektra.setSampleRate(static_cast<float>(sampleRate));
     for (uint32_t port = kFirstString; port < kSoundSet; ++port) {
-        applied[port] = stringPosition(plektra.getParameter(parameterOfPort(port)));
+        applied[port] = fretOfParameter(plektra.getParameter(parameterOfPort(port)));
         lastSeen[port] = static_cast<float>(applied[port]);
     }
     for (uint32_t port = kFirstString; port < kPlayedChord; ++port) {
@@ -94,11 +88,11 @@ void Lv2Instrument::applyControls()
     for (uint32_t port = kFirstString; port < kPlayedChord; ++port) {
         if (*controls[port] == lastSeen[port]) continue;
         lastSeen[port] = *controls[port];
-        const int32_t value = heldTo(lastSeen[port], maximumOf(port), applied[port]);
+        const int32_t value = heldTo(lastSeen[port], rangeOf(port), applied[port]);
         if (value == applied[port]) continue;
         const int32_t parameter = parameterOfPort(port);
         if (isStringPort(port)) {
-            plektra.setParameter(parameter, stringParameter(value));
+            plektra.setParameter(parameter, parameterOfFret(value));
         } else if (port == kSoundSet) {
             plektra.setParameter(parameter, static_cast<float>(value));
         } else if (value == 1) {

@@ -29,8 +29,8 @@ bool Lv2PanelPorts::portEvent(uint32_t port, float value)
 {
     if (std::isnan(value)) return false;
     if (isStringPort(port)) {
-        const float held = std::fmin(std::fmax(std::round(value), 0.0f), kStringPositions - 1);
-        parameters[parameterOfPort(port)] = stringParameter(static_cast<int32_t>(held));
+        const float held = std::fmin(std::fmax(std::round(value), float(kMuted)), kHighestFret);
+        parameters[parameterOfPort(port)] = parameterOfFret(static_cast<int32_t>(held));
     } else if (port == kSoundSet) {
         parameters[kSoundSetParameter] = value >= 0.5f ? 1.0f : 0.0f;
     } else if (port == kPlayedChord) {
@@ -53,9 +53,9 @@ void Lv2PanelPorts::write(int32_t parameter, float value)
     if (port == kPortCount || !writeFunction) return;
     float portValue = 1.0f;
     if (isStringPort(port)) {
-        const int32_t position = stringPosition(value);
-        parameters[parameter] = stringParameter(position);
-        portValue = static_cast<float>(position);
+        const int32_t fret = fretOfParameter(value);
+        parameters[parameter] = parameterOfFret(fret);
+        portValue = static_cast<float>(fret);
     } else if (port == kSoundSet) {
         portValue = value == 0.0f ? 0.0f : 1.0f;
         parameters[parameter] = portValue;

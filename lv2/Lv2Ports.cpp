@@ -5,11 +5,11 @@
 
 namespace lv2ports {
 
-int32_t stringPosition(float parameter)
+int32_t fretOfParameter(float parameter)
 {
-    if (!(parameter > 0.0f)) return 0;
-    const long position = std::lround(std::min(parameter, 1.0f) * (kStringPositions - 1));
-    return static_cast<int32_t>(position);
+    if (!(parameter > 0.0f)) return kMuted;
+    const long position = std::lround(std::min(parameter, 1.0f) * ChordValues::kLastPosition);
+    return static_cast<int32_t>(position) + kMuted;
 }
 
 std::string portSymbol(uint32_t port)
@@ -36,11 +36,11 @@ std::string chordLabel(int32_t chord)
     return "Chord " + std::to_string(chord + 1) + " (" + kChordRoots[chord] + ")";
 }
 
-std::string positionLabel(int32_t position)
+std::string fretLabel(int32_t fret)
 {
-    if (position == 0) return "muted";
-    if (position == 1) return "open";
-    return "fret " + std::to_string(position - 1);
+    if (fret == kMuted) return "muted";
+    if (fret == 0) return "open";
+    return "fret " + std::to_string(fret);
 }
 
 }  // namespace lv2ports

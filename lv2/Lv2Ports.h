@@ -28,9 +28,17 @@ enum Port : uint32_t {
     kPortCount,
 };
 
-// A string port holds 0 (muted), 1 (open) or 2 to 19 (frets 1 to 18).
-constexpr int32_t kStringPositions = ChordValues::kLastPosition + 1;
+// A string port holds the guitarist's own numbers, as in tablature: -1 muted, 0 open, 1 to
+// 18 the fret. The instrument's parameter counts the same positions from 0 (muted).
+constexpr int32_t kMuted = -1;
+constexpr int32_t kHighestFret = ChordValues::kLastPosition - 1;
 constexpr int32_t kSoundSetCount = 2;
+
+// The values an integer control port takes; values outside are held to them.
+struct Range {
+    int32_t minimum;
+    int32_t maximum;
+};
 
 constexpr const char* kChordRoots[ChordValues::kChordCount] = {
     "C", "C#", "D", "D#", "E", "F", "F#", "G", "G#", "A", "A#", "B"};
@@ -43,6 +51,14 @@ constexpr bool isStringPort(uint32_t port)
     return port >= kFirstString && port < kSoundSet;
 }
 
+constexpr Range rangeOf(uint32_t port)
+{
+    if (isStringPort(port)) return {kMuted, kHighestFret};
+    if (port == kSoundSet) return {0, kSoundSetCount - 1};
+    if (port == kPlayedChord) return {0, ChordValues::kChordCount - 1};
+    return {0, 1};  // reset
+}
+
 // The instrument parameter a control port drives, or -1 for ports that drive none.
 constexpr int32_t parameterOfPort(uint32_t port)
 {
@@ -53,12 +69,12 @@ constexpr int32_t parameterOfPort(uint32_t port)
     return -1;
 }
 
-// The port value of a string position and back, through the parameter encoding k/19.
-inline float stringParameter(int32_t position)
+// A string port's value as the instrument's parameter value (position k as k/19) and back.
+inline float parameterOfFret(int32_t fret)
 {
-    return static_cast<float>(position) * ChordValues::kPositionStep;
+    return static_cast<float>(fret - kMuted) * ChordValues::kPositionStep;
 }
-int32_t stringPosition(float parameter);
+int32_t fretOfParameter(float parameter);
 
 // The symbol of a control port: "chord1_string1" to "chord12_string6", "sound_set",
 // "reset", "chord"; hosts save sessions under these.
@@ -66,6 +82,6 @@ std::string portSymbol(uint32_t port);
 // "Chord 1 (C) string 1 (low E)", "Chord 12 (B)", "fret 3".
 std::string stringPortName(int32_t chord, int32_t string);
 std::string chordLabel(int32_t chord);
-std::string positionLabel(int32_t position);
+std::string fretLabel(int32_t fret);
 
 }  // namespace lv2ports

@@ -1,10 +1,10 @@
-// Writes the bundle's manifest.ttl and lyrevane.ttl from the port table and the
+// Writes the bundle's manifest.ttl and lyrevane.ttl from the port table, the key map and the
 // instrument's own defaults, so the description can never disagree with the code.
-#include <cmath>
 #include <fstream>
 #include <iostream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "host/Plektra.h"
 #include "lv2/Lv2Ports.h"
@@ -13,12 +13,20 @@ using namespace lv2ports;
 
 namespace {
 
+// LV2 reads an odd minor or micro version, and minor version 0, as a development build that
+// hosts hide; the project's major version is the plug-in's URI, which never changes.
+constexpr int kMinorVersion = LYREVANE_VERSION_MINOR;
+constexpr int kMicroVersion = LYREVANE_VERSION_PATCH;
+static_assert(kMinorVersion > 0 && kMinorVersion % 2 == 0 && kMicroVersion % 2 == 0,
+              "the project's version must be a release: an even minor (not 0) and patch");
+
 constexpr const char* kPrefixes =
     "@prefix atom: <http://lv2plug.in/ns/ext/atom#> .\n"
     "@prefix doap: <http://usefulinc.com/ns/doap#> .\n"
     "@prefix foaf: <http://xmlns.com/foaf/0.1/> .\n"
     "@prefix lv2: <http://lv2plug.in/ns/lv2core#> .\n"
     "@prefix midi: <http://lv2plug.in/ns/ext/midi#> .\n"
+    "@prefix pg: <http://lv2plug.in/ns/ext/port-groups#> .\n"
     "@prefix pprops: <http://lv2plug.in/ns/ext/port-props#> .\n"
     "@prefix rdf: <http://www.w3.org/1999/02/22-rdf-syntax-ns#> .\n"
     "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n"
@@ -26,21 +34,90 @@ constexpr const char* kPrefixes =
     "@prefix ui: <http://lv2plug.in/ns/extensions/ui#> .\n"
     "@prefix urid: <http://lv2plug.in/ns/ext/urid#> .\n\n";
 
-std::string scalePoint(const std::string& label, int32_t value)
+std::string quoted(const std::string& text)
 {
-    return "[ rdfs:label \"" + label + "\" ; rdf:value " + std::to_string(value) + " ]";
+    return "\"" + text + "\"";
 }
 
-// An integer control port; the caller adds its scale points and properties.
-void controlPort(std::ostream& out, uint32_t index, bool input, const std::string& symbol,
-                 const std::string& name, int32_t defaultValue, int32_t maximum,
-                 const std::string& properties)
+// A resource of the plug-in's own, such as a port group.
+std::string ownUri(const std::string& fragment)
 {
-    out << " , [\n    a lv2:" << (input ? "Input" : "Output") << "Port , lv2:ControlPort ;\n"
-        << "    lv2:index " << index << " ;\n    lv2:symbol \"" << symbol << "\" ;\n"
-        << "    lv2:name \"" << name << "\" ;\n"
-        << "    lv2:default " << defaultValue << " ;\n    lv2:minimum 0 ;\n"
-        << "    lv2:maximum " << maximum << " ;\n    lv2:portProperty lv2:integer" << properties;
+    return std::string("<") + kPluginUri + "#" + fragment + ">";
+}
+
+std::string version()
+{
+    return "  lv2:minorVersion " + std::to_string(kMinorVersion) + " ;\n  lv2:microVersion " +
+           std::to_string(kMicroVersion) + " ;\n";
+}
+
+std::string scalePoint(const std::string& label, int32_t value)
+{
+    return "[ rdfs:label " + quoted(label) + " ; rdf:value " + std::to_string(value) + " ]";
+}
+
+std::string scalePoints(const std::vector<std::string>& labels, int32_t first)
+{
+    std::string points;
+    for (size_t i = 0; i < labels.size(); ++i) {
+        points += (i ? " ,\n      " : "") + scalePoint(labels[i], first + static_cast<int32_t>(i));
+    }
+    return points;
+}
+
+// "60" or "67, 69, 71, 72, 74 and 76": the keys the instrument binds to one action.
+std::string keysFor(KeyAction action)
+{
+    std::vector<int> keys;
+    for (int key = 0; key < static_cast<int>(CArpStrum::keyMap.size()); ++key) {
+        if (CArpStrum::keyMap[key].action == action) keys.push_back(key);
+    }
+    std::string text;
+    for (size_t i = 0; i < keys.size(); ++i) {
+        text += (i == 0 ? "" : i + 1 == keys.size() ? " and " : ", ") + std::to_string(keys[i]);
+    }
+    return text;
+}
+
+// Hosts show this as the plug-in's description: how to play it.
+std::string playingText()
+{
+    int firstChordKey = -1;
+    int lastChordKey = -1;
+    for (int key = 0; key < static_cast<int>(CArpStrum::keyMap.size()); ++key) {
+        if (CArpStrum::keyMap[key].action != SelectChord) continue;
+        if (firstChordKey < 0) firstChordKey = key;
+        lastChordKey = key;
+    }
+    return "A guitar strummer. Keys " + std::to_string(firstChordKey) + " to " +
+           std::to_string(lastChordKey) + " (the octave below middle C) select chords 1 to " +
+           std::to_string(ChordValues::kChordCount) + "; " + keysFor(StrumDown) +
+           " strums the chord down and " + keysFor(StrumUp) + " up, the strings ringing; " +
+           keysFor(ShortStrumDown) + " and " + keysFor(ShortStrumUp) +
+           " strum it short, down and up; " + keysFor(PickString) +
+           " pick strings 1 to 6 (low E to high E); every other key silences everything. "
+           "Velocity sets the loudness and the spread of a strum, which also tightens as the "
+           "tempo rises above 120 bpm; pitch bend bends by up to two semitones.";
+}
+
+// An integer control port with its range from the port table; the caller adds its scale
+// points and properties and closes it.
+void controlPort(std::ostream& out, uint32_t port, const std::string& name,
+                 const std::string& comment, int32_t defaultValue, const std::string& properties)
+{
+    const Range range = rangeOf(port);
+    out << " , [\n    a lv2:" << (port == kPlayedChord ? "Output" : "Input")
+        << "Port , lv2:ControlPort ;\n"
+        << "    lv2:index " << port << " ;\n    lv2:symbol " << quoted(portSymbol(port)) << " ;\n"
+        << "    lv2:name " << quoted(name) << " ;\n    rdfs:comment " << quoted(comment) << " ;\n"
+        << "    lv2:default " << defaultValue << " ;\n    lv2:minimum " << range.minimum
+        << " ;\n    lv2:maximum " << range.maximum << " ;\n    lv2:portProperty lv2:integer"
+        << properties;
+}
+
+std::string chordGroup(int32_t chord)
+{
+    return "chord" + std::to_string(chord + 1);
 }
 
 std::string pluginDescription()
@@ -51,65 +128,87 @@ std::string pluginDescription()
         << "  a lv2:Plugin , lv2:InstrumentPlugin , doap:Project ;\n"
         << "  doap:name \"Lyrevane\" ;\n"
         << "  doap:maintainer [ foaf:name \"Lyrevane Instruments\" ] ;\n"
-        << "  lv2:minorVersion 0 ;\n  lv2:microVersion 0 ;\n"
-        << "  lv2:requiredFeature urid:map ;\n"
+        << "  rdfs:comment " << quoted(playingText()) << " ;\n"
+        << version() << "  lv2:requiredFeature urid:map ;\n"
         << "  lv2:optionalFeature lv2:hardRTCapable ;\n"
+        << "  pg:mainOutput " << ownUri("out") << " ;\n"
         << "  ui:ui <" << kUiUri << "> ;\n"
         << "  lv2:port [\n    a lv2:InputPort , atom:AtomPort ;\n"
         << "    atom:bufferType atom:Sequence ;\n"
         << "    atom:supports midi:MidiEvent , time:Position ;\n"
         << "    lv2:designation lv2:control ;\n"
         << "    lv2:index " << kEvents << " ;\n    lv2:symbol \"events\" ;\n"
-        << "    lv2:name \"MIDI in\"\n  ]";
+        << "    lv2:name \"MIDI in\" ;\n"
+        << "    rdfs:comment \"The keys that play the instrument, and the host's tempo and "
+           "transport, which set the spread of a strum.\"\n  ]";
     const char* sides[] = {"left", "right"};
     for (uint32_t port : {kLeft, kRight}) {
         const std::string side = sides[port - kLeft];
         out << " , [\n    a lv2:OutputPort , lv2:AudioPort ;\n"
             << "    lv2:index " << port << " ;\n    lv2:symbol \"out_" << side << "\" ;\n"
-            << "    lv2:name \"Output " << side << "\"\n  ]";
+            << "    lv2:name \"Output " << side << "\" ;\n"
+            << "    rdfs:comment \"Both outputs carry the same mono signal.\" ;\n"
+            << "    pg:group " << ownUri("out") << " ;\n"
+            << "    lv2:designation pg:" << side << "\n  ]";
     }
 
-    std::string positions;
-    for (int32_t position = 0; position < kStringPositions; ++position) {
-        positions += (position ? " ,\n      " : "") + scalePoint(positionLabel(position), position);
-    }
+    std::vector<std::string> frets;
+    for (int32_t fret = kMuted; fret <= kHighestFret; ++fret) frets.push_back(fretLabel(fret));
+    const std::string fretPoints = scalePoints(frets, kMuted);
     for (uint32_t port = kFirstString; port < kSoundSet; ++port) {
         const int32_t parameter = parameterOfPort(port);
         const int32_t chord = parameter / ChordValues::kStringCount;
         const int32_t string = parameter % ChordValues::kStringCount;
-        controlPort(out, port, true, portSymbol(port), stringPortName(chord, string),
-                    stringPosition(instrument.getParameter(parameter)), kStringPositions - 1,
-                    " ;\n    lv2:scalePoint " + positions);
+        // Any chord may be the one being played, whose strings stop when it is edited.
+        controlPort(out, port, stringPortName(chord, string),
+                    "Where the string is held: -1 muted, 0 open, 1 to 18 the fret. An edit of "
+                    "the chord being played stops its strings.",
+                    fretOfParameter(instrument.getParameter(parameter)),
+                    " , pprops:causesArtifacts ;\n    pg:group " + ownUri(chordGroup(chord)) +
+                        " ;\n    lv2:scalePoint " + fretPoints);
         out << "\n  ]";
     }
 
-    controlPort(out, kSoundSet, true, portSymbol(kSoundSet), "Sound set", 0, kSoundSetCount - 1,
-                " , lv2:enumeration ;\n    lv2:scalePoint " + scalePoint(kSoundSetNames[0], 0) +
-                    " , " + scalePoint(kSoundSetNames[1], 1));
+    controlPort(out, kSoundSet, "Sound set",
+                "The recorded guitar the strings play. A change stops every string.", 0,
+                " , lv2:enumeration , pprops:causesArtifacts ;\n    lv2:scalePoint " +
+                    scalePoints({kSoundSetNames[0], kSoundSetNames[1]}, 0));
     out << "\n  ]";
-    controlPort(out, kReset, true, portSymbol(kReset), "Reset", 0, 1, " , lv2:toggled , pprops:trigger");
+    controlPort(out, kReset, "Reset", "Stops every string.", 0, " , lv2:toggled , pprops:trigger");
     out << "\n  ]";
-    std::string chords;
+    std::vector<std::string> chords;
     for (int32_t chord = 0; chord < ChordValues::kChordCount; ++chord) {
-        chords += (chord ? " ,\n      " : "") + scalePoint(chordLabel(chord), chord);
+        chords.push_back(chordLabel(chord));
     }
-    controlPort(out, kPlayedChord, false, portSymbol(kPlayedChord), "Chord being played", 0,
-                ChordValues::kChordCount - 1, " ;\n    lv2:scalePoint " + chords);
+    controlPort(out, kPlayedChord, "Chord being played",
+                "The chord the last chord key selected.", 0,
+                " , lv2:enumeration ;\n    lv2:scalePoint " + scalePoints(chords, 0));
     out << "\n  ] .\n\n";
 
-    out << "<" << kUiUri << ">\n  a ui:X11UI ;\n"
+    out << ownUri("out") << "\n  a pg:StereoGroup , pg:OutputGroup ;\n"
+        << "  lv2:symbol \"out\" ;\n  rdfs:label \"Output\" .\n";
+    for (int32_t chord = 0; chord < ChordValues::kChordCount; ++chord) {
+        out << "\n" << ownUri(chordGroup(chord)) << "\n  a pg:Group ;\n"
+            << "  lv2:symbol " << quoted(chordGroup(chord)) << " ;\n"
+            << "  rdfs:label " << quoted(chordLabel(chord)) << " .\n";
+    }
+
+    out << "\n<" << kUiUri << ">\n  a ui:X11UI ;\n"
         << "  lv2:requiredFeature ui:parent , ui:idleInterface ;\n"
-        << "  lv2:optionalFeature ui:touch , ui:resize ;\n"
-        << "  lv2:extensionData ui:idleInterface .\n";
+        << "  lv2:optionalFeature ui:touch ;\n"
+        << "  lv2:extensionData ui:idleInterface ;\n"
+        << "  ui:portNotification [\n    ui:plugin <" << kPluginUri << "> ;\n"
+        << "    lv2:symbol " << quoted(portSymbol(kPlayedChord)) << " ;\n"
+        << "    ui:protocol ui:floatProtocol\n  ] .\n";
     return out.str();
 }
 
 std::string manifest()
 {
     return std::string(kPrefixes) + "<" + kPluginUri + ">\n  a lv2:Plugin ;\n" +
-           "  lv2:binary <" + kDspBinary + "> ;\n  rdfs:seeAlso <lyrevane.ttl> .\n\n" + "<" +
-           kUiUri + ">\n  a ui:X11UI ;\n  ui:binary <" + kUiBinary + "> ;\n" +
-           "  rdfs:seeAlso <lyrevane.ttl> .\n";
+           "  lv2:binary <" + kDspBinary + "> ;\n" + version() +
+           "  rdfs:seeAlso <lyrevane.ttl> .\n\n" + "<" + kUiUri + ">\n  a ui:X11UI ;\n" +
+           "  lv2:binary <" + kUiBinary + "> ;\n  rdfs:seeAlso <lyrevane.ttl> .\n";
 }
 
 bool write(const std::string& path, const std::string& text)

@@ -18,9 +18,11 @@ local function fail (message)
     os.exit (1)
 end
 
--- The LV2 plug-in's controls are its ports in their own units: strings 0 to 71 as positions
--- 0 to 19, then the sound set, the reset and the chord being played. The plan and the checks
--- speak in the VST module's 77 parameters, so the LV2 values are translated both ways here.
+-- The LV2 plug-in's controls are its ports in their own units: strings 0 to 71 as a
+-- guitarist writes them (-1 muted, 0 open, 1 to 18 the fret), then the sound set, the reset
+-- and the chord being played. The plan and the checks speak in the VST module's 77
+-- parameters, where a string's value counts 19 steps from muted, so the LV2 values are
+-- translated both ways here.
 local POSITIONS = 19
 local function lv2_control (parameter)
     if parameter < 72 then return parameter end
@@ -31,7 +33,7 @@ end
 local function set_parameter (instrument, index, value)
     if kind == "LV2" then
         local control = lv2_control (index)
-        if index < 72 then value = math.floor (value * POSITIONS + 0.5) end
+        if index < 72 then value = math.floor (value * POSITIONS + 0.5) - 1 end
         return control ~= nil and ARDOUR.LuaAPI.set_processor_param (instrument, control, value)
     end
     return ARDOUR.LuaAPI.set_processor_param (instrument, index, value)
@@ -39,7 +41,7 @@ end
 
 local function get_parameter (instrument, index)
     if kind ~= "LV2" then return ARDOUR.LuaAPI.get_processor_param (instrument, index, true) end
-    if index < 72 then return ARDOUR.LuaAPI.get_processor_param (instrument, index, true) / POSITIONS end
+    if index < 72 then return (ARDOUR.LuaAPI.get_processor_param (instrument, index, true) + 1) / POSITIONS end
     if index == 75 then return ARDOUR.LuaAPI.get_processor_param (instrument, 72, true) end
     if index == 74 or index == 76 then return ARDOUR.LuaAPI.get_processor_param (instrument, 74, true) / 11 end
     return -1

@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
+#include <lv2/port-groups/port-groups.h>
 #include <lv2/port-props/port-props.h>
 
 #include "lv2/Lv2Ports.h"
@@ -157,6 +160,31 @@ protected:
         return has;
     }
 
+    // Whether the world states subject predicate object, all three URIs.
+    bool ask(const std::string& subject, const char* predicate, const std::string& object)
+    {
+        LilvNode* nodes[] = {lilv_new_uri(host.world(), subject.c_str()),
+                             lilv_new_uri(host.world(), predicate),
+                             lilv_new_uri(host.world(), object.c_str())};
+        const bool stated = lilv_world_ask(host.world(), nodes[0], nodes[1], nodes[2]);
+        for (LilvNode* node : nodes) lilv_node_free(node);
+        return stated;
+    }
+
+    // The integers the world states for subject's predicate, from the files read so far.
+    std::vector<int> values(const std::string& subject, const char* predicate)
+    {
+        LilvNode* s = lilv_new_uri(host.world(), subject.c_str());
+        LilvNode* p = lilv_new_uri(host.world(), predicate);
+        LilvNodes* found = lilv_world_find_nodes(host.world(), s, p, nullptr);
+        std::vector<int> out;
+        LILV_FOREACH (nodes, i, found) out.push_back(lilv_node_as_int(lilv_nodes_get(found, i)));
+        lilv_nodes_free(found);
+        lilv_node_free(p);
+        lilv_node_free(s);
+        return out;
+    }
+
     // Scale points of a port as "value=label", in value order.
     std::vector<std::string> scalePoints(uint32_t index)
     {
@@ -191,15 +219,20 @@ TEST_F(Lv2Test, TheBundleDescribesEveryPortWithNamesAndUnits)
     EXPECT_EQ(portString(kLeft, LV2_CORE__symbol), "out_left");
     EXPECT_EQ(portString(kRight, LV2_CORE__symbol), "out_right");
 
-    // Every string: its chord and string by name, 20 positions, the default chords.
-    const float cMajor[] = {0, 4, 3, 1, 2, 1};  // x 3 2 0 1 0
+    // Every string in the guitarist's numbers, -1 muted, 0 open, 1 to 18 the fret, grouped
+    // by chord; the default chords as tablature (C major: x 3 2 0 1 0).
+    const float cMajor[] = {-1, 3, 2, 0, 1, 0};
     for (uint32_t port = kFirstString; port < kSoundSet; ++port) {
         const uint32_t chord = (port - kFirstString) / 6, string = (port - kFirstString) % 6;
         EXPECT_EQ(portString(port, LV2_CORE__symbol),
                   "chord" + std::to_string(chord + 1) + "_string" + std::to_string(string + 1));
-        EXPECT_EQ(minimum[port], 0.0f);
-        EXPECT_EQ(maximum[port], 19.0f);
+        EXPECT_EQ(minimum[port], -1.0f);
+        EXPECT_EQ(maximum[port], 18.0f);
         EXPECT_TRUE(portHas(port, LV2_CORE__integer));
+        EXPECT_TRUE(portHas(port, LV2_PORT_PROPS__causesArtifacts));
+        EXPECT_FALSE(portHas(port, LV2_CORE__enumeration)) << "a spin box, not a list of 20";
+        EXPECT_EQ(portString(port, LV2_PORT_GROUPS__group),
+                  std::string(kPluginUri) + "#chord" + std::to_string(chord + 1));
         if (chord == 0) {
             EXPECT_EQ(defaults[port], cMajor[string]) << port;
         }
@@ -208,18 +241,55 @@ TEST_F(Lv2Test, TheBundleDescribesEveryPortWithNamesAndUnits)
               "Chord 12 (B) string 6 (high E)");
     const auto positions = scalePoints(kFirstString);
     ASSERT_EQ(positions.size(), 20u);
-    EXPECT_EQ(positions[0], "0=muted");
-    EXPECT_EQ(positions[1], "1=open");
-    EXPECT_EQ(positions[19], "19=fret 18");
+    EXPECT_EQ(positions[0], "-1=muted");
+    EXPECT_EQ(positions[1], "0=open");
+    EXPECT_EQ(positions[4], "3=fret 3");
+    EXPECT_EQ(positions[19], "18=fret 18");
 
     EXPECT_EQ(portString(kSoundSet, LV2_CORE__name), "Sound set");
     EXPECT_TRUE(portHas(kSoundSet, LV2_CORE__enumeration));
+    EXPECT_TRUE(portHas(kSoundSet, LV2_PORT_PROPS__causesArtifacts));
     EXPECT_EQ(scalePoints(kSoundSet), (std::vector<std::string>{"0=acoustic", "1=electric"}));
     EXPECT_TRUE(portHas(kReset, LV2_PORT_PROPS__trigger));
     EXPECT_EQ(portString(kPlayedChord, LV2_CORE__symbol), "chord");
+    EXPECT_TRUE(portHas(kPlayedChord, LV2_CORE__enumeration));
     const auto chords = scalePoints(kPlayedChord);
     ASSERT_EQ(chords.size(), 12u);
     EXPECT_EQ(chords[4], "4=Chord 5 (E)");
+
+    // The outputs a stereo pair, the plug-in's main output; every port explained.
+    EXPECT_EQ(portString(kLeft, LV2_CORE__designation), LV2_PORT_GROUPS__left);
+    EXPECT_EQ(portString(kRight, LV2_CORE__designation), LV2_PORT_GROUPS__right);
+    const std::string out = portString(kLeft, LV2_PORT_GROUPS__group);
+    EXPECT_EQ(portString(kRight, LV2_PORT_GROUPS__group), out);
+    EXPECT_TRUE(ask(out, LILV_NS_RDF "type", LV2_PORT_GROUPS__StereoGroup));
+    EXPECT_TRUE(ask(kPluginUri, LV2_PORT_GROUPS__mainOutput, out));
+    for (uint32_t port = 0; port < kPortCount; ++port) {
+        EXPECT_FALSE(portString(port, LILV_NS_RDFS "comment").empty()) << "port " << port;
+    }
+}
+
+TEST_F(Lv2Test, TheDescriptionTellsHowToPlayAndNamesAReleaseVersionInBothFiles)
+{
+    ASSERT_TRUE(host.plugin()) << host.error();
+    // Before the plug-in's own file is read, the manifest alone must carry the version: hosts
+    // choose between two installed copies by it.
+    EXPECT_EQ(values(kPluginUri, LV2_CORE__minorVersion), std::vector<int>{LYREVANE_VERSION_MINOR});
+    EXPECT_EQ(values(kPluginUri, LV2_CORE__microVersion), std::vector<int>{LYREVANE_VERSION_PATCH});
+    LilvNode* predicate = lilv_new_uri(host.world(), LILV_NS_RDFS "comment");
+    LilvNodes* comments = lilv_plugin_get_value(host.plugin(), predicate);
+    lilv_node_free(predicate);
+    ASSERT_EQ(comments ? lilv_nodes_size(comments) : 0u, 1u);
+    const std::string text = lilv_node_as_string(lilv_nodes_get_first(comments));
+    lilv_nodes_free(comments);
+    for (const char* part : {"48 to 59", "60 strums the chord down and 62 up", "64 and 65",
+                             "67, 69, 71, 72, 74 and 76"}) {
+        EXPECT_NE(text.find(part), std::string::npos) << part << " in: " << text;
+    }
+    // Reading the plug-in's file adds no second, different version.
+    EXPECT_EQ(values(kPluginUri, LV2_CORE__minorVersion), std::vector<int>{LYREVANE_VERSION_MINOR});
+    EXPECT_EQ(LYREVANE_VERSION_MINOR % 2, 0);
+    EXPECT_GT(LYREVANE_VERSION_MINOR, 0);
 }
 
 TEST_F(Lv2Test, DeclinesAHostWithoutTheUridMap)
@@ -257,14 +327,17 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         Case{"Defaults", 44100.0, 512, {}},
         Case{"Electric", 48000.0, 64, {{kSoundSet, 1.0f, 1.0f}}},
-        // Every string of chord 8 (G) moved, one held down from above the range, one up
-        // from below; the sound set from a value past the last entry.
+        // Strings of chord 8 (G) moved, one held down from above the range, one up from
+        // below; fret 7 is the eighth of the parameter's 19 steps above muted. The sound set
+        // from a value past the last entry.
         Case{"HeldToRange", 96000.0, 1000,
              {{kChord8String3, 25.0f, 1.0f},
               {kChord8String3 + 1, -4.0f, 0.0f},
-              {kChord8String3 + 2, 7.0f, stringParameter(7)},
+              {kChord8String3 + 2, 7.0f, 8 * ChordValues::kPositionStep},
+              {kChord8String3 + 3, 0.0f, ChordValues::kPositionStep},
               {kSoundSet, 3.0f, 1.0f}}},
-        Case{"LongBlocks", 22050.0, 4096, {{kFirstString + 1, 12.0f, stringParameter(12)}}}),
+        Case{"LongBlocks", 22050.0, 4096,
+             {{kFirstString + 1, 12.0f, 13 * ChordValues::kPositionStep}}}),
     [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
 
 TEST_F(Lv2Test, TheStrumSpreadFollowsTheHostTempo)
@@ -325,6 +398,27 @@ TEST_F(Lv2Test, ResetTriggerAndChordOutput)
     host.control(kReset) = 0.0f;
     host.run(256);
     EXPECT_GT(loudest(host.left()), 1e-2f);
+}
+
+TEST_F(Lv2Test, AHostsPresetRestoresEveryString)
+{
+    // As jalv's "Save Preset" and its preset menu: strings over the whole range, muted among
+    // them, and the sound set, saved by lilv and applied to a new instance.
+    ASSERT_TRUE(host.instantiate(44100.0, 512));
+    for (uint32_t port = kFirstString; port < kSoundSet; ++port) {
+        host.control(port) = static_cast<float>(port * 7 % 20 + kMuted);
+    }
+    host.control(kSoundSet) = 1.0f;
+    std::string folder = ::testing::TempDir() + "lyrevane-preset-XXXXXX";
+    ASSERT_NE(mkdtemp(folder.data()), nullptr);
+    ASSERT_TRUE(host.savePreset(folder, "Every fret"));
+    Lv2Host other(LYREVANE_LV2_PATH, kPluginUri);
+    ASSERT_TRUE(other.instantiate(44100.0, 512));
+    ASSERT_TRUE(other.loadPreset(folder));
+    for (uint32_t port = kFirstString; port <= kSoundSet; ++port) {
+        EXPECT_EQ(other.control(port), host.control(port)) << portSymbol(port);
+    }
+    std::filesystem::remove_all(folder);
 }
 
 TEST_F(Lv2Test, MalformedEventsChangeNothing)

@@ -230,10 +230,11 @@ TEST_F(Lv2UiTest, DraggingAStringAndTheSoundSetSwitchWritePortsInsideTouches)
     moveTo(525, stringY(2));  // beyond the right end: fret 18
     button(false);
     ASSERT_FALSE(writes.empty());
+    // Written as the port counts, the fret itself.
     EXPECT_EQ(writes.front().port, string3);
-    EXPECT_EQ(writes.front().value, 7.0f);
+    EXPECT_EQ(writes.front().value, 6.0f);
     EXPECT_EQ(writes.back().port, string3);
-    EXPECT_EQ(writes.back().value, 19.0f);
+    EXPECT_EQ(writes.back().value, 18.0f);
     ASSERT_EQ(touches.size(), 2u);
     EXPECT_EQ(touches[0].port, string3);
     EXPECT_TRUE(touches[0].grabbed);
@@ -265,7 +266,7 @@ TEST_F(Lv2UiTest, PortEventsFromTheHostShowOnThePanel)
     instantiate(false);
     const Picture before = capture();
     // The host moves chord 1's third string to fret 10 and switches the sound set.
-    portEvent(kFirstString + 2, 11.0f);
+    portEvent(kFirstString + 2, 10.0f);
     portEvent(kSoundSet, 1.0f);
     const Picture after = capture();
     EXPECT_GT(after.distance(before, 24, stringY(2) - 8, 480, 16), 0) << "string row";

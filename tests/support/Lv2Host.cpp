@@ -14,7 +14,10 @@ namespace {
 constexpr size_t kAtomBytes = 64 * 1024;
 }
 
-UridMap::UridMap() : mapFeature{this, &UridMap::mapCallback} {}
+UridMap::UridMap()
+    : mapFeature{this, &UridMap::mapCallback}, unmapping{this, &UridMap::unmapCallback}
+{
+}
 
 LV2_URID UridMap::map(const char* uri)
 {
@@ -27,6 +30,12 @@ LV2_URID UridMap::map(const char* uri)
 LV2_URID UridMap::mapCallback(LV2_URID_Map_Handle handle, const char* uri)
 {
     return static_cast<UridMap*>(handle)->map(uri);
+}
+
+const char* UridMap::unmapCallback(LV2_URID_Unmap_Handle handle, LV2_URID urid)
+{
+    const auto& uris = static_cast<UridMap*>(handle)->uris;
+    return urid >= 1 && urid <= uris.size() ? uris[urid - 1].c_str() : nullptr;
 }
 
 Lv2Host::Lv2Host(const std::string& lv2Path, const std::string& pluginUri)
@@ -137,6 +146,64 @@ void Lv2Host::run(int32_t frames, const std::vector<Midi>& midi,
 {
     forgeSequence(midi, positions);
     lilv_instance_run(instance, static_cast<uint32_t>(frames));
+}
+
+int32_t Lv2Host::controlIndex(const char* symbol) const
+{
+    LilvNode* name = lilv_new_string(lilvWorld, symbol);
+    const LilvPort* port = lilv_plugin_get_port_by_symbol(found, name);
+    lilv_node_free(name);
+    LilvNode* control = lilv_new_uri(lilvWorld, LV2_CORE__ControlPort);
+    LilvNode* input = lilv_new_uri(lilvWorld, LV2_CORE__InputPort);
+    const bool isControlInput = port && lilv_port_is_a(found, port, control) &&
+                                lilv_port_is_a(found, port, input);
+    lilv_node_free(input);
+    lilv_node_free(control);
+    return isControlInput ? static_cast<int32_t>(lilv_port_get_index(found, port)) : -1;
+}
+
+const void* Lv2Host::portValue(const char* symbol, void* host, uint32_t* size, uint32_t* type)
+{
+    auto* self = static_cast<Lv2Host*>(host);
+    const int32_t index = self->controlIndex(symbol);
+    if (index < 0) return nullptr;
+    *size = sizeof(float);
+    *type = self->uridMap.map(LV2_ATOM__Float);
+    return &self->controls[static_cast<size_t>(index)];
+}
+
+void Lv2Host::setPortValue(const char* symbol, void* host, const void* value, uint32_t size,
+                           uint32_t type)
+{
+    auto* self = static_cast<Lv2Host*>(host);
+    const int32_t index = self->controlIndex(symbol);
+    if (index < 0 || size != sizeof(float) || type != self->uridMap.map(LV2_ATOM__Float)) return;
+    self->controls[static_cast<size_t>(index)] = *static_cast<const float*>(value);
+}
+
+bool Lv2Host::savePreset(const std::string& folder, const std::string& label)
+{
+    if (!instance) return false;
+    LilvState* state =
+        lilv_state_new_from_instance(found, instance, uridMap.feature(), nullptr, nullptr, nullptr,
+                                     folder.c_str(), &Lv2Host::portValue, this, 0, nullptr);
+    if (!state) return false;
+    lilv_state_set_label(state, label.c_str());
+    const int status = lilv_state_save(lilvWorld, uridMap.feature(), uridMap.unmapFeature(), state,
+                                       nullptr, folder.c_str(), "preset.ttl");
+    lilv_state_free(state);
+    return status == 0;
+}
+
+bool Lv2Host::loadPreset(const std::string& folder)
+{
+    if (!instance) return false;
+    const std::string path = folder + "/preset.ttl";
+    LilvState* state = lilv_state_new_from_file(lilvWorld, uridMap.feature(), nullptr, path.c_str());
+    if (!state) return false;
+    lilv_state_restore(state, instance, &Lv2Host::setPortValue, this, 0, nullptr);
+    lilv_state_free(state);
+    return true;
 }
 
 std::vector<float> Lv2Host::renderSong(int64_t total, int32_t block, const std::vector<Midi>& midi,

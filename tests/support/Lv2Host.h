@@ -34,11 +34,14 @@ public:
     UridMap();
     LV2_URID map(const char* uri);
     LV2_URID_Map* feature() { return &mapFeature; }
+    LV2_URID_Unmap* unmapFeature() { return &unmapping; }
 
 private:
     static LV2_URID mapCallback(LV2_URID_Map_Handle handle, const char* uri);
+    static const char* unmapCallback(LV2_URID_Unmap_Handle handle, LV2_URID urid);
     std::vector<std::string> uris;
     LV2_URID_Map mapFeature;
+    LV2_URID_Unmap unmapping;
 };
 
 class Lv2Host
@@ -66,6 +69,12 @@ public:
     const std::vector<float>& left() const { return leftOut; }
     const std::vector<float>& right() const { return rightOut; }
 
+    // The control inputs saved as a preset, as jalv's "Save Preset" does: lilv writes
+    // folder/preset.ttl with its manifest. Then the preset read back from that file into
+    // the controls, as jalv applies one. False when lilv fails.
+    bool savePreset(const std::string& folder, const std::string& label);
+    bool loadPreset(const std::string& folder);
+
     // Runs total frames in blocks, the events at absolute frames; a position with the
     // given tempo, playing from beat 0, starts the first block. Returns the left channel.
     std::vector<float> renderSong(int64_t total, int32_t block, const std::vector<Midi>& midi,
@@ -73,6 +82,11 @@ public:
 
 private:
     void forgeSequence(const std::vector<Midi>& midi, const std::vector<Position>& positions);
+    // The index of the control input with this symbol, or -1.
+    int32_t controlIndex(const char* symbol) const;
+    static const void* portValue(const char* symbol, void* host, uint32_t* size, uint32_t* type);
+    static void setPortValue(const char* symbol, void* host, const void* value, uint32_t size,
+                             uint32_t type);
 
     LilvWorld* lilvWorld;
     const LilvPlugin* found = nullptr;
