@@ -38,6 +38,24 @@ float toFloat(double value)
     return static_cast<float>(std::clamp(value, -double(FLT_MAX), double(FLT_MAX)));
 }
 
+// The host's clock as strum patterns count it: in beats of the bar's beat unit. Without a
+// time signature a bar is four quarter notes.
+SongClock songClockOf(const VstTimeInfo& time)
+{
+    SongClock clock;
+    const bool meter = (time.flags & kVstTimeSigValid) && time.timeSigNumerator > 0 &&
+                       time.timeSigDenominator > 0;
+    const double beatsPerQuarter = meter ? time.timeSigDenominator / 4.0 : 1.0;
+    clock.rolling = (time.flags & kVstTransportPlaying) != 0;
+    clock.beat = time.ppqPos * beatsPerQuarter;
+    clock.beatsPerBar = meter ? time.timeSigNumerator : 4.0;
+    clock.barStart = (time.flags & kVstBarsValid)
+                         ? time.barStartPos * beatsPerQuarter
+                         : std::floor(clock.beat / clock.beatsPerBar) * clock.beatsPerBar;
+    clock.beatsPerMinute = time.tempo;
+    return clock;
+}
+
 // Frames rendered at a time when the host gives no output buffer at all.
 constexpr int32_t kDiscardFrames = 256;
 
@@ -210,6 +228,9 @@ void Plektra::renderBlock(bool transportChanged, const VstTimeInfo* time, float*
         hostTempo = toFloat(time->tempo);
         hostPosition = toFloat(time->ppqPos);
     }
+    const bool positioned = time && (time->flags & kVstPpqPosValid);
+    const SongClock clock = positioned ? songClockOf(*time) : SongClock{};
+    setSongClock(positioned ? &clock : nullptr);
     // Some hosts raise the transport-changed bit on every block while they play on, so the
     // bit alone would cut every string at each block boundary: only a real jump releases
     // the voices. The strum engine keeps its schedule even then: strums already under way

@@ -81,7 +81,23 @@ void CArpStrum::processBlock(float tempo, float position, int32_t blockLength,
     rateScale = rate / kReferenceRate;
     lateChordWindow = toSamples(static_cast<float>(
         static_cast<double>(kLateChordWindow) * rate / static_cast<double>(kReferenceRate)));
+    patterns.startBlock(clockKnown ? &clock : nullptr, blockLength, rate);
     CArpeggiator::processBlock(tempo, position, blockLength, sampleRate);
+    patterns.endBlock();
+}
+
+void CArpStrum::setSongClock(const SongClock* songClock)
+{
+    clockKnown = songClock != nullptr;
+    if (songClock) clock = *songClock;
+}
+
+void CArpStrum::playUntil(int32_t time)
+{
+    Stroke stroke;
+    while (patterns.nextStroke(time, stroke)) {
+        play(stroke.action, stroke.argument, stroke.time, stroke.velocity);
+    }
 }
 
 void CArpStrum::noteEventOn(int32_t time, uint32_t packed)
@@ -92,13 +108,18 @@ void CArpStrum::noteEventOn(int32_t time, uint32_t packed)
         return;
     }
     const KeyBinding key = keyMap[note];
-    if (key.action >= StrumUp) {
-        lastAction = key.action;
-        lastArg = key.argument;
+    play(key.action, key.argument, time, velocity);
+}
+
+void CArpStrum::play(KeyAction action, int32_t argument, int32_t time, int32_t velocity)
+{
+    if (action >= StrumUp) {
+        lastAction = action;
+        lastArg = argument;
         elapsed = 0;
         lastVelocity = velocity;
     }
-    perform(key.action, key.argument, time, velocity);
+    perform(action, argument, time, velocity);
 }
 
 void CArpStrum::perform(KeyAction action, int32_t argument, int32_t time, int32_t velocity)

@@ -5,20 +5,12 @@
 
 #include "strum/CArpeggiator.h"
 #include "strum/ChordValues.h"
+#include "strum/KeyAction.h"
+#include "strum/PatternPlayer.h"
 
 #include <array>
 #include <atomic>
 #include <cstdint>
-
-enum KeyAction : int32_t {
-    MuteAll = 0,
-    SelectChord = 1,
-    StrumUp = 2,
-    StrumDown = 3,
-    ShortStrumUp = 4,
-    ShortStrumDown = 5,
-    PickString = 6,
-};
 
 struct KeyBinding {
     KeyAction action;
@@ -48,6 +40,12 @@ public:
 
     static constexpr float kPositionStep = ChordValues::kPositionStep;
 
+    // The playing aids beyond the key map, all off until set, and set on the audio thread
+    // between blocks (the LV2 plug-in reads its ports there). The clock is the host's
+    // transport for the next block, null when the host gave none.
+    void setSongClock(const SongClock* clock);
+    PatternPlayer& patternPlayer() { return patterns; }
+
     // Parameter encoding of one string: k/19 for k = 0 (muted), 1 (open), 2..19 (frets
     // 1..18). Safe to call from the host's user-interface thread while the audio plays.
     void setChordValue(uint32_t chord, uint32_t string, float value);
@@ -61,6 +59,9 @@ protected:
     void selectChord(int32_t time, uint32_t chord);
     void perform(KeyAction action, int32_t argument, int32_t time, int32_t velocity);
     void loadDefaultChords();
+    void playUntil(int32_t time) override;
+    // Handles a key's trigger state and action, for keys and pattern strokes alike.
+    void play(KeyAction action, int32_t argument, int32_t time, int32_t velocity);
 
     // Trigger state of the last strum-type key, for the late chord change.
     int32_t lastAction;
@@ -78,4 +79,8 @@ protected:
     // Strum timing is defined in samples at 44100 Hz; these carry it to the host rate.
     float rateScale;          // host rate / 44100, exactly 1.0 at 44100
     int32_t lateChordWindow;  // 2205 samples at 44100 Hz (50 ms), in host samples
+
+    PatternPlayer patterns;
+    SongClock clock;
+    bool clockKnown = false;
 };

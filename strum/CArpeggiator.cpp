@@ -61,6 +61,7 @@ void CArpeggiator::processBlock(float tempo, float position, int32_t blockLength
         // event is scheduled in the past or dispatched outside 0..blockLength-1.
         const int32_t time = std::clamp(entries[i].time, 0, lastSample);
         const uint32_t packed = entries[i].packed;
+        playUntil(time);
         const uint32_t kind = msgKind(packed);
         if (kind == kNoteOffKind || (kind == kNoteOnKind && msgData2(packed) == 0)) {
             noteEventOff(time, packed);
@@ -70,6 +71,7 @@ void CArpeggiator::processBlock(float tempo, float position, int32_t blockLength
             pushEvent(time, packed);
         }
     }
+    playUntil(blockLength);
     updateTime(tempo, position, blockLength, sampleRate);
     sortEvents();
     moveDueEvents(blockLength);

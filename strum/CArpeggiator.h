@@ -27,6 +27,9 @@ public:
     virtual void resetStrum();
     virtual void processBlock(float tempo, float position, int32_t blockLength,
                               float sampleRate);
+    // Plays what the engine itself plays (strum patterns) up to this sample of the block;
+    // called before each of the block's messages, in time order, and once at its end.
+    virtual void playUntil(int32_t) {}
 
     void sortEvents();
     void moveDueEvents(int32_t blockLength);

@@ -1,0 +1,264 @@
+// The pattern player's clock: anchors that map beats to samples, the cursor through the
+// pattern's steps, swing, accents and the humaniser's nudges.
+#include "strum/PatternPlayer.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "strum/PatternTable.h"
+
+namespace {
+
+// Host positions beyond this many beats (years of music) are taken for garbage: the sample
+// arithmetic below stays far inside 64 bits.
+constexpr double kFarthestBeat = 1e9;
+// The largest bar a host may state, in beats.
+constexpr double kLongestBar = 64.0;
+// A humanised stroke moves at most this share of the way to its nearest neighbour step, so
+// strokes never trade places.
+constexpr double kNudgeShare = 0.45;
+
+double heldTempo(double tempo)
+{
+    if (std::isnan(tempo)) return 120.0;
+    return std::clamp(tempo, PatternPlayer::kSlowestTempo, PatternPlayer::kFastestTempo);
+}
+
+bool usable(const SongClock& clock)
+{
+    return std::isfinite(clock.beat) && std::fabs(clock.beat) < kFarthestBeat &&
+           std::isfinite(clock.barStart) && std::fabs(clock.barStart) < kFarthestBeat;
+}
+
+int64_t floorDiv(int64_t a, int64_t b)
+{
+    const int64_t q = a / b;
+    return (a % b != 0 && (a < 0) != (b < 0)) ? q - 1 : q;
+}
+
+}  // namespace
+
+void PatternPlayer::setPattern(int32_t wanted)
+{
+    wanted = std::clamp(wanted, kOff, strumpatterns::kCount);
+    if (wanted == number) return;
+    number = wanted;
+    current = wanted == kOff ? nullptr : &strumpatterns::kPatterns[wanted - 1];
+    restartPending = true;
+    if (!current) return;
+    // The nearest two steps, the last and the first of the next repeat included.
+    const int32_t cells = current->beats * current->stepsPerBeat;
+    int32_t closest = cells;
+    for (int32_t i = 0; i < current->stepCount; ++i) {
+        const int32_t next = i + 1 < current->stepCount ? current->steps[i + 1].cell
+                                                        : current->steps[0].cell + cells;
+        closest = std::min(closest, next - current->steps[i].cell);
+    }
+    closestSteps = static_cast<double>(closest) / current->stepsPerBeat;
+}
+
+void PatternPlayer::setSwing(float eighths)
+{
+    swing = std::isnan(eighths) ? 0.0f : std::clamp(eighths, 0.0f, kMaxSwing);
+}
+
+void PatternPlayer::setVelocity(int32_t wanted)
+{
+    velocity = std::clamp(wanted, 1, 127);
+}
+
+void PatternPlayer::setHumanise(float milliseconds, float percent, uint32_t seed)
+{
+    humaniser.set(milliseconds, percent, seed);
+}
+
+void PatternPlayer::startBlock(const SongClock* clock, int32_t blockFrames, double rate)
+{
+    frames = std::max(blockFrames, 0);
+    sampleRate = std::isfinite(rate) && rate > 0.0 ? rate : 44100.0;
+    earliest = 0;
+    played = 0;
+    const bool rolling = clock && clock->rolling && usable(*clock);
+    if (clock && std::isfinite(clock->beatsPerMinute)) lastTempo = heldTempo(clock->beatsPerMinute);
+    if (!current) {
+        mode = Mode::silent;
+        return;
+    }
+    if (rolling) {
+        double beatsPerBar = clock->beatsPerBar;
+        if (!(beatsPerBar >= 1.0)) beatsPerBar = current->beats;  // 0, negative or NaN
+        beatsPerBar = std::min(beatsPerBar, kLongestBar);
+        if (mode != Mode::locked || restartPending) {
+            lock(*clock, beatsPerBar);
+        } else {
+            follow(*clock, beatsPerBar);
+        }
+    } else if (mode == Mode::locked) {
+        // The transport stopped: strings ring on, and a pattern waits for a chord held anew.
+        mode = Mode::silent;
+    } else if (mode == Mode::free) {
+        if (restartPending) {
+            reanchor(0.0, lastTempo);
+            grid.sample = songSample;
+            restartAt(0.0);
+        } else if (lastTempo != grid.tempo) {
+            reanchor(beatAtSample(songSample), lastTempo);
+        }
+    }
+    restartPending = false;
+}
+
+void PatternPlayer::lock(const SongClock& clock, double beatsPerBar)
+{
+    grid.sample = songSample;
+    grid.beat = clock.beat;
+    grid.tempo = heldTempo(clock.beatsPerMinute);
+    grid.samplesPerBeat = 60.0 * sampleRate / grid.tempo;
+    grid.barLine = clock.barStart;
+    grid.beatsPerBar = beatsPerBar;
+    grid.barNumber = static_cast<int64_t>(std::llround(clock.barStart / beatsPerBar));
+    mode = Mode::locked;
+    restartAt(clock.beat);
+}
+
+void PatternPlayer::follow(const SongClock& clock, double beatsPerBar)
+{
+    // Where the last anchor says the song is now, within a sample, and whether the host's
+    // bar lines still fall on the grid's: otherwise the host jumped (or changed its meter),
+    // and the pattern starts again from there.
+    const double expected = beatAtSample(songSample);
+    const double bars = (clock.barStart - grid.barLine) / beatsPerBar;
+    const bool sameBars = beatsPerBar == grid.beatsPerBar &&
+                          std::fabs(bars - std::round(bars)) * beatsPerBar * grid.samplesPerBeat < 1.0;
+    if (std::fabs(clock.beat - expected) * grid.samplesPerBeat > 1.0 || !sameBars) {
+        lock(clock, beatsPerBar);
+        return;
+    }
+    const double tempo = heldTempo(clock.beatsPerMinute);
+    // A new tempo takes over from this block's start; the steps go on where they were.
+    if (tempo != grid.tempo) reanchor(clock.beat, tempo);
+}
+
+void PatternPlayer::reanchor(double beat, double tempo)
+{
+    grid.sample = songSample;
+    grid.beat = beat;
+    grid.tempo = tempo;
+    grid.samplesPerBeat = 60.0 * sampleRate / tempo;
+}
+
+void PatternPlayer::hold(int32_t time)
+{
+    const bool first = !held;
+    held = true;
+    if (!first || !current || mode == Mode::locked) return;
+    time = std::clamp(time, 0, std::max(frames - 1, 0));
+    // The pattern's own bar, from the held note on.
+    grid.sample = songSample + time;
+    grid.beat = 0.0;
+    grid.tempo = lastTempo;
+    grid.samplesPerBeat = 60.0 * sampleRate / lastTempo;
+    grid.barLine = 0.0;
+    grid.barNumber = 0;
+    grid.beatsPerBar = current->beats;
+    earliest = std::max(earliest, time);
+    mode = Mode::free;
+    restartAt(0.0);
+}
+
+void PatternPlayer::release()
+{
+    held = false;
+    if (mode == Mode::free) mode = Mode::silent;
+}
+
+int32_t PatternPlayer::spanBars() const
+{
+    return std::max(1, static_cast<int32_t>(std::ceil(current->beats / grid.beatsPerBar - 1e-9)));
+}
+
+double PatternPlayer::spanStart(int64_t spanBar) const
+{
+    return grid.barLine + static_cast<double>(spanBar - grid.barNumber) * grid.beatsPerBar;
+}
+
+double PatternPlayer::offsetInSpan(const Cursor& at) const
+{
+    return at.repeat * static_cast<double>(current->beats) +
+           static_cast<double>(current->steps[at.step].cell) / current->stepsPerBeat;
+}
+
+double PatternPlayer::swung(double offset) const
+{
+    if (swing <= 0.0f) return offset;
+    // Within each beat the off-beat eighth moves later by swing eighths, and the steps
+    // around it stretch or squeeze to follow: 0 and the next beat stay where they are.
+    const double whole = std::floor(offset);
+    const double part = offset - whole;
+    const double offbeat = 0.5 + 0.5 * swing;
+    const double moved = part < 0.5 ? part / 0.5 * offbeat
+                                    : offbeat + (part - 0.5) / 0.5 * (1.0 - offbeat);
+    return whole + moved;
+}
+
+double PatternPlayer::beatAtSample(int64_t sample) const
+{
+    return grid.beat + static_cast<double>(sample - grid.sample) / grid.samplesPerBeat;
+}
+
+void PatternPlayer::restartAt(double beat)
+{
+    const int64_t bar =
+        grid.barNumber +
+        static_cast<int64_t>(std::floor((beat - grid.barLine) / grid.beatsPerBar + 1e-9));
+    const int32_t span = spanBars();
+    cursor = {floorDiv(bar, span) * span, 0, 0};
+    // A step within half a sample before the position still counts as on it.
+    const double from = beat - 0.5 / grid.samplesPerBeat;
+    while (spanStart(cursor.spanBar) + offsetInSpan(cursor) < from) advance();
+}
+
+void PatternPlayer::advance()
+{
+    if (++cursor.step == current->stepCount) {
+        cursor.step = 0;
+        ++cursor.repeat;
+    }
+    // A pattern shorter than its bars starts again inside them, and at their end.
+    if (offsetInSpan(cursor) >= spanBars() * grid.beatsPerBar - 1e-9) {
+        cursor = {cursor.spanBar + spanBars(), 0, 0};
+    }
+}
+
+bool PatternPlayer::nextStroke(int32_t before, Stroke& stroke)
+{
+    if (mode == Mode::silent || !current || frames == 0) return false;
+    const double start = spanStart(cursor.spanBar);
+    const double offset = offsetInSpan(cursor);
+    const double beat = start + offset;
+    const int64_t position = std::llround(beat * Humaniser::kTicksPerBeat);
+    const double limit = kNudgeShare * closestSteps * (1.0 - swing) * grid.samplesPerBeat;
+    const int64_t sample =
+        grid.sample + std::llround((start + swung(offset) - grid.beat) * grid.samplesPerBeat) +
+        humaniser.timeOffset(position, sampleRate, limit);
+    const int64_t time = sample - songSample;
+    if (time >= before) return false;
+    if (played >= kMostStrokesPerBlock) {
+        restartAt(beatAtSample(songSample + frames));
+        return false;
+    }
+    const PatternStep& step = current->steps[cursor.step];
+    const int32_t base = step.accent ? velocity + (127 - velocity) / 2 : velocity;
+    stroke.time = static_cast<int32_t>(std::max<int64_t>(time, earliest));
+    stroke.action = step.action;
+    stroke.argument = step.string;
+    stroke.velocity = humaniser.velocity(position, base);
+    ++played;
+    advance();
+    return true;
+}
+
+void PatternPlayer::endBlock()
+{
+    songSample += frames;
+}
