@@ -90,7 +90,7 @@ Reading identify(PitchClassSet sounding, int bassPitchClass)
             if ((chord & q.required) != q.required || (chord & ~(q.required | q.optional)) != 0) {
                 continue;
             }
-            const int omitted = pitchClassCount(q.optional & ~chord);
+            const int omitted = pitchClassCount(q.optional & ~q.spare & ~chord);
             const bool inBass = root == bassPitchClass;
             // Qualities are tried in order of preference, so an equal candidate never wins.
             const bool better = !best.fits() || omitted < bestOmitted ||

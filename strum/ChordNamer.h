@@ -28,7 +28,11 @@ int pitchClassCount(PitchClassSet set);
 struct Quality {
     const char* suffix;      // written after the root: "" for a major chord, "m", "7", ...
     PitchClassSet required;  // intervals that must sound (the root is interval 0)
-    PitchClassSet optional;  // intervals that may sound or be left out, mostly the fifth
+    PitchClassSet optional;  // intervals that may be left out, mostly the fifth
+    // Of those, the ones whose absence leaves the chord complete to a guitarist's ear: the
+    // fifth of a seventh or ninth chord, left out of many shapes. A triad or a sixth chord
+    // without its fifth is incomplete (C, E and A is Am/C sooner than C6).
+    PitchClassSet spare;
 };
 
 constexpr PitchClassSet intervals(std::initializer_list<int> semitones)
@@ -40,28 +44,30 @@ constexpr PitchClassSet intervals(std::initializer_list<int> semitones)
     return set;
 }
 
+constexpr PitchClassSet kFifth = pitchClassBit(7);
+
 // The vocabulary. Its order is also the preference between two readings that are equally
 // complete and both leave the root out of the bass (Am7/E rather than C6/E). An index into
 // it is what a host reads from the instrument, so entries are only ever added at the end.
 inline constexpr Quality kQualities[] = {
-    {"", intervals({0, 4}), intervals({7})},
-    {"m", intervals({0, 3}), intervals({7})},
-    {"7", intervals({0, 4, 10}), intervals({7})},
-    {"maj7", intervals({0, 4, 11}), intervals({7})},
-    {"m7", intervals({0, 3, 10}), intervals({7})},
-    {"m7b5", intervals({0, 3, 6, 10}), 0},
-    {"dim", intervals({0, 3, 6}), 0},
-    {"dim7", intervals({0, 3, 6, 9}), 0},
-    {"aug", intervals({0, 4, 8}), 0},
-    {"sus2", intervals({0, 2, 7}), 0},
-    {"sus4", intervals({0, 5, 7}), 0},
-    {"7sus4", intervals({0, 5, 10}), intervals({7})},
-    {"add9", intervals({0, 2, 4}), intervals({7})},
-    {"6", intervals({0, 4, 9}), intervals({7})},
-    {"m6", intervals({0, 3, 9}), intervals({7})},
-    {"9", intervals({0, 2, 4, 10}), intervals({7})},
-    {"m9", intervals({0, 2, 3, 10}), intervals({7})},
-    {"5", intervals({0, 7}), 0},
+    {"", intervals({0, 4}), kFifth, 0},
+    {"m", intervals({0, 3}), kFifth, 0},
+    {"7", intervals({0, 4, 10}), kFifth, kFifth},
+    {"maj7", intervals({0, 4, 11}), kFifth, kFifth},
+    {"m7", intervals({0, 3, 10}), kFifth, kFifth},
+    {"m7b5", intervals({0, 3, 6, 10}), 0, 0},
+    {"dim", intervals({0, 3, 6}), 0, 0},
+    {"dim7", intervals({0, 3, 6, 9}), 0, 0},
+    {"aug", intervals({0, 4, 8}), 0, 0},
+    {"sus2", intervals({0, 2, 7}), 0, 0},
+    {"sus4", intervals({0, 5, 7}), 0, 0},
+    {"7sus4", intervals({0, 5, 10}), kFifth, kFifth},
+    {"add9", intervals({0, 2, 4}), kFifth, 0},
+    {"6", intervals({0, 4, 9}), kFifth, 0},
+    {"m6", intervals({0, 3, 9}), kFifth, 0},
+    {"9", intervals({0, 2, 4, 10}), kFifth, kFifth},
+    {"m9", intervals({0, 2, 3, 10}), kFifth, kFifth},
+    {"5", intervals({0, 7}), 0, 0},
 };
 constexpr int kQualityCount = static_cast<int>(std::size(kQualities));
 
@@ -75,8 +81,8 @@ struct Reading {
 };
 
 // The reading a guitarist would give: of the qualities that hold every sounding pitch class,
-// the one leaving out fewest optional tones, then one with its root in the bass (Am7, not
-// C6/A), then the earlier quality of the vocabulary.
+// the one leaving out fewest tones that are not spare, then one with its root in the bass
+// (Am7, not C6/A), then the earlier quality of the vocabulary.
 Reading identify(PitchClassSet sounding, int bassPitchClass);
 
 // Which pitch classes are written with a flat ("Bb") instead of a sharp ("A#").

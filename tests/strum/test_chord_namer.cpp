@@ -77,6 +77,7 @@ const std::vector<Shape> kWrittenShapes = {
     {"x3x2x0", "Am/C"},   // not C6 without its fifth: the complete reading wins
     {"xx0x11", "Dm7"},    // D C F: a seventh chord may leave its fifth out
     {"xx0111", "Dm7b5"},  // not Fm6/D: the root in the bass
+    {"x00233", "A7sus4"}, // not Gsus2/A or Dsus4/A: a seventh chord may spare its fifth
     // Nothing fits: the notes, each once, from the lowest up; nothing at all: no chord.
     {"000000", "(E A D G B)"}, {"xx0x44", "(D D# G#)"}, {"xxxxx0", "(E)"},
     {"xxxxxx", "N.C."}, {"x32xxx", "C"},
