@@ -1,6 +1,8 @@
 // lyrevane-render: a command-line host that plays a Standard MIDI File through a VST 2.4
 // instrument module into a WAV file, or photographs the module's editor.
 #include "platform/LoadableModule.h"
+#include "presets/FactoryChordSets.h"
+#include "presets/ProgramFile.h"
 #include "tools/Keys.h"
 #include "tools/MidiFile.h"
 #include "tools/PluginHost.h"
@@ -21,18 +23,24 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace {
 
 constexpr const char* kUsage =
-    "usage: lyrevane-render [--plugin PATH] [--rate HZ] [--block N] [--param INDEX=VALUE]...\n"
-    "                       [--tail SECONDS] [--float] IN.mid OUT.wav\n"
-    "       lyrevane-render [--plugin PATH] [--param INDEX=VALUE]... [--chord N]\n"
-    "                       --snapshot FILE.png\n";
+    "usage: lyrevane-render [--plugin PATH] [--rate HZ] [--block N] [--preset FILE.fxp]\n"
+    "                       [--chord-set NAME] [--param INDEX=VALUE]... [--tail SECONDS]\n"
+    "                       [--float] IN.mid OUT.wav\n"
+    "       lyrevane-render [--plugin PATH] [--preset FILE.fxp] [--chord-set NAME]\n"
+    "                       [--param INDEX=VALUE]... [--chord N] --snapshot FILE.png\n"
+    "--preset applies a VST program file, --chord-set a factory chord set by name (its\n"
+    "name in any case: 'G major', 'blues in e'); --param values are set after either.\n";
 
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
@@ -89,6 +97,8 @@ struct Options {
     double tail = 3.0;
     bool floatOutput = false;
     std::vector<std::pair<int, float>> parameters;
+    std::string preset;    // a program file to apply
+    std::string chordSet;  // or a factory set's name
     int chord = -1;  // -1: leave the selection alone
     std::string snapshot;
     std::vector<std::string> files;
@@ -182,6 +192,10 @@ std::string parseOptions(int argc, char** argv, Options& options)
         } else if (arg == "--param") {
             options.parameters.emplace_back();
             valid = parseParameter(value, options.parameters.back());
+        } else if (arg == "--preset") {
+            options.preset = value;
+        } else if (arg == "--chord-set") {
+            options.chordSet = value;
         } else if (arg == "--chord") {
             valid = parseInteger(value, 0, kChordCount - 1, options.chord);
         } else if (arg == "--snapshot") {
@@ -192,6 +206,9 @@ std::string parseOptions(int argc, char** argv, Options& options)
         if (!valid) {
             return "invalid value '" + value + "' for " + arg;
         }
+    }
+    if (!options.preset.empty() && !options.chordSet.empty()) {
+        return "--preset and --chord-set both choose the chords; give one of them";
     }
     const size_t expectedFiles = options.snapshot.empty() ? 2 : 0;
     if (options.files.size() != expectedFiles) {
@@ -301,8 +318,54 @@ bool renderEvents(PluginHost& host, const smf::TempoMap& tempoMap,
     return true;
 }
 
+// A program file far larger than any instrument's parameters is not read into memory.
+constexpr std::streamoff kLargestProgramFile = 1 << 20;
+
+// The program that --preset or --chord-set asks for, or none. On a fault error is set.
+std::optional<presets::Program> chosenProgram(const Options& options, std::string& error)
+{
+    if (!options.chordSet.empty()) {
+        const std::vector<presets::ChordSet>& sets = presets::factoryChordSets(error);
+        const presets::ChordSet* set = presets::findChordSet(sets, options.chordSet);
+        if (set == nullptr) {
+            error = "no chord set is named '" + options.chordSet + "'; the sets are:";
+            for (const presets::ChordSet& each : sets) {
+                error += "\n  " + each.name;
+            }
+            return std::nullopt;
+        }
+        const presets::ParameterValues values = presets::parameterValuesOf(*set);
+        return presets::Program{presets::kInstrumentUniqueId, presets::kInstrumentVersion,
+                                set->name, {values.begin(), values.end()}};
+    }
+    if (options.preset.empty()) {
+        return std::nullopt;
+    }
+    std::ifstream file(options.preset, std::ios::binary | std::ios::ate);
+    if (!file) {
+        error = "cannot read " + options.preset;
+        return std::nullopt;
+    }
+    if (file.tellg() > kLargestProgramFile) {
+        error = options.preset + ": far too large for a program file";
+        return std::nullopt;
+    }
+    file.seekg(0);
+    const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(file),
+                                     std::istreambuf_iterator<char>()};
+    std::optional<presets::Program> program = presets::decodeProgram(bytes, error);
+    if (!program) {
+        error = options.preset + ": " + error;
+    }
+    return program;
+}
+
 std::unique_ptr<PluginHost> startModule(const Options& options, std::string& error)
 {
+    const std::optional<presets::Program> program = chosenProgram(options, error);
+    if (!program && !error.empty()) {
+        return nullptr;
+    }
     const std::string path = options.plugin.empty() ? defaultPluginPath() : options.plugin;
     auto host = std::make_unique<PluginHost>();
     host->recordCalls = false;
@@ -311,6 +374,25 @@ std::unique_ptr<PluginHost> startModule(const Options& options, std::string& err
         return nullptr;
     }
     host->startUp(static_cast<float>(options.rate), options.block);
+    if (program) {
+        const AEffect* effect = host->effect();
+        if (program->uniqueId != effect->uniqueID) {
+            error = options.preset + ": a program for another plug-in (unique id '" +
+                    presets::fourCharacters(program->uniqueId) + "', this one is '" +
+                    presets::fourCharacters(effect->uniqueID) + "')";
+            return nullptr;
+        }
+        if (program->values.size() != size_t(host->parameterCount())) {
+            error = options.preset + ": " + std::to_string(program->values.size()) +
+                    " parameter values, but the module has " +
+                    std::to_string(host->parameterCount());
+            return nullptr;
+        }
+        // As a host loads a program: every parameter in order.
+        for (size_t index = 0; index < program->values.size(); ++index) {
+            host->setParameter(static_cast<int32_t>(index), program->values[index]);
+        }
+    }
     for (const auto& [index, value] : options.parameters) {
         if (index >= host->parameterCount()) {
             error = "parameter " + std::to_string(index) + " does not exist (the module has " +

@@ -1,5 +1,7 @@
 // lyrevane-render end to end: it is run as a separate process on the example files, with the
 // module built beside it, and its WAV files are read back.
+#include "presets/FactoryChordSets.h"
+#include "presets/ProgramFile.h"
 #include "tools/MidiFile.h"
 
 #include <cairo.h>
@@ -28,6 +30,7 @@ const std::string kRender = LYREVANE_RENDER;
 const std::string kExamples = LYREVANE_EXAMPLES_DIR;
 const std::string kEchoModule = LYREVANE_ECHO_MODULE;
 const std::string kGoldenReference = LYREVANE_GOLDEN_REFERENCE;
+const fs::path kPrograms = LYREVANE_PROGRAMS;
 
 struct Wave {
     int rate = 0;
@@ -292,6 +295,100 @@ TEST_F(RenderTool, SilentRenderIsAnErrorAndLeavesNoFile)
     writeBytes(strum, {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0, 96,
                        'M', 'T', 'r', 'k', 0, 0, 0, 7, 0x00, 0x90, 48, 100, 0x00, 60, 100});
     EXPECT_EQ(run(mutedChord + strum.string() + " " + out.string()), 1) << errors_;
+    EXPECT_FALSE(fs::exists(out));
+}
+
+// A chord set by name, its program file and its 77 values given one by one play the same:
+// the tool applies programs as a host does.
+TEST_F(RenderTool, ChordSetsAndProgramFilesChooseTheChords)
+{
+    REQUIRE_MODULE();
+    const std::string song = kExamples + "/worked-strum.mid ";
+    ASSERT_EQ(run("--float --tail 0.5 " + song + path("default.wav").string()), 0) << errors_;
+    const Wave defaults = readWave(path("default.wav"));
+    std::string error;
+    const std::vector<presets::ChordSet>& sets = presets::factoryChordSets(error);
+    for (const char* name : {"Blues in E", "Jazz ii-V-I in C", "Rock in E"}) {
+        const presets::ChordSet* set = presets::findChordSet(sets, name);
+        ASSERT_NE(set, nullptr) << name << error;
+        std::string values;
+        const presets::ParameterValues parameters = presets::parameterValuesOf(*set);
+        for (size_t i = 0; i < parameters.size(); ++i) {
+            char value[32];
+            std::snprintf(value, sizeof value, "%.9g", parameters[i]);
+            values += "--param " + std::to_string(i) + "=" + value + " ";
+        }
+        const std::string program = (kPrograms / (presets::fileNameOf(*set) + ".fxp")).string();
+        const std::string ways[] = {"--chord-set '" + std::string(name) + "' ",
+                                    "--preset " + program + " ", values};
+        std::vector<Wave> waves;
+        for (const std::string& way : ways) {
+            const fs::path out = path("set.wav");
+            ASSERT_EQ(run("--float --tail 0.5 " + way + song + out.string()), 0) << errors_;
+            waves.push_back(readWave(out));
+        }
+        ASSERT_FALSE(waves[0].samples.empty());
+        EXPECT_TRUE(waves[0].samples == waves[1].samples) << name << ": --preset";
+        EXPECT_TRUE(waves[0].samples == waves[2].samples) << name << ": --param";
+        EXPECT_FALSE(waves[0].samples == defaults.samples) << name;
+    }
+}
+
+TEST_F(RenderTool, AMalformedOrForeignProgramFileIsRefusedAndNothingRendered)
+{
+    REQUIRE_MODULE();
+    presets::Program good;
+    good.name = "Test";
+    good.values.assign(77, 0.5f);
+    const std::vector<uint8_t> bytes = presets::encodeProgram(good);
+    auto changed = [&](size_t offset, const std::string& text) {
+        std::vector<uint8_t> copy = bytes;
+        std::copy(text.begin(), text.end(), copy.begin() + offset);
+        return copy;
+    };
+    presets::Program foreign = good;
+    foreign.uniqueId = 0x41424344;
+    presets::Program short76 = good;
+    short76.values.pop_back();
+    presets::Program loud = good;
+    loud.values[75] = 1.5f;
+    presets::Program undefined = good;
+    undefined.values[3] = std::nanf("");
+
+    const struct {
+        const char* what;
+        std::vector<uint8_t> file;
+        const char* message;
+    } cases[] = {
+        {"wrong magic", changed(0, "CcnX"), "does not begin with 'CcnK'"},
+        {"empty", {}, "does not begin with 'CcnK'"},
+        {"other unique id", presets::encodeProgram(foreign), "another plug-in (unique id 'ABCD'"},
+        {"wrong count", presets::encodeProgram(short76), "76 parameter values, but the module has 77"},
+        {"count and size disagree", changed(27, "\x4e"), "announces 78 parameters but holds 77"},
+        {"truncated", std::vector<uint8_t>(bytes.begin(), bytes.begin() + 100), "truncated"},
+        {"a bank", changed(8, "FxBk"), "a bank of programs"},
+        {"a chunk", changed(8, "FPCh"), "as a chunk"},
+        {"another version", changed(15, "\x02"), "format version 2"},
+        {"value above 1", presets::encodeProgram(loud), "parameter 75 has the value 1.5"},
+        {"value not a number", presets::encodeProgram(undefined), "parameter 3"},
+    };
+    const fs::path out = path("out.wav");
+    const std::string song = " " + kExamples + "/worked-strum.mid " + out.string();
+    for (const auto& c : cases) {
+        writeBytes(path("program.fxp"), c.file);
+        EXPECT_EQ(run("--preset " + path("program.fxp").string() + song), 1) << c.what;
+        EXPECT_NE(errors_.find(c.message), std::string::npos) << c.what << ": " << errors_;
+        EXPECT_FALSE(fs::exists(out)) << c.what;
+    }
+    EXPECT_EQ(run("--preset " + path("absent.fxp").string() + song), 1);
+    EXPECT_NE(errors_.find("cannot read"), std::string::npos) << errors_;
+    EXPECT_EQ(run("--chord-set 'No such set'" + song), 1);
+    EXPECT_NE(errors_.find("no chord set is named 'No such set'; the sets are:\n  Twelve major "
+                           "chords\n"),
+              std::string::npos)
+        << errors_;
+    EXPECT_EQ(run("--chord-set 'C major' --preset " + path("program.fxp").string() + song), 2);
+    EXPECT_NE(errors_.find("give one of them"), std::string::npos) << errors_;
     EXPECT_FALSE(fs::exists(out));
 }
 
