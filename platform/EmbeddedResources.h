@@ -1,4 +1,5 @@
-// The table of resources linked into the module at build time (see resources/).
+// The table of resources linked into a binary at build time (see resources/). Each binary
+// links the table of what it uses: the recordings, the images, or both.
 #pragma once
 
 #include <cstddef>
