@@ -27,6 +27,7 @@ Lv2Instrument::Lv2Instrument(double sampleRate, LV2_URID_Map& map)
       midiEvent(map.map(map.handle, LV2_MIDI__MidiEvent)),
       atomObject(map.map(map.handle, LV2_ATOM__Object)),
       atomBlank(map.map(map.handle, LV2_ATOM__Blank)),
+      resetMessage(map.map(map.handle, kResetMessageUri)),
       sampleRate(sampleRate)
 {
     plektra.setSampleRate(static_cast<float>(sampleRate));
@@ -57,8 +58,11 @@ void Lv2Instrument::connect(uint32_t port, void* data)
 
 void Lv2Instrument::activate()
 {
-    // As a VST host's resume: the next block starts from wherever the host's clock is.
+    // As a VST host's resume: the next block starts from wherever the host's clock is. An
+    // instance activated again must not sound of what it played before: no string rings on
+    // and no strum under way goes on.
     plektra.resume();
+    plektra.setParameter(kResetParameter, 1.0f);
 }
 
 void Lv2Instrument::run(uint32_t frames)
@@ -80,6 +84,8 @@ void Lv2Instrument::applyControls()
     // Hosts change a port now and then; one branch-free pass over the 74 of them decides
     // whether this block has anything to apply, which keeps the block as cheap as the VST
     // module's.
+    const bool resetRoseLastRun = resetRose;
+    resetRose = false;
     bool anyChange = false;
     for (uint32_t port = kFirstString; port < kPlayedChord; ++port) {
         anyChange |= *controls[port] != lastSeen[port];
@@ -95,8 +101,12 @@ void Lv2Instrument::applyControls()
             plektra.setParameter(parameter, parameterOfFret(value));
         } else if (port == kSoundSet) {
             plektra.setParameter(parameter, static_cast<float>(value));
-        } else if (value == 1) {
-            // A trigger: the host sets it and lowers it again; only the rise resets.
+        } else if (value == 1 || !resetRoseLastRun) {
+            // A trigger. The generic controls of jalv and Ardour latch: one click raises it
+            // and leaves it up, the next lowers it, and each click asks for a reset. A host
+            // that lowers it right after the run that raised it, as the trigger property
+            // asks, asked for one.
+            resetRose = value == 1;
             plektra.setParameter(parameter, 1.0f);
         }
         applied[port] = value;
@@ -127,7 +137,12 @@ void Lv2Instrument::queueEvents()
             queueFull = !plektra.pushMidiEvent(&midi);
         } else if ((body.type == atomObject || body.type == atomBlank) &&
                    body.size >= sizeof(LV2_Atom_Object_Body)) {
-            transport.read(reinterpret_cast<const LV2_Atom_Object*>(&body));
+            const auto* object = reinterpret_cast<const LV2_Atom_Object*>(&body);
+            if (object->body.otype == resetMessage) {
+                plektra.setParameter(kResetParameter, 1.0f);
+            } else {
+                transport.read(object);
+            }
         }
     }
 }

@@ -31,6 +31,7 @@ private:
     LV2_URID midiEvent;
     LV2_URID atomObject;
     LV2_URID atomBlank;
+    LV2_URID resetMessage;
     double sampleRate;
 
     const LV2_Atom_Sequence* events = nullptr;
@@ -42,4 +43,5 @@ private:
     // instrument, as a host's automation would.
     int32_t applied[lv2ports::kPortCount] = {};
     float lastSeen[lv2ports::kPortCount] = {};  // the raw port value behind applied
+    bool resetRose = false;  // the reset port went up in the last run
 };

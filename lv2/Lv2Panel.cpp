@@ -1,8 +1,8 @@
 #include "lv2/Lv2Panel.h"
 
 Lv2Panel::Lv2Panel(LV2UI_Write_Function write, LV2UI_Controller controller,
-                   const LV2UI_Touch* touch)
-    : ports(write, controller, touch), panel(static_cast<VSTGUI::InstrumentLink&>(*this))
+                   const LV2UI_Touch* touch, LV2_URID_Map& map)
+    : ports(write, controller, touch, map), panel(static_cast<VSTGUI::InstrumentLink&>(*this))
 {
 }
 
@@ -25,7 +25,6 @@ void Lv2Panel::portEvent(uint32_t port, float value)
 
 int Lv2Panel::idle()
 {
-    ports.settle();
     panel.idle();
     return panel.getFrame() ? 0 : 1;
 }

@@ -16,7 +16,8 @@ public:
     static constexpr int32_t kWidth = CPlektraGUI::kWidth;
     static constexpr int32_t kHeight = CPlektraGUI::kHeight;
 
-    Lv2Panel(LV2UI_Write_Function write, LV2UI_Controller controller, const LV2UI_Touch* touch);
+    Lv2Panel(LV2UI_Write_Function write, LV2UI_Controller controller, const LV2UI_Touch* touch,
+             LV2_URID_Map& map);
     Lv2Panel(const Lv2Panel&) = delete;
     Lv2Panel& operator=(const Lv2Panel&) = delete;
 

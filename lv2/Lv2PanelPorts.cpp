@@ -2,26 +2,32 @@
 
 #include <cmath>
 
+#include <lv2/atom/atom.h>
+
 using namespace lv2ports;
 
 namespace {
 
-// The port a parameter is written to, or kPortCount for one that has none.
+// The control port a parameter is written to, or kPortCount for one that has none.
 uint32_t portOf(int32_t parameter)
 {
     if (parameter >= 0 && parameter < kChordParameterCount) {
         return kFirstString + static_cast<uint32_t>(parameter);
     }
     if (parameter == kSoundSetParameter) return kSoundSet;
-    if (parameter == kResetParameter) return kReset;
     return kPortCount;
 }
 
 }  // namespace
 
 Lv2PanelPorts::Lv2PanelPorts(LV2UI_Write_Function write, LV2UI_Controller controller,
-                             const LV2UI_Touch* touch)
-    : writeFunction(write), controller(controller), touchFeature(touch)
+                             const LV2UI_Touch* touch, LV2_URID_Map& map)
+    : writeFunction(write),
+      controller(controller),
+      touchFeature(touch),
+      eventTransfer(map.map(map.handle, LV2_ATOM__eventTransfer)),
+      atomObject(map.map(map.handle, LV2_ATOM__Object)),
+      resetMessage(map.map(map.handle, kResetMessageUri))
 {
 }
 
@@ -49,18 +55,23 @@ float Lv2PanelPorts::read(int32_t parameter) const
 
 void Lv2PanelPorts::write(int32_t parameter, float value)
 {
+    if (!writeFunction) return;
+    if (parameter == kResetParameter) {
+        const LV2_Atom_Object message{{sizeof(LV2_Atom_Object_Body), atomObject},
+                                      {0, resetMessage}};
+        writeFunction(controller, kEvents, sizeof message, eventTransfer, &message);
+        return;
+    }
     const uint32_t port = portOf(parameter);
-    if (port == kPortCount || !writeFunction) return;
-    float portValue = 1.0f;
+    if (port == kPortCount) return;
+    float portValue = 0.0f;
     if (isStringPort(port)) {
         const int32_t fret = fretOfParameter(value);
         parameters[parameter] = parameterOfFret(fret);
         portValue = static_cast<float>(fret);
-    } else if (port == kSoundSet) {
+    } else {
         portValue = value == 0.0f ? 0.0f : 1.0f;
         parameters[parameter] = portValue;
-    } else {
-        resetRaised = true;
     }
     writeFunction(controller, port, sizeof(float), 0, &portValue);
 }
@@ -71,12 +82,4 @@ void Lv2PanelPorts::touch(int32_t parameter, bool grabbed)
     if (port != kPortCount && touchFeature && touchFeature->touch) {
         touchFeature->touch(touchFeature->handle, port, grabbed);
     }
-}
-
-void Lv2PanelPorts::settle()
-{
-    if (!resetRaised || !writeFunction) return;
-    resetRaised = false;
-    const float lowered = 0.0f;
-    writeFunction(controller, kReset, sizeof(float), 0, &lowered);
 }

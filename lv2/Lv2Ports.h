@@ -13,6 +13,11 @@ namespace lv2ports {
 constexpr const char* kPluginUri = "urn:lyrevane:lv2:lyrevane";
 constexpr const char* kUiUri = "urn:lyrevane:lv2:lyrevane#panel";
 
+// The panel's reset button sends this object to the events port, once a press: a control
+// port's value is only seen at each block, so a press lowered again before the next block,
+// or two presses, would be lost.
+constexpr const char* kResetMessageUri = "urn:lyrevane:lv2:lyrevane#Reset";
+
 // The binaries inside the bundle.
 constexpr const char* kDspBinary = "lyrevane-dsp.so";
 constexpr const char* kUiBinary = "lyrevane-ui.so";

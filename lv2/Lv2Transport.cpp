@@ -7,8 +7,12 @@ Lv2Transport::Lv2Transport(LV2_URID_Map& map)
     : position(map.map(map.handle, LV2_TIME__Position)),
       bpm(map.map(map.handle, LV2_TIME__beatsPerMinute)),
       speedKey(map.map(map.handle, LV2_TIME__speed)),
+      frame(map.map(map.handle, LV2_TIME__frame)),
       beat(map.map(map.handle, LV2_TIME__beat)),
+      bar(map.map(map.handle, LV2_TIME__bar)),
+      barBeat(map.map(map.handle, LV2_TIME__barBeat)),
       beatUnit(map.map(map.handle, LV2_TIME__beatUnit)),
+      beatsPerBar(map.map(map.handle, LV2_TIME__beatsPerBar)),
       atomFloat(map.map(map.handle, LV2_ATOM__Float)),
       atomDouble(map.map(map.handle, LV2_ATOM__Double)),
       atomInt(map.map(map.handle, LV2_ATOM__Int)),
@@ -23,18 +27,34 @@ void Lv2Transport::read(const LV2_Atom_Object* object)
     if (object->body.otype != position) return;
     const LV2_Atom* tempoAtom = nullptr;
     const LV2_Atom* speedAtom = nullptr;
+    const LV2_Atom* frameAtom = nullptr;
     const LV2_Atom* beatAtom = nullptr;
+    const LV2_Atom* barAtom = nullptr;
+    const LV2_Atom* barBeatAtom = nullptr;
     const LV2_Atom* unitAtom = nullptr;
-    lv2_atom_object_get(object, bpm, &tempoAtom, speedKey, &speedAtom, beat, &beatAtom,
-                        beatUnit, &unitAtom, 0);
+    const LV2_Atom* perBarAtom = nullptr;
+    lv2_atom_object_get(object, bpm, &tempoAtom, speedKey, &speedAtom, frame, &frameAtom, beat,
+                        &beatAtom, bar, &barAtom, barBeat, &barBeatAtom, beatUnit, &unitAtom,
+                        beatsPerBar, &perBarAtom, 0);
 
     double value = 0.0;
     if (numberOf(tempoAtom, value)) time.tempo = value;
     if (numberOf(speedAtom, value)) speed = value;
+    if (numberOf(frameAtom, value)) {
+        time.samplePos = value;
+        framesKnown = true;
+    }
+    // Beats count in the time signature's unit (4 a quarter note, 8 an eighth). Ardour and
+    // jalv never send time:beat, only the bar and the beat within it.
+    double unit = 4.0;
+    if (!numberOf(unitAtom, unit) || !(unit > 0.0)) unit = 4.0;
+    double bars = 0.0;
+    double perBar = 0.0;
     if (numberOf(beatAtom, value)) {
-        double unit = 4.0;
-        if (!numberOf(unitAtom, unit) || !(unit > 0.0)) unit = 4.0;
         time.ppqPos = value * 4.0 / unit;
+    } else if (numberOf(barAtom, bars) && numberOf(barBeatAtom, value) &&
+               numberOf(perBarAtom, perBar)) {
+        time.ppqPos = (bars * perBar + value) * 4.0 / unit;
     }
     known = true;
     changed = true;
@@ -50,6 +70,7 @@ const VstTimeInfo* Lv2Transport::nextBlock(int32_t frames, double sampleRate)
     answer = time;
     if (sampleRate > 0.0 && frames > 0) {
         time.ppqPos += frames / sampleRate * speed * time.tempo / 60.0;
+        if (framesKnown) time.samplePos += frames * speed;
     }
     return &answer;
 }

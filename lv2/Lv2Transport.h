@@ -25,12 +25,15 @@ public:
 private:
     bool numberOf(const LV2_Atom* atom, double& value) const;
 
-    LV2_URID position, bpm, speedKey, beat, beatUnit;
+    LV2_URID position, bpm, speedKey, frame, beat, bar, barBeat, beatUnit, beatsPerBar;
     LV2_URID atomFloat, atomDouble, atomInt, atomLong;
 
     bool known = false;
     bool changed = false;
+    // Whether the host gives the song position in samples; until it does, samplePos stays
+    // 0, as some VST hosts leave it, and the watch goes by the musical position.
+    bool framesKnown = false;
     double speed = 0.0;  // 0 stopped, 1 playing
-    VstTimeInfo time{};    // tempo and ppqPos; samplePos stays 0, as some VST hosts leave it
+    VstTimeInfo time{};    // tempo, ppqPos and samplePos
     VstTimeInfo answer{};  // the current block's, while time moves on to the next
 };

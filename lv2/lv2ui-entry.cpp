@@ -4,6 +4,7 @@
 #include <new>
 
 #include <lv2/ui/ui.h>
+#include <lv2/urid/urid.h>
 
 #include "lv2/Lv2Panel.h"
 #include "lv2/Lv2Ports.h"
@@ -23,10 +24,12 @@ LV2UI_Handle instantiate(const LV2UI_Descriptor*, const char*, const char*,
                          LV2UI_Widget* widget, const LV2_Feature* const* features)
 {
     void* parent = const_cast<void*>(featureData(features, LV2_UI__parent));
-    // Without a window to live in, or a way to write ports, there is no panel to offer.
-    if (!parent || !write || !widget) return nullptr;
+    auto* map = static_cast<LV2_URID_Map*>(const_cast<void*>(featureData(features, LV2_URID__map)));
+    // Without a window to live in, a way to write ports, or the map that names the reset
+    // message, there is no panel to offer.
+    if (!parent || !write || !widget || !map || !map->map) return nullptr;
     const auto* touch = static_cast<const LV2UI_Touch*>(featureData(features, LV2_UI__touch));
-    auto* panel = new (std::nothrow) Lv2Panel(write, controller, touch);
+    auto* panel = new (std::nothrow) Lv2Panel(write, controller, touch, *map);
     if (!panel) return nullptr;
     if (!panel->open(parent)) {
         delete panel;

@@ -135,7 +135,7 @@ std::string pluginDescription()
         << "  ui:ui <" << kUiUri << "> ;\n"
         << "  lv2:port [\n    a lv2:InputPort , atom:AtomPort ;\n"
         << "    atom:bufferType atom:Sequence ;\n"
-        << "    atom:supports midi:MidiEvent , time:Position ;\n"
+        << "    atom:supports midi:MidiEvent , time:Position , <" << kResetMessageUri << "> ;\n"
         << "    lv2:designation lv2:control ;\n"
         << "    lv2:index " << kEvents << " ;\n    lv2:symbol \"events\" ;\n"
         << "    lv2:name \"MIDI in\" ;\n"
@@ -185,6 +185,10 @@ std::string pluginDescription()
                 " , lv2:enumeration ;\n    lv2:scalePoint " + scalePoints(chords, 0));
     out << "\n  ] .\n\n";
 
+    out << "<" << kResetMessageUri << ">\n  a rdfs:Class ;\n  rdfs:subClassOf atom:Object ;\n"
+        << "  rdfs:label \"Reset\" ;\n"
+        << "  rdfs:comment \"Stops every string, as the reset port does; the panel sends one "
+           "for each press of its button.\" .\n\n";
     out << ownUri("out") << "\n  a pg:StereoGroup , pg:OutputGroup ;\n"
         << "  lv2:symbol \"out\" ;\n  rdfs:label \"Output\" .\n";
     for (int32_t chord = 0; chord < ChordValues::kChordCount; ++chord) {
@@ -194,7 +198,7 @@ std::string pluginDescription()
     }
 
     out << "\n<" << kUiUri << ">\n  a ui:X11UI ;\n"
-        << "  lv2:requiredFeature ui:parent , ui:idleInterface ;\n"
+        << "  lv2:requiredFeature ui:parent , ui:idleInterface , urid:map ;\n"
         << "  lv2:optionalFeature ui:touch ;\n"
         << "  lv2:extensionData ui:idleInterface ;\n"
         << "  ui:portNotification [\n    ui:plugin <" << kPluginUri << "> ;\n"

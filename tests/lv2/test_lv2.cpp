@@ -105,7 +105,7 @@ std::vector<float> renderLv2(Lv2Host& host, const Song& song, double rate, int32
         const double seconds = start / rate;
         const double tempo = song.tempo.beatsPerMinuteAtSeconds(seconds);
         if (sendTempo && tempo != lastTempo) {
-            positions.push_back({0, tempo, 1.0, song.tempo.quartersAtSeconds(seconds)});
+            positions.push_back({0, tempo, 1.0, song.tempo.quartersAtSeconds(seconds), start});
             lastTempo = tempo;
         }
         host.run(frames, due, positions);
@@ -354,50 +354,110 @@ TEST_F(Lv2Test, TheStrumSpreadFollowsTheHostTempo)
     EXPECT_GT(firstDifference(withTempo, without), static_cast<int64_t>(change * 44100.0));
 }
 
+// A chord strummed in one block, to ring on: chord 5 (E), strum down.
+const std::vector<lv2host::Midi> kStrum = {{0, {0x90, 52, 100}}, {0, {0x90, 60, 100}}};
+
 TEST_F(Lv2Test, APositionEveryBlockPlaysOnAndOnlyAJumpReleases)
 {
     // Some hosts send time:Position with every block while rolling. A position that follows
-    // on must sound exactly like silence from the host; one that jumps releases the strings.
+    // on must sound exactly like silence from the host; one that jumps releases the strings,
+    // whether the host spells it as Ardour and jalv do or with time:beat.
     constexpr double kRate = 48000.0;
     constexpr int32_t kBlock = 256;
     constexpr double kQuartersPerBlock = kBlock / kRate * 2.0;  // 120 bpm
-    Lv2Host quiet(LYREVANE_LV2_PATH, kPluginUri);
-    Lv2Host chatty(LYREVANE_LV2_PATH, kPluginUri);
-    Lv2Host jumping(LYREVANE_LV2_PATH, kPluginUri);
-    ASSERT_TRUE(quiet.instantiate(kRate, kBlock) && chatty.instantiate(kRate, kBlock) &&
-                jumping.instantiate(kRate, kBlock));
-    const std::vector<lv2host::Midi> strum = {{0, {0x90, 52, 100}}, {0, {0x90, 60, 100}}};
-    for (int block = 0; block < 60; ++block) {
-        const double beat = block * kQuartersPerBlock;
-        const std::vector<lv2host::Midi> keys = block == 0 ? strum : std::vector<lv2host::Midi>{};
-        quiet.run(kBlock, keys, block == 0 ? std::vector<lv2host::Position>{{0, 120.0, 1.0, 0.0}}
-                                           : std::vector<lv2host::Position>{});
-        chatty.run(kBlock, keys, {{0, 120.0, 1.0, beat}});
-        jumping.run(kBlock, keys, {{0, 120.0, 1.0, block < 30 ? beat : beat + 8.0}});
-        ASSERT_EQ(firstDifference(quiet.left(), chatty.left()), -1) << "block " << block;
+    constexpr int kJump = 30;
+    for (const bool withBeat : {false, true}) {
+        SCOPED_TRACE(withBeat ? "time:beat" : "time:frame, time:bar and time:barBeat");
+        // The playhead at block, moved on by jump seconds.
+        const auto at = [&](int block, double jump) {
+            const int64_t frame = block * kBlock + std::llround(jump * kRate);
+            const double beat = block * kQuartersPerBlock + jump * 2.0;
+            return lv2host::Position{0, 120.0, 1.0, beat, withBeat ? -1 : frame, withBeat};
+        };
+        Lv2Host quiet(LYREVANE_LV2_PATH, kPluginUri);
+        Lv2Host chatty(LYREVANE_LV2_PATH, kPluginUri);
+        Lv2Host jumping(LYREVANE_LV2_PATH, kPluginUri);
+        ASSERT_TRUE(quiet.instantiate(kRate, kBlock) && chatty.instantiate(kRate, kBlock) &&
+                    jumping.instantiate(kRate, kBlock));
+        for (int block = 0; block < 2 * kJump; ++block) {
+            const std::vector<lv2host::Midi> keys = block == 0 ? kStrum : std::vector<lv2host::Midi>{};
+            quiet.run(kBlock, keys, block == 0 ? std::vector<lv2host::Position>{at(0, 0.0)}
+                                               : std::vector<lv2host::Position>{});
+            chatty.run(kBlock, keys, {at(block, 0.0)});
+            // Four seconds ahead, as a click on the ruler moves the playhead.
+            jumping.run(kBlock, keys,
+                        block == kJump ? std::vector<lv2host::Position>{at(block, 4.0)}
+                        : block == 0   ? std::vector<lv2host::Position>{at(0, 0.0)}
+                                       : std::vector<lv2host::Position>{});
+            ASSERT_EQ(firstDifference(quiet.left(), chatty.left()), -1) << "block " << block;
+            if (block < kJump) {
+                ASSERT_EQ(firstDifference(quiet.left(), jumping.left()), -1) << "block " << block;
+            }
+        }
+        EXPECT_GT(loudest(quiet.left()), 1e-2f);
+        EXPECT_EQ(loudest(jumping.left()), 0.0f);
     }
-    EXPECT_GT(loudest(quiet.left()), 1e-2f);
-    EXPECT_EQ(loudest(jumping.left()), 0.0f);
 }
 
-TEST_F(Lv2Test, ResetTriggerAndChordOutput)
+TEST_F(Lv2Test, EveryResetFromAHostsControlActs)
 {
     ASSERT_TRUE(host.instantiate(44100.0, 256));
-    host.run(256, {{0, {0x90, 52, 100}}, {0, {0x90, 60, 100}}});  // chord 5 (E), strum down
+    host.run(256, kStrum);
     for (int i = 0; i < 40; ++i) host.run(256);
     EXPECT_EQ(host.control(kPlayedChord), 4.0f);
     EXPECT_GT(loudest(host.left()), 1e-2f);
 
-    // The trigger releases every string; held up, it acts once, so the next strum rings.
+    // Generic controls in jalv and Ardour latch: a click raises the trigger and leaves it up,
+    // the next click lowers it. Each click is a reset; in between the strings ring.
+    const auto rings = [&](bool strum) {
+        host.run(256, strum ? kStrum : std::vector<lv2host::Midi>{});
+        for (int i = 0; i < 40; ++i) host.run(256);
+        return loudest(host.left()) > 1e-2f;
+    };
     host.control(kReset) = 1.0f;
-    for (int i = 0; i < 40; ++i) host.run(256);
-    EXPECT_EQ(loudest(host.left()), 0.0f);
-    host.run(256, {{0, {0x90, 60, 100}}});
-    for (int i = 0; i < 20; ++i) host.run(256);
-    EXPECT_GT(loudest(host.left()), 1e-2f);
+    EXPECT_FALSE(rings(false)) << "the first click";
+    EXPECT_TRUE(rings(true)) << "a strum while the trigger stays up";
+    host.control(kReset) = 0.0f;
+    EXPECT_FALSE(rings(false)) << "the second click";
+    EXPECT_TRUE(rings(true));
+    host.control(kReset) = 1.0f;
+    EXPECT_FALSE(rings(false)) << "the third click";
+
+    // A host that lowers the trigger after one run, as the trigger property asks, resets
+    // once: a strum in that run rings on.
     host.control(kReset) = 0.0f;
     host.run(256);
-    EXPECT_GT(loudest(host.left()), 1e-2f);
+    host.control(kReset) = 1.0f;
+    host.run(256, kStrum);
+    host.control(kReset) = 0.0f;
+    EXPECT_TRUE(rings(false));
+}
+
+TEST_F(Lv2Test, ReactivationStopsEveryStringAndTheStrumUnderWay)
+{
+    // A soft strum spreads its strings over about 3,300 samples; the instance is deactivated
+    // after its first string and activated again. Nothing of it may sound once the release
+    // of what was ringing (441 samples) is over.
+    ASSERT_TRUE(host.instantiate(44100.0, 256));
+    host.run(256, {{0, {0x90, 52, 100}}, {0, {0x90, 60, 1}}});
+    EXPECT_GT(loudest(host.left()), 1e-3f);
+    host.reactivate();
+    host.run(256);
+    host.run(256);
+    for (int block = 0; block < 40; ++block) {
+        host.run(256);
+        ASSERT_EQ(loudest(host.left()), 0.0f) << "block " << block << " after re-activation";
+    }
+    // A new strum plays as on a new instance.
+    Lv2Host fresh(LYREVANE_LV2_PATH, kPluginUri);
+    ASSERT_TRUE(fresh.instantiate(44100.0, 256));
+    host.run(256, kStrum);
+    fresh.run(256, kStrum);
+    for (int block = 0; block < 20; ++block) {
+        ASSERT_EQ(firstDifference(host.left(), fresh.left()), -1) << "block " << block;
+        host.run(256);
+        fresh.run(256);
+    }
 }
 
 TEST_F(Lv2Test, AHostsPresetRestoresEveryString)

@@ -5,12 +5,15 @@
 
 #include <dlfcn.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <thread>
 #include <vector>
 
+#include <lv2/atom/atom.h>
 #include <lv2/ui/ui.h>
 
 #include "lv2/Lv2Ports.h"
@@ -38,7 +41,17 @@ constexpr int kResetY = 24;
 
 struct PortWrite {
     uint32_t port;
-    float value;
+    uint32_t protocol;
+    std::vector<uint8_t> bytes;
+
+    float value() const
+    {
+        float number = NAN;
+        if (protocol == 0 && bytes.size() == sizeof number) {
+            std::memcpy(&number, bytes.data(), sizeof number);
+        }
+        return number;
+    }
 };
 
 struct Touch {
@@ -101,10 +114,13 @@ protected:
 
     void instantiate(bool withTouch = true)
     {
+        // The same URID map as the plug-in's, as a host gives both.
+        LV2_Feature map{LV2_URID__map, lv2.urids().feature()};
         LV2_Feature parent{LV2_UI__parent, window->parent()};
         LV2_Feature touch{LV2_UI__touch, &touchFeature};
         LV2_Feature resize{LV2_UI__resize, &resizeFeature};
-        const LV2_Feature* features[] = {&parent, &resize, withTouch ? &touch : nullptr, nullptr};
+        const LV2_Feature* features[] = {&map, &parent, &resize, withTouch ? &touch : nullptr,
+                                         nullptr};
         ui = descriptor->instantiate(descriptor, kPluginUri, "", &Lv2UiTest::write, this,
                                      &widget, features);
         ASSERT_NE(ui, nullptr);
@@ -166,9 +182,8 @@ protected:
                       const void* buffer)
     {
         auto* self = static_cast<Lv2UiTest*>(controller);
-        EXPECT_EQ(size, sizeof(float));
-        EXPECT_EQ(protocol, 0u);
-        self->writes.push_back({port, *static_cast<const float*>(buffer)});
+        const auto* bytes = static_cast<const uint8_t*>(buffer);
+        self->writes.push_back({port, protocol, std::vector<uint8_t>(bytes, bytes + size)});
     }
 
     static void touched(LV2UI_Feature_Handle handle, uint32_t port, bool grabbed)
@@ -232,9 +247,9 @@ TEST_F(Lv2UiTest, DraggingAStringAndTheSoundSetSwitchWritePortsInsideTouches)
     ASSERT_FALSE(writes.empty());
     // Written as the port counts, the fret itself.
     EXPECT_EQ(writes.front().port, string3);
-    EXPECT_EQ(writes.front().value, 6.0f);
+    EXPECT_EQ(writes.front().value(), 6.0f);
     EXPECT_EQ(writes.back().port, string3);
-    EXPECT_EQ(writes.back().value, 18.0f);
+    EXPECT_EQ(writes.back().value(), 18.0f);
     ASSERT_EQ(touches.size(), 2u);
     EXPECT_EQ(touches[0].port, string3);
     EXPECT_TRUE(touches[0].grabbed);
@@ -247,18 +262,18 @@ TEST_F(Lv2UiTest, DraggingAStringAndTheSoundSetSwitchWritePortsInsideTouches)
     button(false);
     ASSERT_EQ(writes.size(), 1u);
     EXPECT_EQ(writes[0].port, uint32_t{kSoundSet});
-    EXPECT_EQ(writes[0].value, 1.0f);
+    EXPECT_EQ(writes[0].value(), 1.0f);
 
-    // The reset button raises its trigger port, and the next idle lowers it again.
+    // The reset button sends one message to the events port for each press, and leaves the
+    // reset port, a host's control, alone.
     writes.clear();
     moveTo(kResetX, kResetY);
     button(true);
     button(false);
-    ASSERT_EQ(writes.size(), 2u);
-    EXPECT_EQ(writes[0].port, uint32_t{kReset});
-    EXPECT_EQ(writes[0].value, 1.0f);
-    EXPECT_EQ(writes[1].port, uint32_t{kReset});
-    EXPECT_EQ(writes[1].value, 0.0f);
+    idle(100);
+    ASSERT_EQ(writes.size(), 1u);
+    EXPECT_EQ(writes[0].port, uint32_t{kEvents});
+    EXPECT_EQ(writes[0].protocol, lv2.urids().map(LV2_ATOM__eventTransfer));
 }
 
 TEST_F(Lv2UiTest, PortEventsFromTheHostShowOnThePanel)
@@ -273,6 +288,41 @@ TEST_F(Lv2UiTest, PortEventsFromTheHostShowOnThePanel)
     EXPECT_GT(after.distance(before, 36, 184, 199, 24), 0) << "sound-set switch";
     EXPECT_EQ(after.distance(before, 24, stringY(0) - 8, 480, 16), 0) << "another string";
     EXPECT_TRUE(writes.empty()) << "a host's change is not written back";
+}
+
+TEST_F(Lv2UiTest, TheResetButtonStopsTheStringsHoweverTheHostsBlocksFall)
+{
+    // A host hands the plug-in, at its next block, all the panel wrote since the last one.
+    // With long blocks (8192 frames, 186 ms) a press and all the panel writes after it
+    // arrive in one block; so do both presses of a double click.
+    constexpr int32_t kBlock = 8192;
+    const std::vector<lv2host::Midi> strum = {{0, {0x90, 52, 100}}, {0, {0x90, 60, 100}}};
+    ASSERT_TRUE(lv2.instantiate(44100.0, kBlock)) << lv2.error();
+    instantiate();
+    const auto loudest = [&] {
+        float peak = 0.0f;
+        for (float sample : lv2.left()) peak = std::max(peak, std::fabs(sample));
+        return peak;
+    };
+    for (const int presses : {1, 2}) {
+        lv2.run(kBlock, strum);
+        lv2.run(kBlock);
+        ASSERT_GT(loudest(), 1e-2f);
+        writes.clear();
+        for (int press = 0; press < presses; ++press) {
+            moveTo(kResetX, kResetY);
+            button(true);
+            button(false);
+        }
+        idle(100);
+        ASSERT_FALSE(writes.empty());
+        for (const PortWrite& w : writes) {
+            lv2.uiWrite(w.port, static_cast<uint32_t>(w.bytes.size()), w.protocol, w.bytes.data());
+        }
+        lv2.run(kBlock);  // the strings' release, 441 samples
+        lv2.run(kBlock);
+        EXPECT_EQ(loudest(), 0.0f) << presses << " press(es) of the reset button";
+    }
 }
 
 }  // namespace

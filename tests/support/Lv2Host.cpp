@@ -97,7 +97,45 @@ bool Lv2Host::instantiate(double sampleRate, int32_t maxBlock, bool withMap)
     return true;
 }
 
-void Lv2Host::forgeSequence(const std::vector<Midi>& midi, const std::vector<Position>& positions)
+void Lv2Host::forgePosition(const Position& at)
+{
+    // In the order Ardour 7 writes them; jalv writes the same keys.
+    const auto key = [&](const char* uri) { lv2_atom_forge_key(&forge, uridMap.map(uri)); };
+    LV2_Atom_Forge_Frame object;
+    lv2_atom_forge_object(&forge, &object, 0, uridMap.map(LV2_TIME__Position));
+    if (at.songFrame >= 0) {
+        key(LV2_TIME__frame);
+        lv2_atom_forge_long(&forge, at.songFrame);
+    }
+    if (at.speed >= 0) {
+        key(LV2_TIME__speed);
+        lv2_atom_forge_float(&forge, static_cast<float>(at.speed));
+    }
+    if (at.beat >= 0 && at.withBeat) {
+        key(LV2_TIME__beat);
+        lv2_atom_forge_double(&forge, at.beat);
+        key(LV2_TIME__beatUnit);
+        lv2_atom_forge_int(&forge, 4);
+    } else if (at.beat >= 0) {
+        const double bar = std::floor(at.beat / 4.0);
+        key(LV2_TIME__barBeat);
+        lv2_atom_forge_float(&forge, static_cast<float>(at.beat - bar * 4.0));
+        key(LV2_TIME__bar);
+        lv2_atom_forge_long(&forge, static_cast<int64_t>(bar));
+        key(LV2_TIME__beatUnit);
+        lv2_atom_forge_int(&forge, 4);
+        key(LV2_TIME__beatsPerBar);
+        lv2_atom_forge_float(&forge, 4.0f);
+    }
+    if (at.beatsPerMinute >= 0) {
+        key(LV2_TIME__beatsPerMinute);
+        lv2_atom_forge_float(&forge, static_cast<float>(at.beatsPerMinute));
+    }
+    lv2_atom_forge_pop(&forge, &object);
+}
+
+void Lv2Host::forgeSequence(int32_t frames, const std::vector<Midi>& midi,
+                            const std::vector<Position>& positions)
 {
     lv2_atom_forge_set_buffer(&forge, reinterpret_cast<uint8_t*>(atomBuffer.data()), kAtomBytes);
     LV2_Atom_Forge_Frame sequence;
@@ -108,25 +146,8 @@ void Lv2Host::forgeSequence(const std::vector<Midi>& midi, const std::vector<Pos
     const LV2_URID midiType = uridMap.map(LV2_MIDI__MidiEvent);
     while (m < midi.size() || p < positions.size()) {
         if (p < positions.size() && (m == midi.size() || positions[p].frame <= midi[m].frame)) {
-            const Position& at = positions[p++];
-            lv2_atom_forge_frame_time(&forge, at.frame);
-            LV2_Atom_Forge_Frame object;
-            lv2_atom_forge_object(&forge, &object, 0, uridMap.map(LV2_TIME__Position));
-            if (at.beatsPerMinute >= 0) {
-                lv2_atom_forge_key(&forge, uridMap.map(LV2_TIME__beatsPerMinute));
-                lv2_atom_forge_float(&forge, static_cast<float>(at.beatsPerMinute));
-            }
-            if (at.speed >= 0) {
-                lv2_atom_forge_key(&forge, uridMap.map(LV2_TIME__speed));
-                lv2_atom_forge_float(&forge, static_cast<float>(at.speed));
-            }
-            if (at.beat >= 0) {
-                lv2_atom_forge_key(&forge, uridMap.map(LV2_TIME__beat));
-                lv2_atom_forge_double(&forge, at.beat);
-                lv2_atom_forge_key(&forge, uridMap.map(LV2_TIME__beatUnit));
-                lv2_atom_forge_int(&forge, 4);
-            }
-            lv2_atom_forge_pop(&forge, &object);
+            lv2_atom_forge_frame_time(&forge, positions[p].frame);
+            forgePosition(positions[p++]);
         } else {
             const Midi& event = midi[m++];
             lv2_atom_forge_frame_time(&forge, event.frame);
@@ -138,13 +159,34 @@ void Lv2Host::forgeSequence(const std::vector<Midi>& midi, const std::vector<Pos
             }
         }
     }
+    for (const std::vector<uint8_t>& atom : uiAtoms) {
+        lv2_atom_forge_frame_time(&forge, std::max(frames - 1, 0));
+        lv2_atom_forge_write(&forge, atom.data(), static_cast<uint32_t>(atom.size()));
+    }
+    uiAtoms.clear();
     lv2_atom_forge_pop(&forge, &sequence);
+}
+
+void Lv2Host::reactivate()
+{
+    lilv_instance_deactivate(instance);
+    lilv_instance_activate(instance);
+}
+
+void Lv2Host::uiWrite(uint32_t port, uint32_t size, uint32_t protocol, const void* buffer)
+{
+    if (protocol == 0 && size == sizeof(float) && port < controls.size()) {
+        controls[port] = *static_cast<const float*>(buffer);
+    } else if (protocol == uridMap.map(LV2_ATOM__eventTransfer) && size >= sizeof(LV2_Atom)) {
+        const auto* bytes = static_cast<const uint8_t*>(buffer);
+        uiAtoms.emplace_back(bytes, bytes + size);
+    }
 }
 
 void Lv2Host::run(int32_t frames, const std::vector<Midi>& midi,
                   const std::vector<Position>& positions)
 {
-    forgeSequence(midi, positions);
+    forgeSequence(frames, midi, positions);
     lilv_instance_run(instance, static_cast<uint32_t>(frames));
 }
 
@@ -219,7 +261,7 @@ std::vector<float> Lv2Host::renderSong(int64_t total, int32_t block, const std::
             events.push_back({midi[next].frame - start, midi[next].bytes});
         }
         std::vector<Position> positions;
-        if (start == 0) positions.push_back({0, beatsPerMinute, 1.0, 0.0});
+        if (start == 0) positions.push_back({0, beatsPerMinute, 1.0, 0.0, 0});
         run(frames, events, positions);
         song.insert(song.end(), leftOut.begin(), leftOut.begin() + frames);
     }

@@ -19,12 +19,17 @@ struct Midi {
     std::vector<uint8_t> bytes;
 };
 
-// A time:Position object; fields left negative are not sent.
+// A time:Position object. Ardour 7 and jalv state the song position as time:frame with
+// time:bar, time:barBeat, time:beatUnit and time:beatsPerBar, never time:beat; withBeat
+// sends time:beat and time:beatUnit instead of the frame and bar keys, as other hosts do.
+// Fields left negative are not sent.
 struct Position {
-    int64_t frame = 0;
+    int64_t frame = 0;  // of the event, within the block
     double beatsPerMinute = -1.0;
     double speed = -1.0;
-    double beat = -1.0;
+    double beat = -1.0;        // the song position in quarter notes, bars of four
+    int64_t songFrame = -1;    // the song position in samples
+    bool withBeat = false;
 };
 
 // Interns URIs as LV2 hosts do; the plug-in maps only while it is being instantiated.
@@ -66,6 +71,12 @@ public:
     // One run() of frames, with these events in the atom port.
     void run(int32_t frames, const std::vector<Midi>& midi = {},
              const std::vector<Position>& positions = {});
+    // As a host deactivates an instance and activates it again, between two runs.
+    void reactivate();
+    // A write of the plug-in's UI, taken as jalv takes it: a control value (protocol 0) is
+    // the port's value from the next run on, an atom (atom:eventTransfer) joins the next
+    // run's events after the host's own, at its last frame.
+    void uiWrite(uint32_t port, uint32_t size, uint32_t protocol, const void* buffer);
     const std::vector<float>& left() const { return leftOut; }
     const std::vector<float>& right() const { return rightOut; }
 
@@ -81,7 +92,9 @@ public:
                                   double beatsPerMinute);
 
 private:
-    void forgeSequence(const std::vector<Midi>& midi, const std::vector<Position>& positions);
+    void forgeSequence(int32_t frames, const std::vector<Midi>& midi,
+                       const std::vector<Position>& positions);
+    void forgePosition(const Position& at);
     // The index of the control input with this symbol, or -1.
     int32_t controlIndex(const char* symbol) const;
     static const void* portValue(const char* symbol, void* host, uint32_t* size, uint32_t* type);
@@ -95,6 +108,7 @@ private:
     UridMap uridMap;
     LV2_Atom_Forge forge{};
     std::vector<uint64_t> atomBuffer;  // 8-byte aligned, as atoms need
+    std::vector<std::vector<uint8_t>> uiAtoms;  // written by the UI since the last run
     std::vector<float> controls;
     std::vector<float> leftOut;
     std::vector<float> rightOut;
