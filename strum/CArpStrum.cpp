@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <limits>
 
 namespace {
@@ -107,8 +108,57 @@ void CArpStrum::noteEventOn(int32_t time, uint32_t packed)
     if (note >= keyMap.size()) {
         return;
     }
+    if (chordInput == ChordInput::heldNotes && ChordZone::holds(note)) {
+        // The first note of an empty zone starts a pattern while the transport stands.
+        if (zone.empty()) patterns.hold(time);
+        if (zone.press(note)) playHeldChord(time);
+        return;
+    }
     const KeyBinding key = keyMap[note];
     play(key.action, key.argument, time, velocity);
+}
+
+void CArpStrum::noteEventOff(int32_t time, uint32_t packed)
+{
+    const uint32_t note = msgData1(packed);
+    if (chordInput != ChordInput::heldNotes || !ChordZone::holds(note)) return;
+    const bool changed = zone.release(note);
+    if (zone.empty()) patterns.release();
+    if (changed) playHeldChord(time);
+}
+
+void CArpStrum::setChordInput(ChordInput input)
+{
+    if (input == chordInput) return;
+    chordInput = input;
+    zone.clear();
+    patterns.release();
+    playingHeld = false;
+}
+
+void CArpStrum::playHeldChord(int32_t time)
+{
+    heldChord.store(zone.chordNumber(), relaxed);
+    const int position =
+        playingHeld ? voicings::neckPosition(heldStrings) : [this] {
+            int32_t notes[kStringCount];
+            for (int32_t s = 0; s < kStringCount; ++s) notes[s] = stringNote(s);
+            return voicings::neckPosition(notes);
+        }();
+    chords::Fingering fingering;
+    if (!voicingTable.choose(zone.root(), zone.quality(), position, fingering)) return;
+    const chords::ChordNotes notes = chords::notesOfFingering(fingering);
+    if (playingHeld && std::equal(notes.begin(), notes.end(), std::begin(heldStrings))) return;
+    allNotesOff(time);
+    std::copy(notes.begin(), notes.end(), std::begin(heldStrings));
+    playingHeld = true;
+    changedChord(time);
+}
+
+int32_t CArpStrum::stringNote(int32_t string) const
+{
+    return playingHeld ? heldStrings[string]
+                       : chordBank[selectedChord.load(relaxed)][string].load(relaxed);
 }
 
 void CArpStrum::play(KeyAction action, int32_t argument, int32_t time, int32_t velocity)
@@ -181,13 +231,12 @@ void CArpStrum::strum(int32_t time, int32_t velocity, bool ascending, bool isSho
     const int32_t gap = isShort ? spacing / 2 : spacing;
     const int32_t length = toSamples(static_cast<float>(kShortLength) * timeScale);
     const int32_t step = velocity / 12;
-    const int32_t chord = selectedChord.load(relaxed);
 
     int64_t t = static_cast<int64_t>(time) - gap;
     auto stringVelocity = static_cast<uint8_t>(velocity);
     for (int32_t k = 0; k < kStringCount; ++k) {
         const int32_t string = ascending ? k : kStringCount - 1 - k;
-        const int32_t note = chordBank[chord][string].load(relaxed);
+        const int32_t note = stringNote(string);
         if (note < 0) {
             continue;
         }
@@ -205,14 +254,13 @@ void CArpStrum::pickString(int32_t time, int32_t velocity, uint32_t string)
     if (string >= kStringCount) {
         return;
     }
-    const auto& chord = chordBank[selectedChord.load(relaxed)];
     // The nearest sounding string, looking upwards first, then downwards.
     int32_t note = kMuted;
     for (int32_t s = static_cast<int32_t>(string); s < kStringCount && note <= 0; ++s) {
-        note = chord[s].load(relaxed);
+        note = stringNote(s);
     }
     for (int32_t s = static_cast<int32_t>(string) - 1; s >= 0 && note <= 0; --s) {
-        note = chord[s].load(relaxed);
+        note = stringNote(s);
     }
     if (note > 0) {
         pushNoteEvent(time, packMsg(kNoteOnKind, 0, static_cast<uint32_t>(note),
@@ -222,12 +270,20 @@ void CArpStrum::pickString(int32_t time, int32_t velocity, uint32_t string)
 
 void CArpStrum::selectChord(int32_t time, uint32_t chord)
 {
-    if (chord >= kChordCount || static_cast<int32_t>(chord) == selectedChord.load(relaxed)) {
+    // The selected chord's key plays it again only when a held chord took its place.
+    if (chord >= kChordCount ||
+        (static_cast<int32_t>(chord) == selectedChord.load(relaxed) && !playingHeld)) {
         return;
     }
     allNotesOff(time);
     selectedChord.store(static_cast<int32_t>(chord), relaxed);
-    // A chord key shortly after a strum key counts as played together with it: the strum
+    playingHeld = false;
+    changedChord(time);
+}
+
+void CArpStrum::changedChord(int32_t time)
+{
+    // A chord change shortly after a strum key counts as played together with it: the strum
     // is repeated on the new chord from this key on.
     if (elapsed < lateChordWindow && lastAction >= StrumUp) {
         perform(static_cast<KeyAction>(lastAction), lastArg, time, lastVelocity);

@@ -5,12 +5,18 @@
 
 #include "strum/CArpeggiator.h"
 #include "strum/ChordValues.h"
+#include "strum/ChordZone.h"
 #include "strum/KeyAction.h"
 #include "strum/PatternPlayer.h"
+#include "strum/Voicings.h"
 
 #include <array>
 #include <atomic>
 #include <cstdint>
+
+// Where the chord comes from: the twelve chord keys only, or also the notes held in the
+// chord zone below them.
+enum class ChordInput : int32_t { chordKeys = 0, heldNotes = 1 };
 
 struct KeyBinding {
     KeyAction action;
@@ -32,6 +38,7 @@ public:
     CArpStrum();
 
     void noteEventOn(int32_t time, uint32_t packed) override;
+    void noteEventOff(int32_t time, uint32_t packed) override;
     void updateTime(float tempo, float position, int32_t blockLength,
                     float sampleRate) override;
     void resetStrum() override;
@@ -45,6 +52,11 @@ public:
     // transport for the next block, null when the host gave none.
     void setSongClock(const SongClock* clock);
     PatternPlayer& patternPlayer() { return patterns; }
+    // Switching lets go of the zone; the next strum plays the selected chord key's chord.
+    void setChordInput(ChordInput input);
+    // The chord last recognised in the zone: root x the namer's vocabulary size + quality,
+    // -1 before any. Any thread.
+    int32_t recognisedChord() const { return heldChord.load(std::memory_order_relaxed); }
 
     // Parameter encoding of one string: k/19 for k = 0 (muted), 1 (open), 2..19 (frets
     // 1..18). Safe to call from the host's user-interface thread while the audio plays.
@@ -57,6 +69,12 @@ protected:
     void strum(int32_t time, int32_t velocity, bool ascending, bool isShort);
     void pickString(int32_t time, int32_t velocity, uint32_t string);
     void selectChord(int32_t time, uint32_t chord);
+    // After a chord change at this key's time, repeats a strum key played just before on
+    // the new chord (the late chord change).
+    void changedChord(int32_t time);
+    void playHeldChord(int32_t time);
+    // The note of a string of the chord being played, kMuted when it does not sound.
+    int32_t stringNote(int32_t string) const;
     void perform(KeyAction action, int32_t argument, int32_t time, int32_t velocity);
     void loadDefaultChords();
     void playUntil(int32_t time) override;
@@ -83,4 +101,13 @@ protected:
     PatternPlayer patterns;
     SongClock clock;
     bool clockKnown = false;
+
+    // Held chords, audio thread only but for heldChord, which another thread's key names
+    // read: one word that nothing else depends on, so relaxed ordering.
+    ChordInput chordInput = ChordInput::chordKeys;
+    ChordZone zone;
+    voicings::VoicingTable voicingTable;
+    bool playingHeld = false;  // the held chord sounds rather than the selected chord key's
+    int32_t heldStrings[kStringCount] = {kMuted, kMuted, kMuted, kMuted, kMuted, kMuted};
+    std::atomic<int32_t> heldChord{-1};
 };

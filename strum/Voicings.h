@@ -1,0 +1,40 @@
+// Guitar fingerings for chords recognised from held notes: a factory chord set's fingering
+// where one exists, else a movable shape of strum/voicings.txt at the place on the neck
+// nearest the chord played before. Nothing here allocates; the audio thread chooses.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "strum/ChordNamer.h"
+
+namespace voicings {
+
+// A string a shape leaves unplayed; apart from it, frets are relative and may be negative.
+constexpr int kNotPlayed = -100;
+
+struct ChordShape {
+    const char* quality;  // the namer's suffix: "" major, "m", "7", ...
+    const char* name;     // "E-shape", "A-shape", ...
+    int frets[chords::kStringCount];
+};
+
+// Where a fingering sits on the neck: its lowest fretted string's fret, 0 for open strings.
+int neckPosition(const chords::Fingering& fingering);
+// The same for the notes a chord sounds (-1 for a muted string), in standard tuning.
+int neckPosition(const int32_t (&notes)[chords::kStringCount]);
+
+class VoicingTable
+{
+public:
+    VoicingTable();
+
+    // The fingering of root (pitch class) and quality (index into the namer's vocabulary)
+    // nearest the neck position of the chord before; false when no shape fits.
+    bool choose(int root, int quality, int position, chords::Fingering& fingering) const;
+
+private:
+    std::array<int, 64> shapeQuality{};  // index into the namer's vocabulary, per shape
+};
+
+}  // namespace voicings
