@@ -46,9 +46,54 @@ VoicingTable::VoicingTable()
 {
     static_assert(kShapeCount <= 64, "room for every shape's quality");
     for (int i = 0; i < kShapeCount; ++i) shapeQuality[i] = qualityIndex(kShapes[i].quality);
+    factory();
+}
+
+VoicingTable::Factory::Factory()
+{
+    fingering.fill(-1);
+    // Fingerings with the root in the bass first; a slash chord's stands in only for a
+    // chord no set fingers so.
+    for (const bool rootInBass : {true, false}) {
+        for (int i = 0; i < static_cast<int>(std::size(kFactoryFingerings)); ++i) {
+            const chords::ChordNotes notes = chords::notesOfFingering(kFactoryFingerings[i]);
+            const int32_t bass = chords::lowestNote(notes.data(), chords::kStringCount);
+            if (bass < 0) continue;
+            const chords::Reading reading = chords::identify(
+                chords::pitchClassesOf(notes.data(), chords::kStringCount), bass % 12);
+            if (!reading.fits() || (reading.root == reading.bass) != rootInBass) continue;
+            int16_t& slot = fingering[reading.root * chords::kQualityCount + reading.quality];
+            if (slot < 0) slot = static_cast<int16_t>(i);
+        }
+    }
+}
+
+const VoicingTable::Factory& VoicingTable::factory()
+{
+    // Made by the first instance's constructor, never on the audio thread.
+    static const Factory table;
+    return table;
+}
+
+const chords::Fingering* VoicingTable::factoryFingering(int root, int quality) const
+{
+    if (root < 0 || root > 11 || quality < 0 || quality >= chords::kQualityCount) return nullptr;
+    const int index = factory().fingering[root * chords::kQualityCount + quality];
+    return index < 0 ? nullptr : &kFactoryFingerings[index];
 }
 
 bool VoicingTable::choose(int root, int quality, int position, chords::Fingering& fingering) const
+{
+    if (root < 0 || root > 11) return false;
+    if (const chords::Fingering* factoryOne = factoryFingering(root, quality)) {
+        fingering = *factoryOne;
+        return true;
+    }
+    return nearestShape(root, quality, position, fingering);
+}
+
+bool VoicingTable::nearestShape(int root, int quality, int position,
+                                chords::Fingering& fingering) const
 {
     if (root < 0 || root > 11) return false;
     int nearest = std::numeric_limits<int>::max();

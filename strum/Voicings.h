@@ -29,11 +29,25 @@ class VoicingTable
 public:
     VoicingTable();
 
-    // The fingering of root (pitch class) and quality (index into the namer's vocabulary)
-    // nearest the neck position of the chord before; false when no shape fits.
+    // The fingering of root (pitch class) and quality (index into the namer's vocabulary):
+    // the factory sets' where they have one, else the shape nearest the neck position of
+    // the chord before; false when no shape fits.
     bool choose(int root, int quality, int position, chords::Fingering& fingering) const;
 
+    // The factory sets' fingering of a chord, null when they have none.
+    const chords::Fingering* factoryFingering(int root, int quality) const;
+    // The movable shape nearest the position; false when none fits.
+    bool nearestShape(int root, int quality, int position, chords::Fingering& fingering) const;
+
 private:
+    // Per chord (root x the vocabulary's size + quality), the index of its factory
+    // fingering, -1 for none; the same for every instance, worked out once.
+    struct Factory {
+        Factory();
+        std::array<int16_t, 12 * chords::kQualityCount> fingering;
+    };
+    static const Factory& factory();
+
     std::array<int, 64> shapeQuality{};  // index into the namer's vocabulary, per shape
 };
 
