@@ -199,7 +199,8 @@ std::string pluginDescription()
 
     out << "\n<" << kUiUri << ">\n  a ui:X11UI ;\n"
         << "  lv2:requiredFeature ui:parent , ui:idleInterface , urid:map ;\n"
-        << "  lv2:optionalFeature ui:touch ;\n"
+        // A fixed picture: a host that let the user stretch it would show blank space.
+        << "  lv2:optionalFeature ui:touch , ui:noUserResize ;\n"
         << "  lv2:extensionData ui:idleInterface ;\n"
         << "  ui:portNotification [\n    ui:plugin <" << kPluginUri << "> ;\n"
         << "    lv2:symbol " << quoted(portSymbol(kPlayedChord)) << " ;\n"

@@ -13,7 +13,7 @@ packages=(
   clang libclang-rt-14-dev clang-tidy
   ardour
   lv2-dev liblilv-dev lilv-utils sordi jalv jackd2 libjack-jackd2-dev
-  muse jack-capture xdotool
+  muse jack-capture xdotool x11-utils
 )
 
 missing=()

@@ -2,7 +2,8 @@
 # The panel in jalv.gtk3, the way a musician plays live: a private JACK server on its dummy
 # driver, jalv.gtk3 with the plug-in from the build folder and its panel embedded through the
 # parent-window feature, then lyrevane-panel-shot finds the panel on the screen, checks its
-# artwork shows and writes the picture. Then the panel's reset button is pressed twice in quick
+# artwork shows and writes the picture. jalv's window must not be resizable by the user (the
+# panel is a fixed picture). Then the panel's reset button is pressed twice in quick
 # succession, and jalv must hand the plug-in one reset message for each press.
 # Usage: jalv-panel-shot.sh LV2_PATH LYREVANE-PANEL-SHOT BACKGROUND.png OUT.png
 set -euo pipefail
@@ -33,6 +34,14 @@ done
 [ "$status" -eq 0 ] || fail "the panel did not show in jalv.gtk3"
 cat "$work/shot.log"
 echo "ok   the panel shows in jalv.gtk3: $out"
+
+# A window the user cannot resize tells the window manager a maximum size equal to its minimum.
+window=$(xdotool search --pid "$jalv_pid" --onlyvisible | head -n 1)
+hints=$(xprop -id "$window" WM_NORMAL_HINTS)
+minimum=$(sed -n 's/.*minimum size: \(.*\)/\1/p' <<<"$hints")
+maximum=$(sed -n 's/.*maximum size: \(.*\)/\1/p' <<<"$hints")
+[ -n "$minimum" ] && [ "$minimum" = "$maximum" ] || fail "jalv's window can be resized: $hints"
+echo "ok   jalv's window keeps the panel's size: $maximum"
 
 read -r x y < <(sed -n 's/^panel at \([0-9]*\),\([0-9]*\);.*/\1 \2/p' "$work/shot.log")
 # The reset button's middle, from the panel's corner.

@@ -10,6 +10,7 @@
 
 #include <lv2/port-groups/port-groups.h>
 #include <lv2/port-props/port-props.h>
+#include <lv2/ui/ui.h>
 
 #include "lv2/Lv2Ports.h"
 #include "tests/support/Lv2Host.h"
@@ -267,6 +268,8 @@ TEST_F(Lv2Test, TheBundleDescribesEveryPortWithNamesAndUnits)
     for (uint32_t port = 0; port < kPortCount; ++port) {
         EXPECT_FALSE(portString(port, LILV_NS_RDFS "comment").empty()) << "port " << port;
     }
+    // The panel is a fixed picture: hosts must not let the user stretch it into blank space.
+    EXPECT_TRUE(ask(kUiUri, LV2_CORE__optionalFeature, LV2_UI__noUserResize));
 }
 
 TEST_F(Lv2Test, TheDescriptionTellsHowToPlayAndNamesAReleaseVersionInBothFiles)
