@@ -174,6 +174,9 @@ void CPlektraGUI::idle()
     AEffGUIEditor::idle();
     // A host may close the editor from inside the idle call it gets while a click is handled.
     if (!frame || !instrument || showChordButton->getValue() == 0.0f) return;
+    // A string being dragged goes on editing the chord it began on, which stays shown until
+    // the drag ends; the panel then catches up with the chord played.
+    if (inGesture()) return;
     const float playing = instrument->getParameter(kSelectedChordParameter);
     if (chordSelector->getValue() == playing) return;
     chordSelector->setValue(playing);
@@ -189,54 +192,42 @@ void CPlektraGUI::showInstrumentValues()
     soundSetSwitch->setDirty();
 }
 
+// A host may close the editor when told of an edit, or before a button's click tells the
+// panel (it idles the host first): the click the user made still writes its parameter, and
+// only the showing of it is left out.
 void CPlektraGUI::setParameter(int32_t tag, float value)
 {
-    if (!frame || !instrument) return;
+    if (!instrument) return;
     if (tag == kChordSelectorTag) {
+        if (!frame) return;
         // Picking a chord only chooses what the fretboard shows and edits.
         const int32_t chord = quantise(value, kLastChord);
         chordSelector->setValue(static_cast<float>(chord) * kChordStep);
         showChord(chord);
     } else if (tag >= kFirstStringTag && tag < kFirstStringTag + kStringCount) {
         const int32_t string = tag - kFirstStringTag;
+        // The parameter the string's gesture began on, though the chord shown may change.
+        int32_t parameter = gestureParameter(tag);
+        if (parameter < 0) {
+            if (!frame) return;
+            parameter = editParameter(tag);
+        }
         const float position =
             static_cast<float>(quantise(value, kLastStringPosition)) * kStringStep;
-        instrument->setParameterAutomated(shownChord() * kStringCount + string, position);
-        // The host may have closed the editor when told.
-        if (!frame) return;
+        instrument->setParameterAutomated(parameter, position);
         // Also snaps the dragged handle onto the position written.
-        showStringValue(string, position);
+        if (frame) showStringValue(string, position);
     } else if (tag == kSoundSetTag) {
         instrument->setParameterAutomated(kSoundSetParameter, value);
         if (frame) soundSetSwitch->setDirty();
     } else if (tag == kResetTag) {
         // A push button: its on image shows from the click until the next redraw.
-        resetButton->setValue(0.0f);
-        resetButton->setDirty();
+        if (frame) {
+            resetButton->setValue(0.0f);
+            resetButton->setDirty();
+        }
         instrument->setParameterAutomated(kResetParameter, value);
     }
-}
-
-void CPlektraGUI::beginEdit(int32_t tag)
-{
-    if (!frame) return;
-    const int32_t parameter = parameterOf(tag);
-    if (parameter < 0) return;
-    if (tag >= kFirstStringTag && tag < kFirstStringTag + kStringCount) {
-        stringEditParameters[tag - kFirstStringTag] = parameter;
-    }
-    AEffGUIEditor::beginEdit(parameter);
-}
-
-void CPlektraGUI::endEdit(int32_t tag)
-{
-    if (!frame) return;
-    if (tag >= kFirstStringTag && tag < kFirstStringTag + kStringCount) {
-        AEffGUIEditor::endEdit(stringEditParameters[tag - kFirstStringTag]);
-        return;
-    }
-    const int32_t parameter = parameterOf(tag);
-    if (parameter >= 0) AEffGUIEditor::endEdit(parameter);
 }
 
 int32_t CPlektraGUI::shownChord() const
@@ -244,10 +235,10 @@ int32_t CPlektraGUI::shownChord() const
     return quantise(chordSelector->getValue(), kLastChord);
 }
 
-int32_t CPlektraGUI::parameterOf(int32_t tag) const
+int32_t CPlektraGUI::editParameter(int32_t tag) const
 {
     if (tag >= kFirstStringTag && tag < kFirstStringTag + kStringCount) {
-        return shownChord() * kStringCount + tag - kFirstStringTag;
+        return chordSelector ? shownChord() * kStringCount + tag - kFirstStringTag : -1;
     }
     if (tag == kSoundSetTag) return kSoundSetParameter;
     if (tag == kResetTag) return kResetParameter;

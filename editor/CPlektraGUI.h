@@ -46,10 +46,11 @@ public:
     // after a host changed them from outside the panel.
     void showInstrumentValues();
     void onValueChange(VSTGUI::CControl* control) override;
-    // The toolkit names a gesture by the control's tag; the host is told the parameter that
-    // the gesture writes, and nothing for a control that writes none.
-    void beginEdit(int32_t tag) override;
-    void endEdit(int32_t tag) override;
+
+protected:
+    // A string's gesture edits the chord shown when it begins; the chord selector and
+    // show-chord write nothing.
+    int32_t editParameter(int32_t tag) const override;
 
 private:
     void showStringValue(int32_t string, float value);
@@ -57,17 +58,12 @@ private:
     void showChord(int32_t chord);
     // The chord that the fretboard shows and edits.
     int32_t shownChord() const;
-    // -1 for a control that writes no parameter.
-    int32_t parameterOf(int32_t tag) const;
 
     VSTGUI::COnOffButton* showChordButton = nullptr;
     VSTGUI::COnOffButton* resetButton = nullptr;
     VSTGUI::COnOffButton* soundSetSwitch = nullptr;
     VSTGUI::CHorizontalSlider* chordSelector = nullptr;
     VSTGUI::CHorizontalSlider* stringSliders[kStringCount] = {};
-    // The parameter each string's gesture began on: the shown chord may change before it
-    // ends, and the end must name what the begin named.
-    int32_t stringEditParameters[kStringCount] = {};
     void loadImagesAndSize();
 
     // Live as long as the editor, so that switching a string's handle never decodes an image.

@@ -62,10 +62,11 @@ void AEffGUIEditor::EffectLink::masterIdle()
 AEffGUIEditor::~AEffGUIEditor()
 {
     // A host that destroys the instrument without closing its editor first must not leave
-    // the window and its views behind.
+    // the window and its views behind, nor a parameter it still takes as being edited.
     if (frame) frame->release();
     frame = nullptr;
     for (VSTGUI::CFrame* closed : closedFrames) closed->release();
+    endGestures();
 }
 
 AEffGUIEditor::EventScope::EventScope(AEffGUIEditor& editor) : editor(editor)
@@ -75,9 +76,10 @@ AEffGUIEditor::EventScope::EventScope(AEffGUIEditor& editor) : editor(editor)
 
 AEffGUIEditor::EventScope::~EventScope()
 {
-    if (--editor.eventDepth > 0) return;
+    if (--editor.eventDepth > 0 || editor.closedFrames.empty()) return;
     for (VSTGUI::CFrame* closed : editor.closedFrames) closed->release();
     editor.closedFrames.clear();
+    editor.endGestures();
 }
 
 void AEffGUIEditor::releaseFrame()
@@ -86,10 +88,13 @@ void AEffGUIEditor::releaseFrame()
     if (eventDepth > 0) {
         frame->close();
         closedFrames.push_back(frame);
+        frame = nullptr;
     } else {
-        frame->release();
+        VSTGUI::CFrame* released = frame;
+        frame = nullptr;
+        released->release();
+        endGestures();
     }
-    frame = nullptr;
 }
 
 bool AEffGUIEditor::getRect(ERect** rectOut)
@@ -159,13 +164,49 @@ void AEffGUIEditor::runIdleNow()
     }
 }
 
-// A closed editor tells the host nothing more, even from a click that is still unwinding.
-void AEffGUIEditor::beginEdit(int32_t index)
+// Gestures come from the views of a frame, open or closed and still unwinding a click.
+// Each is recorded before the instrument hears of it, since the host may close the editor
+// from inside that call.
+void AEffGUIEditor::beginEdit(int32_t tag)
 {
-    if (instrument && frame) instrument->beginEdit(index);
+    if (!instrument || (!frame && closedFrames.empty())) return;
+    for (Gesture& gesture : gestures) {
+        if (gesture.tag == tag) {
+            ++gesture.depth;
+            instrument->beginEdit(gesture.parameter);
+            return;
+        }
+    }
+    const int32_t parameter = editParameter(tag);
+    if (parameter < 0) return;
+    gestures.push_back({tag, parameter, 1});
+    instrument->beginEdit(parameter);
 }
 
-void AEffGUIEditor::endEdit(int32_t index)
+void AEffGUIEditor::endEdit(int32_t tag)
 {
-    if (instrument && frame) instrument->endEdit(index);
+    for (auto gesture = gestures.begin(); gesture != gestures.end(); ++gesture) {
+        if (gesture->tag != tag) continue;
+        const int32_t parameter = gesture->parameter;
+        if (--gesture->depth == 0) gestures.erase(gesture);
+        instrument->endEdit(parameter);
+        return;
+    }
+}
+
+int32_t AEffGUIEditor::gestureParameter(int32_t tag) const
+{
+    for (const Gesture& gesture : gestures) {
+        if (gesture.tag == tag) return gesture.parameter;
+    }
+    return -1;
+}
+
+void AEffGUIEditor::endGestures()
+{
+    while (!gestures.empty()) {
+        Gesture gesture = gestures.back();
+        gestures.pop_back();
+        while (gesture.depth-- > 0) instrument->endEdit(gesture.parameter);
+    }
 }

@@ -35,15 +35,28 @@ public:
     // also lets the host idle.
     void runIdleNow() override;
     int32_t getKnobMode() const override;
-    void beginEdit(int32_t index) override;
-    void endEdit(int32_t index) override;
+    // A gesture on the control with this tag begins or ends. The host hears of the parameter
+    // that editParameter names when the gesture begins; a nested begin and every end name
+    // that same parameter, whatever the control shows meanwhile. A gesture that the closed
+    // panel can no longer end (a drag whose mouse-up will never come) is ended when its
+    // frame goes.
+    void beginEdit(int32_t tag) override;
+    void endEdit(int32_t tag) override;
 
 protected:
     // Closing: releases the frame, or, while an event is being handled, hides it and releases
     // it once the handling has unwound. A host may close the editor from a callback made
     // during a click (idle, automation, begin or end of an edit), and the click's code is
-    // still running in the frame's views.
+    // still running in the frame's views: what it still does for the instrument (the rest of
+    // its gesture, the parameter it writes) goes on, since the user made the click.
     void releaseFrame();
+    // The parameter that a gesture on the control with this tag writes; -1 for a control
+    // that writes none, whose gestures the host does not hear of.
+    virtual int32_t editParameter(int32_t tag) const { return tag; }
+    // The parameter of the gesture going on at the control with this tag; -1 for none.
+    int32_t gestureParameter(int32_t tag) const;
+    // Whether a gesture is going on; panels keep showing what it edits until it ends.
+    bool inGesture() const { return !gestures.empty(); }
 
     ERect rect{};
     // The instrument as the panel sees it; null without one.
@@ -80,8 +93,21 @@ private:
         AEffGUIEditor& editor;
     };
 
+    // Ends at the instrument every gesture still going on: their frames are gone.
+    void endGestures();
+
+    // A gesture the instrument has been told of: its control's tag, the parameter, and how
+    // many begins (a control-click nests one in the click's) are still to be ended.
+    struct Gesture
+    {
+        int32_t tag;
+        int32_t parameter;
+        int32_t depth;
+    };
+
     EffectLink effectLink;
     int32_t eventDepth = 0;
     // Closed during an event, waiting for it to unwind.
     std::vector<VSTGUI::CFrame*> closedFrames;
+    std::vector<Gesture> gestures;
 };

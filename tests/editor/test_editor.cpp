@@ -397,47 +397,75 @@ TEST_F(PanelTest, OddCallOrdersAreHarmless)
     EXPECT_EQ(session.host.close(), 1);
 }
 
-// A host may close the editor from any callback that a click makes; the click still
-// unwinds through the panel's controls. Run under AddressSanitizer this proves that nothing
-// freed is touched.
+// A host may close the editor from any callback that a click or a drag makes; the click
+// still unwinds through the panel's controls. Run under AddressSanitizer this proves that
+// nothing freed is touched. Every begin of an edit that reached the host gets its end, even
+// when no mouse-up can follow, and a click the user completed still writes its parameter.
 TEST_F(PanelTest, HostClosingTheEditorInsideAClickIsSafe)
 {
     struct Trial
     {
         int32_t closeOn;
         int x, y;
+        bool withControl;
+        bool held;  // pressed and not released: a drag
+        int32_t parameter;
+        float value;
     };
+    const int y2 = stringTop(2) + 8;
     const Trial trials[] = {
-        {audioMasterIdle, kResetX, kResetY},                      // a button idles the host
-        {audioMasterBeginEdit, stringPressX(4), stringTop(2) + 8},
-        {audioMasterAutomate, kSoundSetX, kSoundSetY},
-        {audioMasterEndEdit, stringPressX(4), stringTop(2) + 8},
+        // A button idles the host before it tells the instrument.
+        {audioMasterIdle, kResetX, kResetY, false, false, 76, 1.0f},
+        {audioMasterBeginEdit, stringPressX(4), y2, false, false, 2, stringValue(4)},
+        {audioMasterAutomate, kSoundSetX, kSoundSetY, false, false, 75, 1.0f},
+        {audioMasterEndEdit, stringPressX(5), y2, false, false, 2, stringValue(5)},
+        // A control-click nests the reset's edit inside the click's.
+        {audioMasterAutomate, stringPressX(3), stringTop(4) + 8, true, false, 4, stringValue(10)},
+        {audioMasterAutomate, stringPressX(6), stringTop(1) + 8, false, true, 1, stringValue(6)},
     };
     harness::PluginHost& host = session.host;
     for (const Trial& trial : trials) {
-        SCOPED_TRACE(trial.closeOn);
+        SCOPED_TRACE(testing::Message() << "closed on " << trial.closeOn << ", parameter "
+                                        << trial.parameter);
         ASSERT_EQ(session.openEditor(), 1);
+        host.clearCalls();
         size_t closedAt = 0;
         host.reaction = [&](int32_t opcode) {
             if (opcode != trial.closeOn || closedAt) return;
             closedAt = host.calls().size();
             host.dispatch(effEditClose);
         };
-        session.click(trial.x, trial.y);
+        if (trial.held) {
+            session.moveTo(trial.x, trial.y);
+            session.press();
+            session.idle();
+            session.release();
+        } else {
+            session.click(trial.x, trial.y, trial.withControl);
+        }
         session.idle();
         host.reaction = nullptr;
         ASSERT_NE(closedAt, 0u) << "the click never made that call";
 
-        // Closed means closed: nothing more of the click reaches the host.
+        expectBracketed(trial.parameter);
+        expectLastWrite(trial.parameter, trial.value);
+        // Closed means closed: the host is not idled from the panel any more.
         const std::vector<HostCall> calls = host.calls();
         for (size_t i = closedAt; i < calls.size(); ++i) {
-            EXPECT_NE(calls[i].opcode, audioMasterAutomate);
-            EXPECT_NE(calls[i].opcode, audioMasterBeginEdit);
-            EXPECT_NE(calls[i].opcode, audioMasterEndEdit);
             EXPECT_NE(calls[i].opcode, audioMasterIdle);
         }
         EXPECT_EQ(host.dispatch(effEditKeyDown, 0, 13), 0);
     }
+
+    // Closed between two events of a drag, the drag's edit ends with the panel.
+    ASSERT_EQ(session.openEditor(), 1);
+    host.clearCalls();
+    session.moveTo(stringPressX(2), stringTop(3) + 8);
+    session.press();
+    session.closeEditor();
+    session.release();
+    expectBracketed(3);
+    expectLastWrite(3, stringValue(2));
 
     // The panel opens again and works.
     ASSERT_EQ(session.openEditor(), 1);
@@ -445,6 +473,33 @@ TEST_F(PanelTest, HostClosingTheEditorInsideAClickIsSafe)
     session.click(stringPressX(9), stringTop(5) + 8);
     expectLastWrite(5, stringValue(9));
     EXPECT_EQ(handleAt(session.capture(), 5, 9), Handle::ball);
+}
+
+// While the panel follows the played chord, a chord played in the middle of a drag does not
+// carry the drag over to the new chord's string: the drag goes on editing the chord it began
+// on, which the panel keeps showing until the drag ends, and then shows the chord played.
+TEST_F(PanelTest, ADragKeepsEditingTheChordItBeganOn)
+{
+    ASSERT_EQ(session.openEditor(), 1);
+    expectShowsChord(0);
+    const float otherChordString = session.host.getParameter(6 * 3);
+    session.host.clearCalls();
+
+    const int y = stringTop(0) + 8;
+    session.moveTo(stringPressX(3), y);
+    session.press();
+    session.playChord(3);
+    session.idle();
+    EXPECT_EQ(chordShown(session.capture()), 0);
+    session.moveTo(stringPressX(5), y);
+    EXPECT_EQ(handleAt(session.capture(), 0, 5), Handle::ball);
+    session.release();
+
+    expectLastWrite(0, stringValue(5));
+    expectBracketed(0);
+    EXPECT_EQ(session.host.getParameter(6 * 3), otherChordString);
+    session.idle();
+    expectShowsChord(3);
 }
 
 // A second press is a double click only near the first as well as soon after it. A
