@@ -100,7 +100,9 @@ void CFrame::drawArea(CDrawContext* context, const CRect& updateRect)
 
 MouseEventResult CFrame::mouseDown(CPoint& where, const int32_t& buttons)
 {
-    pressedView = nullptr;
+    // A view still holding the last press (another button went down during its drag, or
+    // its release never came) is released first: its gesture ends before a new one begins.
+    if (pressedView) CViewContainer::mouseUp(where, buttons);
     if (focusView) setFocus(nullptr);
     if (hoverView) {
         CPoint local = where;

@@ -202,6 +202,16 @@ TEST_F(PanelTest, DraggingAStringWritesTheSnappedPositionAndShowsItsHandle)
     session.release();
     EXPECT_EQ(handleAt(session.capture(), 2, 19), Handle::ball);
     expectBracketed(2);
+
+    // Another button pressed during a drag ends the drag's edit before its own begins.
+    session.host.clearCalls();
+    session.moveTo(stringPressX(4), y);
+    session.press();
+    session.press(3, true);
+    session.release(3);
+    session.release();
+    expectLastWrite(2, stringValue(4));
+    expectBracketed(2);
 }
 
 TEST_F(PanelTest, ControlClickWheelAndArrowKeysMoveAStringByWholePositions)
