@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <limits>
+
+#include "lv2/Lv2KeyNames.h"
 
 #include <lv2/atom/util.h>
 #include <lv2/midi/midi.h>
@@ -22,13 +25,15 @@ int32_t heldTo(float value, Range range, int32_t previous)
 
 }  // namespace
 
-Lv2Instrument::Lv2Instrument(double sampleRate, LV2_URID_Map& map)
+Lv2Instrument::Lv2Instrument(double sampleRate, LV2_URID_Map& map,
+                             const LyrevaneMidnamUpdate* keyNamesChanged)
     : transport(map),
       midiEvent(map.map(map.handle, LV2_MIDI__MidiEvent)),
       atomObject(map.map(map.handle, LV2_ATOM__Object)),
       atomBlank(map.map(map.handle, LV2_ATOM__Blank)),
       resetMessage(map.map(map.handle, kResetMessageUri)),
-      sampleRate(sampleRate)
+      sampleRate(sampleRate),
+      keyNamesChanged(keyNamesChanged && keyNamesChanged->update ? keyNamesChanged : nullptr)
 {
     plektra.setSampleRate(static_cast<float>(sampleRate));
     for (uint32_t port = kFirstString; port < kSoundSet; ++port) {
@@ -77,6 +82,33 @@ void Lv2Instrument::run(uint32_t frames)
     if (playedChord) {
         *playedChord = std::round(plektra.getParameter(kSelectedChordParameter) / kChordStep);
     }
+    // The document is written when the host asks for it, on its own thread; here the host is
+    // only told, which allocates nothing.
+    if (chordsEdited && keyNamesChanged) {
+        keyNamesChanged->update(keyNamesChanged->handle);
+    }
+    chordsEdited = false;
+}
+
+std::string Lv2Instrument::keyNames()
+{
+    lv2keynames::Bank chords{};
+    for (uint32_t port = kFirstString; port < kSoundSet; ++port) {
+        const int32_t parameter = parameterOfPort(port);
+        const int32_t fret = fretOfParameter(plektra.getParameter(parameter));
+        const int32_t string = parameter % ChordValues::kStringCount;
+        chords[parameter / ChordValues::kStringCount][string] =
+            fret == kMuted ? -1 : chords::kOpenStrings[string] + fret;
+    }
+    return lv2keynames::document(model(), chords);
+}
+
+std::string Lv2Instrument::model() const
+{
+    // Hosts keep the documents of all instances by model, so each instance names its own.
+    char text[48];
+    std::snprintf(text, sizeof text, "Lyrevane %p", static_cast<const void*>(this));
+    return text;
 }
 
 void Lv2Instrument::applyControls()
@@ -99,6 +131,7 @@ void Lv2Instrument::applyControls()
         const int32_t parameter = parameterOfPort(port);
         if (isStringPort(port)) {
             plektra.setParameter(parameter, parameterOfFret(value));
+            chordsEdited = true;
         } else if (port == kSoundSet) {
             plektra.setParameter(parameter, static_cast<float>(value));
         } else if (value == 1 || !resetRoseLastRun) {

@@ -9,18 +9,29 @@
 #include <lv2/core/lv2.h>
 #include <lv2/urid/urid.h>
 
+#include <string>
+
 #include "host/Plektra.h"
 #include "lv2/Lv2Ports.h"
 #include "lv2/Lv2Transport.h"
+#include "lv2/Midnam.h"
 
 class Lv2Instrument
 {
 public:
-    Lv2Instrument(double sampleRate, LV2_URID_Map& map);
+    // keyNamesChanged, when the host offers it, is told whenever a chord changes.
+    Lv2Instrument(double sampleRate, LV2_URID_Map& map,
+                  const LyrevaneMidnamUpdate* keyNamesChanged = nullptr);
 
     void connect(uint32_t port, void* data);
     void activate();
     void run(uint32_t frames);
+
+    // The MIDNAM document naming the keys with the chords they play now, and the model it
+    // names, unique to the instance. On the host's thread, while run() may be playing: the
+    // chords are read as the panel reads them, one atomic word a string.
+    std::string keyNames();
+    std::string model() const;
 
 private:
     void applyControls();
@@ -33,6 +44,7 @@ private:
     LV2_URID atomBlank;
     LV2_URID resetMessage;
     double sampleRate;
+    const LyrevaneMidnamUpdate* keyNamesChanged;
 
     const LV2_Atom_Sequence* events = nullptr;
     float* left = nullptr;
@@ -44,4 +56,5 @@ private:
     int32_t applied[lv2ports::kPortCount] = {};
     float lastSeen[lv2ports::kPortCount] = {};  // the raw port value behind applied
     bool resetRose = false;  // the reset port went up in the last run
+    bool chordsEdited = false;  // in this block; the host reads the key names again
 };

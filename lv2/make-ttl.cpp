@@ -1,5 +1,6 @@
-// Writes the bundle's manifest.ttl and lyrevane.ttl from the port table, the key map and the
-// instrument's own defaults, so the description can never disagree with the code.
+// Writes the bundle's manifest.ttl, lyrevane.ttl and presets.ttl from the port table, the key
+// map, the instrument's own defaults and the factory chord sets, so the description can never
+// disagree with the code or the table.
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -8,6 +9,8 @@
 
 #include "host/Plektra.h"
 #include "lv2/Lv2Ports.h"
+#include "lv2/Midnam.h"
+#include "presets/FactoryChordSets.h"
 
 using namespace lv2ports;
 
@@ -28,6 +31,7 @@ constexpr const char* kPrefixes =
     "@prefix midi: <http://lv2plug.in/ns/ext/midi#> .\n"
     "@prefix pg: <http://lv2plug.in/ns/ext/port-groups#> .\n"
     "@prefix pprops: <http://lv2plug.in/ns/ext/port-props#> .\n"
+    "@prefix pset: <http://lv2plug.in/ns/ext/presets#> .\n"
     "@prefix rdf: <http://www.w3.org/1999/02/22-rdf-syntax-ns#> .\n"
     "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n"
     "@prefix time: <http://lv2plug.in/ns/ext/time#> .\n"
@@ -43,6 +47,20 @@ std::string quoted(const std::string& text)
 std::string ownUri(const std::string& fragment)
 {
     return std::string("<") + kPluginUri + "#" + fragment + ">";
+}
+
+// The factory chord sets, each an LV2 preset under a URI of its own.
+const std::vector<presets::ChordSet>& chordSets()
+{
+    std::string error;
+    const std::vector<presets::ChordSet>& sets = presets::factoryChordSets(error);
+    if (sets.empty()) std::cerr << "lyrevane-lv2-ttl: presets/chord-sets.txt, " << error << "\n";
+    return sets;
+}
+
+std::string presetUri(const presets::ChordSet& set)
+{
+    return "<urn:lyrevane:lv2:preset:" + presets::fileNameOf(set) + ">";
 }
 
 std::string version()
@@ -130,7 +148,8 @@ std::string pluginDescription()
         << "  doap:maintainer [ foaf:name \"Lyrevane Instruments\" ] ;\n"
         << "  rdfs:comment " << quoted(playingText()) << " ;\n"
         << version() << "  lv2:requiredFeature urid:map ;\n"
-        << "  lv2:optionalFeature lv2:hardRTCapable ;\n"
+        << "  lv2:optionalFeature lv2:hardRTCapable , <" LYREVANE_MIDNAM_UPDATE "> ;\n"
+        << "  lv2:extensionData <" LYREVANE_MIDNAM_INTERFACE "> ;\n"
         << "  pg:mainOutput " << ownUri("out") << " ;\n"
         << "  ui:ui <" << kUiUri << "> ;\n"
         << "  lv2:port [\n    a lv2:InputPort , atom:AtomPort ;\n"
@@ -197,6 +216,11 @@ std::string pluginDescription()
             << "  rdfs:label " << quoted(chordLabel(chord)) << " .\n";
     }
 
+    // The key-names extension is not among lv2-dev's schemas; what its two URIs are is said
+    // here, for the validators.
+    out << "\n<" LYREVANE_MIDNAM_INTERFACE ">\n  a lv2:ExtensionData .\n"
+        << "\n<" LYREVANE_MIDNAM_UPDATE ">\n  a lv2:Feature .\n";
+
     out << "\n<" << kUiUri << ">\n  a ui:X11UI ;\n"
         << "  lv2:requiredFeature ui:parent , ui:idleInterface , urid:map ;\n"
         // A fixed picture: a host that let the user stretch it would show blank space.
@@ -210,10 +234,41 @@ std::string pluginDescription()
 
 std::string manifest()
 {
-    return std::string(kPrefixes) + "<" + kPluginUri + ">\n  a lv2:Plugin ;\n" +
-           "  lv2:binary <" + kDspBinary + "> ;\n" + version() +
-           "  rdfs:seeAlso <lyrevane.ttl> .\n\n" + "<" + kUiUri + ">\n  a ui:X11UI ;\n" +
-           "  lv2:binary <" + kUiBinary + "> ;\n  rdfs:seeAlso <lyrevane.ttl> .\n";
+    std::string text = std::string(kPrefixes) + "<" + kPluginUri + ">\n  a lv2:Plugin ;\n" +
+                       "  lv2:binary <" + kDspBinary + "> ;\n" + version() +
+                       "  rdfs:seeAlso <lyrevane.ttl> .\n\n" + "<" + kUiUri +
+                       ">\n  a ui:X11UI ;\n" + "  lv2:binary <" + kUiBinary +
+                       "> ;\n  rdfs:seeAlso <lyrevane.ttl> .\n";
+    for (const presets::ChordSet& set : chordSets()) {
+        text += "\n" + presetUri(set) + "\n  a pset:Preset ;\n  lv2:appliesTo <" + kPluginUri +
+                "> ;\n  rdfs:seeAlso <presets.ttl> .\n";
+    }
+    return text;
+}
+
+// A decimal, so that hosts read it as the float their control ports hold.
+std::string portValue(const std::string& symbol, int32_t value)
+{
+    return "[ lv2:symbol " + quoted(symbol) + " ; pset:value " + std::to_string(value) + ".0 ]";
+}
+
+// Every set as a preset: its name, and every control input in the ports' own units.
+std::string presetDescriptions()
+{
+    std::string text = kPrefixes;
+    for (const presets::ChordSet& set : chordSets()) {
+        text += presetUri(set) + "\n  a pset:Preset ;\n  lv2:appliesTo <" + kPluginUri +
+                "> ;\n  rdfs:label " + quoted(set.name) + " ;\n  lv2:port";
+        for (uint32_t port = kFirstString; port < kSoundSet; ++port) {
+            const int32_t parameter = parameterOfPort(port);
+            const int32_t fret = set.chords[parameter / ChordValues::kStringCount]
+                                     .fingering[parameter % ChordValues::kStringCount];
+            text += (port == kFirstString ? " " : " ,\n    ") + portValue(portSymbol(port), fret);
+        }
+        text += " ,\n    " + portValue(portSymbol(kSoundSet), set.electric ? 1 : 0) + " ,\n    " +
+                portValue(portSymbol(kReset), 0) + " .\n\n";
+    }
+    return text;
 }
 
 bool write(const std::string& path, const std::string& text)
@@ -234,7 +289,9 @@ int main(int argc, char** argv)
         return 2;
     }
     const std::string folder = argv[1];
+    if (chordSets().empty()) return 1;
     const bool written = write(folder + "/manifest.ttl", manifest()) &&
-                         write(folder + "/lyrevane.ttl", pluginDescription());
+                         write(folder + "/lyrevane.ttl", pluginDescription()) &&
+                         write(folder + "/presets.ttl", presetDescriptions());
     return written ? 0 : 1;
 }

@@ -12,7 +12,7 @@ packages=(
   xvfb xauth fonts-dejavu-core
   clang libclang-rt-14-dev clang-tidy
   ardour
-  lv2-dev liblilv-dev lilv-utils sordi jalv jackd2 libjack-jackd2-dev
+  lv2-dev liblilv-dev lilv-utils sordi jalv jackd2 libjack-jackd2-dev libxml2-utils
   muse jack-capture xdotool x11-utils
 )
 

@@ -110,4 +110,12 @@ Spelling spellingOf(Key key)
     return spelling;
 }
 
+void nameChords(const ChordNotes* chords, int count, ChordName* names)
+{
+    const Spelling spelling = spellingOf(suggestKey(chords, count));
+    for (int chord = 0; chord < count; ++chord) {
+        names[chord] = nameNotes(chords[chord].data(), kStringCount, spelling);
+    }
+}
+
 }  // namespace chords

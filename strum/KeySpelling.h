@@ -21,4 +21,7 @@ Key suggestKey(const ChordNotes* chords, int count);
 // usually borrowed or raised in it (in C major Eb, Ab, Bb, but C# and F#).
 Spelling spellingOf(Key key);
 
+// Names each of a bank's chords, spelled in the key the whole bank suggests.
+void nameChords(const ChordNotes* chords, int count, ChordName* names);
+
 }  // namespace chords

@@ -4,7 +4,9 @@
 //   lyrevane-ardour-check verify HOST.wav REOPENED.wav REFERENCE.wav PARAMS_SET PARAMS_REOPENED
 //   lyrevane-ardour-check lv2-controls          (the plan's edits as LV2 "symbol=value" lines)
 //   lyrevane-ardour-check verify-live LIVE.wav REFERENCE.wav
+//   lyrevane-ardour-check verify-preset HOST.wav REFERENCE.wav PARAMS PROGRAM.fxp
 #include "lv2/Lv2Ports.h"
+#include "presets/ProgramFile.h"
 #include "tests/support/AudioChecks.h"
 #include "tests/support/HostTestPlan.h"
 
@@ -13,6 +15,7 @@
 #include <cstdlib>
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <sstream>
 #include <string>
@@ -261,6 +264,45 @@ int verifyLive(char** paths)
     return failures == 0 ? 0 : 1;
 }
 
+// A preset chosen in the host against the module with the same set's program file: the
+// parameters the host reads hold the program's values, and the audio is the same to the bit.
+int verifyPreset(char** paths)
+{
+    StereoAudio host, reference;
+    if (!load(paths[0], host) || !load(paths[1], reference)) return 2;
+    std::ifstream file(paths[3], std::ios::binary);
+    const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(file),
+                                     std::istreambuf_iterator<char>()};
+    std::string error;
+    const std::optional<presets::Program> program = presets::decodeProgram(bytes, error);
+    if (!program) {
+        std::fprintf(stderr, "lyrevane-ardour-check: %s: %s\n", paths[3], error.c_str());
+        return 2;
+    }
+    const std::map<int, double> read = readParameters(paths[2]);
+    int differing = 0;
+    for (int index = 0; index < 76; ++index) {
+        // 72 to 74 hold no setting; a string and the sound set read back what the program set.
+        if (index >= 72 && index != 75) continue;
+        const auto found = read.find(index);
+        if (found == read.end() || std::fabs(found->second - program->values[index]) > 1e-7) {
+            std::printf("info parameter %d reads %g, the program holds %g\n", index,
+                        found == read.end() ? NAN : found->second, program->values[index]);
+            ++differing;
+        }
+    }
+    report(differing == 0, "the host's preset \"" + program->name +
+                               "\" sets every string and the sound set as its program file");
+    checkSignal(host, "host render with the preset");
+    const float difference = largestDifference(host.left, reference.left, plannedLength());
+    report(difference == 0.0f,
+           format("the render tool with the program file plays the same samples (largest "
+                  "difference %g)",
+                  difference));
+    std::printf("%d failed\n", failures);
+    return failures == 0 ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -278,11 +320,16 @@ int main(int argc, char** argv)
     if (command == "verify-live" && argc == 4) {
         return verifyLive(argv + 2);
     }
+    if (command == "verify-preset" && argc == 6) {
+        return verifyPreset(argv + 2);
+    }
     std::fprintf(stderr,
                  "usage: lyrevane-ardour-check plan DIR\n"
                  "       lyrevane-ardour-check verify HOST.wav REOPENED.wav REFERENCE.wav "
                  "PARAMS_SET PARAMS_REOPENED\n"
                  "       lyrevane-ardour-check lv2-controls\n"
-                 "       lyrevane-ardour-check verify-live LIVE.wav REFERENCE.wav\n");
+                 "       lyrevane-ardour-check verify-live LIVE.wav REFERENCE.wav\n"
+                 "       lyrevane-ardour-check verify-preset HOST.wav REFERENCE.wav PARAMS "
+                 "PROGRAM.fxp\n");
     return 2;
 }

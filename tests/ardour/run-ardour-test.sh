@@ -2,9 +2,11 @@
 # Proves the module in Ardour 7, headless: scans it, plays the planned strums and picked string
 # through a 48 kHz session on the dummy backend, saves, reopens and plays again, and checks the
 # audio and parameters against the plan and against our own render tool.
-# Usage: run-ardour-test.sh MODULE.so LYREVANE-RENDER LYREVANE-ARDOUR-CHECK [LV2_PATH]
+# Usage: run-ardour-test.sh MODULE.so LYREVANE-RENDER LYREVANE-ARDOUR-CHECK [LV2_PATH PROGRAMS]
 # With LV2_PATH, the instrument in the session is the LV2 bundle found there instead, held
-# against the same render of the VST module.
+# against the same render of the VST module; then a session that chooses one of the bundle's
+# presets from the host's list plays the plan, held against the module loading the same chord
+# set's program file from the folder PROGRAMS.
 # Exits 77 (skipped) when Ardour is not installed or the module carries a sanitizer runtime.
 set -euo pipefail
 # shellcheck source=tests/ardour/host-steps.sh
@@ -14,6 +16,7 @@ module=$(realpath "$1")
 render=$2
 check=$3
 lv2_bundle=${4:+$(realpath "$4")/Lyrevane.lv2}
+programs=${5:-}
 here=$(cd "$(dirname "$0")" && pwd)
 
 if ! command -v ardour7-lua >/dev/null || [ ! -x "$scanner" ]; then
@@ -77,3 +80,19 @@ mapfile -t render_args <"$work/render-args.txt"
 step "checks"
 "$check" verify "$work/host.wav" "$work/reopened.wav" "$work/reference.wav" \
   "$work/params-set.txt" "$work/params-reopened.txt"
+
+if [ -n "$lv2_bundle" ] && [ -n "$programs" ]; then
+  preset=blues-in-e
+  step "new session with the preset $preset chosen in the host, export"
+  run_host "$work/preset.log" "$work/preset-session" ardour7-lua "$here/session.lua" preset \
+    "$work/plan.lua" "$work/preset-session" "$work/preset.wav" "$installed" LV2 \
+    "urn:lyrevane:lv2:preset:$preset"
+  grep '^PARAM' "$work/preset.log" >"$work/params-preset.txt"
+  step "reference render of $preset.fxp with lyrevane-render"
+  "$render" --plugin "$module" --rate 48000 --float --tail 1 --preset "$programs/$preset.fxp" \
+    "$work/plan.mid" "$work/preset-reference.wav" >"$work/render.log" 2>&1 \
+    || { cat "$work/render.log"; fail "lyrevane-render failed"; }
+  step "preset checks"
+  "$check" verify-preset "$work/preset.wav" "$work/preset-reference.wav" \
+    "$work/params-preset.txt" "$programs/$preset.fxp"
+fi

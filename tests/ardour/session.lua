@@ -1,12 +1,15 @@
 -- Drives the host for the instrument test, one session step per run:
 --   ardour7-lua session.lua new PLAN.lua SESSION_DIR OUT.wav PLUGIN KIND
 --   ardour7-lua session.lua reopen PLAN.lua SESSION_DIR OUT.wav PLUGIN KIND
+--   ardour7-lua session.lua preset PLAN.lua SESSION_DIR OUT.wav PLUGIN LV2 PRESET_URI
 -- KIND is LXVST (PLUGIN the module's path) or LV2 (PLUGIN the plug-in's URI).
 -- "new" creates a 48 kHz session on the dummy backend with a MIDI track (test feed, then the
 -- instrument), sets the planned parameters, exports, saves and closes. "reopen" loads that
--- session in a fresh process and exports again. Both print every parameter as "PARAM i v".
+-- session in a fresh process and exports again. "preset" is "new" with the plug-in's preset
+-- chosen from the host's list in place of the planned parameters, and nothing saved. Each
+-- prints every parameter as "PARAM i v".
 io.stdout:setvbuf ("no")
-local mode, plan, folder, out, module, kind = arg[1], arg[2], arg[3], arg[4], arg[5], arg[6]
+local mode, plan, folder, out, module, kind, preset = arg[1], arg[2], arg[3], arg[4], arg[5], arg[6], arg[7]
 dofile (plan)
 
 local SESSION_NAME = "lyrevane-test"
@@ -67,7 +70,7 @@ local backend = AudioEngine:set_backend ("None (Dummy)", "", "")
 if not backend then fail ("no dummy backend") end
 backend:set_device_name ("Silence")
 
-if mode == "new" then
+if mode == "new" or mode == "preset" then
     if not create_session (folder, SESSION_NAME, 48000) then fail ("cannot create session") end
     local found = false
     for p in ARDOUR.LuaAPI.list_plugins ():iter () do
@@ -98,15 +101,25 @@ if mode == "new" then
     end
     print ("INSTANTIATED " .. instrument:display_name ())
 
-    for _, p in ipairs (PLAN_PARAMS) do
-        if not set_parameter (instrument, p[1], p[2]) then
-            fail ("cannot set parameter " .. p[1])
+    if mode == "preset" then
+        local plugin = instrument:to_insert ():plugin (0)
+        local record = plugin:preset_by_uri (preset)
+        if not record.valid then fail ("the host does not list the preset " .. preset) end
+        if not plugin:load_preset (record) then fail ("cannot load the preset " .. preset) end
+        print ("PRESET " .. record.label)
+    else
+        for _, p in ipairs (PLAN_PARAMS) do
+            if not set_parameter (instrument, p[1], p[2]) then
+                fail ("cannot set parameter " .. p[1])
+            end
         end
     end
     print_parameters (instrument)
     export_to (out)
-    if Session:save_state ("", false, false, false, false, false) ~= 0 then fail ("cannot save") end
-    print ("SAVED")
+    if mode == "new" then
+        if Session:save_state ("", false, false, false, false, false) ~= 0 then fail ("cannot save") end
+        print ("SAVED")
+    end
 elseif mode == "reopen" then
     if not load_session (folder, SESSION_NAME) then fail ("cannot reopen the session") end
     local track = Session:route_by_name (TRACK_NAME)

@@ -43,16 +43,15 @@ TEST(ChordSets, EveryFingeringNamesBackAndIsPlayable)
         for (int chord = 0; chord < 12; ++chord) {
             notes[chord] = chords::notesOfFingering(set.chords[chord].fingering);
         }
-        const chords::Spelling spelling =
-            chords::spellingOf(chords::suggestKey(notes.data(), 12));
-        for (const presets::TableChord& chord : set.chords) {
-            const std::string where = set.name + ", key " + chord.key;
-            EXPECT_STREQ(chords::nameFingering(chord.fingering, spelling).c_str(),
-                         chord.name.c_str())
-                << where;
+        std::array<chords::ChordName, 12> names;
+        chords::nameChords(notes.data(), 12, names.data());
+        for (int chord = 0; chord < 12; ++chord) {
+            const presets::TableChord& tableChord = set.chords[chord];
+            const std::string where = set.name + ", key " + tableChord.key;
+            EXPECT_STREQ(names[chord].c_str(), tableChord.name.c_str()) << where;
             int lowest = chords::kHighestFret;
             int highest = 1;
-            for (int fret : chord.fingering) {
+            for (int fret : tableChord.fingering) {
                 if (fret > 0) {
                     lowest = std::min(lowest, fret);
                     highest = std::max(highest, fret);

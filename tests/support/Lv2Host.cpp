@@ -61,9 +61,10 @@ bool Lv2Host::instantiate(double sampleRate, int32_t maxBlock, bool withMap)
 {
     if (!found) return false;
     const LV2_Feature mapFeature{LV2_URID__map, uridMap.feature()};
-    const LV2_Feature* withMapList[] = {&mapFeature, nullptr};
-    const LV2_Feature* withoutList[] = {nullptr};
-    instance = lilv_plugin_instantiate(found, sampleRate, withMap ? withMapList : withoutList);
+    std::vector<const LV2_Feature*> features = extraFeatures;
+    if (withMap) features.push_back(&mapFeature);
+    features.push_back(nullptr);
+    instance = lilv_plugin_instantiate(found, sampleRate, features.data());
     if (!instance) {
         lastError = "the plug-in declined to instantiate";
         return false;
@@ -241,11 +242,36 @@ bool Lv2Host::loadPreset(const std::string& folder)
 {
     if (!instance) return false;
     const std::string path = folder + "/preset.ttl";
-    LilvState* state = lilv_state_new_from_file(lilvWorld, uridMap.feature(), nullptr, path.c_str());
+    return restore(lilv_state_new_from_file(lilvWorld, uridMap.feature(), nullptr, path.c_str()));
+}
+
+bool Lv2Host::applyPreset(const std::string& uri)
+{
+    if (!instance) return false;
+    LilvNode* preset = lilv_new_uri(lilvWorld, uri.c_str());
+    // Hosts read a preset's file when it is chosen, not with the bundle.
+    lilv_world_load_resource(lilvWorld, preset);
+    LilvState* state = lilv_state_new_from_world(lilvWorld, uridMap.feature(), preset);
+    lilv_node_free(preset);
+    return restore(state);
+}
+
+bool Lv2Host::restore(LilvState* state)
+{
     if (!state) return false;
     lilv_state_restore(state, instance, &Lv2Host::setPortValue, this, 0, nullptr);
     lilv_state_free(state);
     return true;
+}
+
+const void* Lv2Host::extensionData(const char* uri) const
+{
+    return instance ? lilv_instance_get_extension_data(instance, uri) : nullptr;
+}
+
+LV2_Handle Lv2Host::handle() const
+{
+    return instance ? lilv_instance_get_handle(instance) : nullptr;
 }
 
 std::vector<float> Lv2Host::renderSong(int64_t total, int32_t block, const std::vector<Midi>& midi,

@@ -85,6 +85,14 @@ public:
     // the controls, as jalv applies one. False when lilv fails.
     bool savePreset(const std::string& folder, const std::string& label);
     bool loadPreset(const std::string& folder);
+    // A preset the bundle lists, by its URI, applied to the controls as hosts apply one.
+    bool applyPreset(const std::string& uri);
+
+    // Features offered at instantiation besides the URID map.
+    std::vector<const LV2_Feature*> extraFeatures;
+    // What the instance answers for an extension, with its handle for the calls.
+    const void* extensionData(const char* uri) const;
+    LV2_Handle handle() const;
 
     // Runs total frames in blocks, the events at absolute frames; a position with the
     // given tempo, playing from beat 0, starts the first block. Returns the left channel.
@@ -95,6 +103,8 @@ private:
     void forgeSequence(int32_t frames, const std::vector<Midi>& midi,
                        const std::vector<Position>& positions);
     void forgePosition(const Position& at);
+    // Applies a state's port values to the controls and frees it; false for no state.
+    bool restore(LilvState* state);
     // The index of the control input with this symbol, or -1.
     int32_t controlIndex(const char* symbol) const;
     static const void* portValue(const char* symbol, void* host, uint32_t* size, uint32_t* type);
