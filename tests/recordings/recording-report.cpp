@@ -41,12 +41,12 @@ void printRows(const char* who, const std::vector<Row>& rows)
 {
     for (const Row& r : rows) {
         const GuitarMeasures& m = r.m;
-        std::printf("%-5s %4d %7.1f %6.1f %5.2f %5.2f %6.1f %5.2f %5.2f %5.2f %6.2f %6.2f "
-                    "%5.0f %5.0f %5.0f %5.0f\n",
+        std::printf("%-5s %4d %7.1f %6.1f %5.2f %5.2f %6.1f %5.3f %5.2f %5.2f %5.2f %6.2f %6.2f "
+                    "%5.0f %5.0f %5.0f %5.0f %5.1f\n",
                     who, r.pitch, m.betweenPartialsDb, m.lowBandDb, m.beatingDb, m.decayRatio,
-                    m.pickDb, m.t60Band[0], m.t60Band[1], m.t60Band[2], m.fundamentalT60,
-                    m.inharmonicity * 1e5, m.centroidHz[0], m.centroidHz[1], m.centroidHz[2],
-                    m.centroidHz[3]);
+                    m.pickDb, m.pickFlatness, m.t60Band[0], m.t60Band[1], m.t60Band[2],
+                    m.fundamentalT60, m.inharmonicity * 1e5, m.centroidHz[0], m.centroidHz[1],
+                    m.centroidHz[2], m.centroidHz[3], m.harmonics100);
     }
 }
 
@@ -135,6 +135,11 @@ void compareSets(SoundSet set, const std::vector<Row>& ours, const std::vector<u
     const Pick pick = [](const GuitarMeasures& m) { return m.pickDb; };
     const Pick fundamental = [](const GuitarMeasures& m) { return m.fundamentalT60; };
     const Pick inharmonicity = [](const GuitarMeasures& m) { return m.inharmonicity; };
+    const Pick flatness = [](const GuitarMeasures& m) { return m.pickFlatness; };
+    const Pick harmonics = [](const GuitarMeasures& m) { return m.harmonics100; };
+    const auto atLeastOfReal = [&](const Pick& pick, double share) {
+        return medianAtLeast(pick, share * statsOf(column(real, pick)).median);
+    };
     if (acoustic) {
         summary("between partials dB", real, ours, between, ">= -50 every note",
                 everyAtLeast(between, -50));
@@ -151,6 +156,10 @@ void compareSets(SoundSet set, const std::vector<Row>& ours, const std::vector<u
                 medianAtLeast(ratio, 1.3));
         summary("above 4 kHz, first 10 ms dB", real, ours, pick, ">= -13 every note",
                 everyAtLeast(pick, -13));
+        summary("flatness 1-10 kHz, 0-10 ms", real, ours, flatness,
+                "median >= x0.6 of real", atLeastOfReal(flatness, 0.6));
+        summary("centroid 100 ms / f0", real, ours, harmonics, "median >= x0.8 of real",
+                atLeastOfReal(harmonics, 0.8));
     } else {
         summary("between partials dB", real, ours, between, "median inside real range",
                 medianInside(between));
@@ -162,17 +171,27 @@ void compareSets(SoundSet set, const std::vector<Row>& ours, const std::vector<u
                 pitchRatios([](const GuitarMeasures& m) { return std::pow(10, m.lowBandDb / 10); },
                             0.25, 4.0));
         std::swap(real, realLow);
-        summary("beating scatter dB", real, ours, beating, "median inside real range",
-                medianInside(beating));
+        summary("beating scatter dB", real, ours, beating, "median in range, >= x0.8",
+                medianInside(beating) && atLeastOfReal(beating, 0.8));
         summary("early/late decay rate", real, ours, ratio, "median inside real range",
                 medianInside(ratio));
         summary("above 4 kHz, first 10 ms dB", real, ours, pick, "median inside real range",
                 medianInside(pick));
+        summary("flatness 1-10 kHz, 0-10 ms", real, ours, flatness,
+                "median >= x0.6 of real", atLeastOfReal(flatness, 0.6));
+        summary("centroid 100 ms / f0", real, ours, harmonics, "median >= x0.8 of real",
+                atLeastOfReal(harmonics, 0.8));
     }
     const char* bandNames[3] = {"T60 near 1 kHz s", "T60 near 2 kHz s", "T60 near 4 kHz s"};
     for (int b = 0; b < 3; ++b) {
         const Pick band = [b](const GuitarMeasures& m) { return m.t60Band[b]; };
-        summary(bandNames[b], real, ours, band, "median x0.7..1.4", medianRatio(band, 0.7, 1.4));
+        // The steel-string's 1 kHz band rings shorter on a second real guitar than on this
+        // one: ours is held between the two.
+        if (acoustic && b == 0) {
+            summary(bandNames[b], real, ours, band, "median x0.8..1.0", medianRatio(band, 0.8, 1.0));
+        } else {
+            summary(bandNames[b], real, ours, band, "median x0.7..1.4", medianRatio(band, 0.7, 1.4));
+        }
     }
     summary("fundamental T60 s", real, ours, fundamental, "every note inside real range",
             insideRange(fundamental));
@@ -234,11 +253,13 @@ int main(int argc, char** argv)
     std::printf("\nMeasures of realism: between = energy between the partials 0.3-0.67 s (dB), "
                 "low = 80-250 Hz share of the first second (dB),\nbeat = scatter of partials "
                 "1-4 around a straight decay (dB), e/l = early over late decay rate, pick = "
-                "share above 4 kHz in the first 10 ms (dB),\nT60 at 1/2/4 kHz and of the "
-                "fundamental (s), B x 1e5, spectral centroid at 20/100/500/1000 ms (Hz)\n");
-    std::printf("%-5s %4s %7s %6s %5s %5s %6s %5s %5s %5s %6s %6s %5s %5s %5s %5s\n", "who",
-                "note", "betw", "low", "beat", "e/l", "pick", "T1k", "T2k", "T4k", "Tf0", "B",
-                "c20", "c100", "c500", "c1s");
+                "share above 4 kHz in the first 10 ms (dB),\nflat = spectral flatness 1-10 kHz "
+                "in the first 10 ms, T60 at 1/2/4 kHz and of the fundamental (s), B x 1e5, "
+                "spectral centroid\nat 20/100/500/1000 ms (Hz), h100 = the centroid at 100 ms in "
+                "multiples of f0.\n");
+    std::printf("%-5s %4s %7s %6s %5s %5s %6s %5s %5s %5s %5s %6s %6s %5s %5s %5s %5s %5s\n",
+                "who", "note", "betw", "low", "beat", "e/l", "pick", "flat", "T1k", "T2k", "T4k",
+                "Tf0", "B", "c20", "c100", "c500", "c1s", "h100");
     printRows("ac", ours[0]);
     printRows("el", ours[1]);
 

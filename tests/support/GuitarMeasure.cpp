@@ -285,6 +285,23 @@ GuitarMeasures measureGuitar(const Note& note)
         m.pickDb = decibels(bandPower(s, 4000, rate / 2) / bandPower(s, 20, rate / 2));
     }
 
+    // A pick's scrape is noise, a string's partials are lines: the geometric over the
+    // arithmetic mean of the power between 1 and 10 kHz tells them apart. Hann-windowed and
+    // not zero-padded, so that neither truncation nor interpolation fills the gaps.
+    {
+        const int length = int(0.01 * rate);
+        const Spectrum s = spectrumOf(x, rate, onset, length, length);
+        double logSum = 0, sum = 0;
+        int bins = 0;
+        for (size_t k = size_t(std::ceil(1000 / s.binHz)); k < s.power.size() && k * s.binHz <= 10000;
+             ++k) {
+            logSum += std::log(s.power[k] + 1e-30);
+            sum += s.power[k];
+            ++bins;
+        }
+        m.pickFlatness = bins > 0 && sum > 0 ? std::exp(logSum / bins) / (sum / bins) : kNaN;
+    }
+
     const double bands[3][2] = {{707, 1414}, {1414, 2828}, {2828, 5657}};
     std::map<long, Spectrum> frames;  // each frame's spectrum serves all three bands
     for (int b = 0; b < 3; ++b) {
@@ -331,6 +348,7 @@ GuitarMeasures measureGuitar(const Note& note)
 
     const double centroidTimes[4] = {0.02, 0.1, 0.5, 1.0};
     for (int i = 0; i < 4; ++i) m.centroidHz[i] = centroidAt(note, at(centroidTimes[i]));
+    m.harmonics100 = m.centroidHz[1] / f0;
     return m;
 }
 

@@ -22,10 +22,12 @@ struct GuitarMeasures {
     double beatingDb;           // RMS scatter of partials 1-4 around a straight decay
     double decayRatio;          // early (0.1-0.6 s) over late broadband decay rate
     double pickDb;              // share above 4 kHz in the first 10 ms after the onset
+    double pickFlatness;        // spectral flatness 1-10 kHz in the first 10 ms (noise: ~0.5)
     double t60Band[3];          // seconds, octave bands at 1, 2 and 4 kHz
     double fundamentalT60;      // seconds
     double inharmonicity;       // B of f_k = k f0 sqrt(1 + B k^2)
     double centroidHz[4];       // at 20, 100, 500 and 1000 ms after the onset
+    double harmonics100;        // the centroid at 100 ms in multiples of the fundamental
 };
 
 GuitarMeasures measureGuitar(const Note& note);
