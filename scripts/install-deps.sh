@@ -7,7 +7,7 @@ packages=(
   build-essential g++-multilib cmake pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   libpng-dev zlib1g-dev libcairo2-dev libx11-dev libxtst-dev
-  libsndfile1-dev libfftw3-dev
+  libsndfile1-dev libfftw3-dev libaubio-dev
   fluid-soundfont-gm sox
   xvfb xauth fonts-dejavu-core
   clang libclang-rt-14-dev clang-tidy

@@ -225,8 +225,8 @@ int main(int argc, char** argv)
         return 2;
     }
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
-    std::printf("%-5s %-4s %4s %7s %9s %7s %6s %5s %5s %5s %6s %5s %6s %6s %5s %6s\n", "id",
-                "set", "root", "cents", "dc", "peakdB", "pk ms", "first", "zeros", "rise",
+    std::printf("%-5s %-4s %4s %7s %6s %9s %7s %6s %5s %5s %5s %6s %5s %6s %6s %5s %6s\n", "id",
+                "set", "root", "cents", "yin", "dc", "peakdB", "pk ms", "first", "zeros", "rise",
                 "T60", "T60@2k", "cen50", "cen1s", "step", "rms");
     std::vector<Row> ours[2];
     for (const Recording& rec : kRecordings) {
@@ -239,10 +239,10 @@ int main(int argc, char** argv)
             continue;
         }
         const Measurements m = measure(wave.samples, rec);
-        std::printf("%-5d %-4s %4d %+7.3f %9.2e %7.3f %6.1f %5d %5d %5.2f %6.2f %5.2f "
+        std::printf("%-5d %-4s %4d %+7.3f %+6.2f %9.2e %7.3f %6.1f %5d %5d %5.2f %6.2f %5.2f "
                     "%6.0f %6.0f %5.2f %6.1f\n",
                     rec.resourceId, rec.set == SoundSet::acoustic ? "ac" : "el", rec.rootNote,
-                    m.pitchErrorCents, m.dcOffset, m.peakDb, m.peakTimeMs, m.firstSample,
+                    m.pitchErrorCents, m.trackedPitchCents, m.dcOffset, m.peakDb, m.peakTimeMs, m.firstSample,
                     m.trailingZeros, m.maxLevelRiseDb, m.fundamentalT60,
                     m.t60Near2k, m.centroidEarlyHz, m.centroidLateHz, m.worstStepRatio,
                     m.loudnessDb);

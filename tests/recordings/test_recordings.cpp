@@ -337,6 +337,7 @@ TEST(Recordings, MeasurementsNoticeFaults)
     }
     const Measurements clean = measure(tone, a4);
     EXPECT_NEAR(clean.pitchErrorCents, 2.0, 0.1);
+    EXPECT_NEAR(clean.trackedPitchCents, 2.0, 1.0);
     EXPECT_LE(clean.worstStepRatio, 1.0);
     EXPECT_LE(clean.maxLevelRiseDb, 0.1);
     EXPECT_NEAR(clean.fundamentalT60, 60.0 / (20 * std::log10(std::exp(1.0))), 0.05);
@@ -347,6 +348,31 @@ TEST(Recordings, MeasurementsNoticeFaults)
     const Measurements broken = measure(faulty, a4);
     EXPECT_GT(broken.worstStepRatio, 1.0);
     EXPECT_GT(broken.maxLevelRiseDb, 3.0);
+}
+
+// The pick's flatness must tell a scrape from a string: a bare harmonic tone scores low,
+// the same tone under a 10 ms burst of noise as loud scores near white noise's 0.5.
+TEST(Recordings, PickFlatnessTellsAScrapeFromPartials)
+{
+    Note note;
+    note.rootHz = 440;
+    note.samples.assign(2 * kSampleRate, 0.0f);
+    for (size_t n = 1; n < note.samples.size(); ++n) {
+        const double t = double(n) / kSampleRate;
+        double s = 0;
+        for (int k = 1; k <= 20; ++k) s += std::sin(2 * kPi * k * 440 * t) / k;
+        note.samples[n] = float(0.2 * s * std::exp(-2 * t));
+    }
+    const GuitarMeasures tone = measureGuitar(note);
+    EXPECT_LT(tone.pickFlatness, 0.05);
+    EXPECT_NEAR(tone.harmonics100, tone.centroidHz[1] / 440, 1e-9);
+
+    uint32_t state = 12345;  // a fixed linear congruential sequence: the same noise every run
+    for (int n = 1; n < kSampleRate / 100; ++n) {
+        state = state * 1664525u + 1013904223u;
+        note.samples[size_t(n)] += float(0.3 * (state / 4294967296.0 - 0.5));
+    }
+    EXPECT_GT(measureGuitar(note).pickFlatness, 0.3);
 }
 
 fs::path freshFolder(const char* name)

@@ -33,6 +33,7 @@ std::vector<uint8_t> readFileBytes(const std::string& path);
 
 struct Measurements {
     double pitchErrorCents;
+    double trackedPitchCents;  // the same by a time-domain tracker that weighs upper partials
     double dcOffset;           // mean, as a fraction of full scale
     double peakDb;             // dBFS
     int peakSampleMagnitude;
