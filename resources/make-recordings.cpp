@@ -33,34 +33,48 @@ struct Voicing {
     double lossPerHz;        // how much faster each Hz of a partial decays (1/T60 per Hz)
     double pickupPosition;   // fraction of the scale from the bridge; 0 for none
     double inharmonicity[6]; // B of each open string, low E to high E
-    double bodyLevel;        // the body's own ring against the string's peak
-    double pickShare;        // energy above 4 kHz in the first 10 ms; 0 leaves the chain's
+    double bodyLevel;        // the body's own ring against the string's first half second (RMS)
+    double pickLevel[6];     // the pick's scrape against the string's first 10 ms, by string; 0 none
+    double pickCorner[6];    // where the scrape's noise rolls off, by string (Hz)
     double secondLevel;      // the second polarisation against the first, on average
     double secondLonger;     // how many times longer it rings, on average
     double detuneHz;         // how far apart the two beat, on average
     double harmonicCorner;   // partial number of a low E where the pick's rounding sets in; 0 none
     double decaySlope;       // the fundamental's T60 falls as (low E / f0)^decaySlope
     double lowNoteLoss;      // extra loss per Hz, per octave of f0 below 300 Hz; 0 none
-    double plainBrightness;  // how much flatter than 1/k the plain strings' partials fall; 0 none
+    double plainBrightness[6]; // how much flatter than 1/k each string's partials fall
     double attackLevel;      // a share of each partial that settles within the first tenths; 0 none
+    double bodyLoss;         // extra 1/T60 where the body draws most from the string, near 1 kHz
+    double brilliance;       // how much more strongly partials above kBrillianceHz radiate; 1 none
 };
 
 // Stiffness by string: wound strings are stiff for their pitch, the plain third of an
-// electric set most of all. A fret shortens the string, and B grows as 1 / length^2.
+// electric set most of all. A fret shortens the string, and B grows as 1 / length^2. The
+// acoustic's low E and A are kept at the soft end of real strings: their bright upper
+// partials, stretched sharp by stiffness, would otherwise pull the pitch a listener (or a
+// tracker weighing the upper partials) hears more than 8 cents above the fundamental's.
+// The scrape is duller on the plain strings; its level follows how bright each string's
+// own attack already is, so that every string starts with a broadband burst.
 constexpr Voicing kAcoustic = {10.0, 12.0, 1.0 / 5500.0, 0.0,
-                               {4.5e-5, 3.3e-5, 2.8e-5, 2.2e-5, 2.0e-5, 1.4e-5},
-                               0.03, 0.07, 0.75, 2.25, 0.6, 0.0,
-                               0.3, 0.0, 0.0, 0.0};
-constexpr Voicing kElectric = {12.0, 28.0, 1.0 / 12000.0, 0.06,
+                               {1.8e-5, 2.2e-5, 2.8e-5, 2.2e-5, 2.0e-5, 1.4e-5},
+                               0.18,
+                               {0.35, 0.55, 0.5, 0.5, 0.5, 0.5},
+                               {8000, 8000, 8000, 4000, 4000, 4000},
+                               0.75, 2.25, 0.6, 0.0,
+                               0.3, 0.5, {0, 0, 0, 0.3, 0.27, 0.18}, 0.0, 0.11, 2.0};
+constexpr Voicing kElectric = {12.0, 28.0, 1.0 / 15000.0, 0.06,
                                {4.5e-5, 3.1e-5, 4.5e-5, 5.0e-5, 3.0e-5, 2.5e-5},
-                               0.02, 0.0, 0.4, 1.5, 0.1, 6.0,
-                               0.35, 2.5, 0.4, 0.8};
+                               0.12, {0, 0, 0, 0, 0, 0}, {0, 0, 0, 0, 0, 0}, 0.4, 1.5, 0.15, 6.0,
+                               0.35, 2.5, {0, 0, 0, 0.4, 0.4, 0.4}, 0.8, 0.0, 1.0};
 
 constexpr double kPluckPosition = 0.13;    // fraction of the scale from the bridge
 constexpr double kPickCorner = 7000.0;     // the pick's width rounds off the kink
+constexpr double kBrillianceHz = 3500.0;   // where the top starts to radiate more efficiently
 constexpr double kHighestPartial = 12000.0;
 constexpr double kPeakLevel = 0.70794578;  // -3 dBFS
-constexpr double kAttackT60 = 0.2;         // how fast the attack share settles, seconds
+constexpr double kAttackT60 = 0.45;        // how fast the attack share settles, seconds
+constexpr double kScrapeSeconds = 0.005;   // time constant of the pick's scrape
+constexpr double kBodyLossOctaves = 0.7;   // width of the body's pull on the string
 constexpr int kTrailingZeros = 64;         // the sampler loops the last two samples
 constexpr double kFadeSeconds = 1.0;       // the closing fade, long after the note is inaudible
 constexpr int kBlock = 512;                // samples per table of a partial's course
@@ -195,7 +209,11 @@ double partialT60(const Voicing& voicing, double f0, double freq)
     const double fundamental = voicing.t60AtLowE * std::pow(82.4 / f0, voicing.decaySlope);
     const double octavesBelow = std::max(0.0, std::log2(300.0 / f0));
     const double loss = voicing.lossPerHz * (1 + voicing.lowNoteLoss * octavesBelow);
-    return 1.0 / (1.0 / fundamental + freq * loss);
+    // An acoustic top's modes crowd around 1 kHz, where the bridge gives way most and so
+    // draws energy out of the string fastest: the string's partials there ring shorter.
+    const double octavesFromBody = std::log2(freq / 1000.0) / kBodyLossOctaves;
+    const double body = voicing.bodyLoss * std::exp(-0.5 * octavesFromBody * octavesFromBody);
+    return 1.0 / (1.0 / fundamental + freq * loss + body);
 }
 
 // The string's partials, each in two polarisations: the second, weaker, rings longer (on an
@@ -221,9 +239,11 @@ void addStringPartials(std::vector<Partial>& partials, const Recording& rec,
         if (f > kHighestPartial) break;
         double amplitude = std::sin(k * kPi * pluckPosition) / k;
         // The light plain strings (G, B and high E) bend sharply round the pick, so their
-        // upper partials fall off more slowly than a wound string's.
-        if (voicing.plainBrightness > 0 && string >= 3) {
-            amplitude *= std::pow(double(k), voicing.plainBrightness);
+        // upper partials fall off more slowly than a wound string's. On the acoustic's high
+        // E less so: its partials reach the top octaves within a few steps, where more would
+        // make every sample step a click.
+        if (voicing.plainBrightness[string] > 0) {
+            amplitude *= std::pow(double(k), voicing.plainBrightness[string]);
         }
         amplitude /= std::sqrt(1 + (f / kPickCorner) * (f / kPickCorner));
         if (voicing.harmonicCorner > 0) {
@@ -235,14 +255,22 @@ void addStringPartials(std::vector<Partial>& partials, const Recording& rec,
         if (voicing.pickupPosition > 0) {
             amplitude *= std::sin(k * kPi * voicing.pickupPosition);
         }
+        // An acoustic top radiates the upper partials more efficiently than the low ones:
+        // real steel-string notes keep their brightness through the first 100 ms.
+        const double x = (f / kBrillianceHz) * (f / kBrillianceHz);
+        amplitude *= std::sqrt((1 + x * voicing.brilliance * voicing.brilliance) / (1 + x));
         const double t60 = partialT60(voicing, f0, f);
         const double second = voicing.secondLevel * (1.0 + 0.33 * random.bipolar());
         const double longer = voicing.secondLonger * (1.0 + 0.11 * random.bipolar());
         // The fundamental's pair sits closer, around the note's own frequency weighted by
         // strength, so that the note stays in tune; higher pairs beat a fraction of a hertz
-        // apart.
-        const double detune =
-            k == 1 ? 0.1 : voicing.detuneHz * (1.0 + 0.66 * random.bipolar());
+        // apart, the longer-lived one above or below at random: were it always above, the
+        // low partials would drift sharp as the note rings and a tracker would hear it so.
+        double detune = 0.1;
+        if (k > 1) {
+            detune = voicing.detuneHz * (1.0 + 0.66 * random.bipolar());
+            if (random.next() & 1) detune = -detune;
+        }
         const double below = detune * second / (1 + second);
         partials.push_back(makePartial(f - below, amplitude, t60));
         partials.push_back(makePartial(f - below + detune, second * amplitude, longer * t60));
@@ -278,7 +306,7 @@ void addSympatheticStrings(std::vector<Partial>& partials, const Recording& rec,
 
 // The body's resonances, struck by the pluck and ringing on their own: the air mode of the
 // sound hole near 100 Hz, the top plate near 200 Hz and a thinning series above.
-void addBodyModes(std::vector<Partial>& partials, double level)
+void addBodyModes(std::vector<Partial>& partials, double level, double f0)
 {
     const struct {
         double freq, gain, t60;
@@ -286,7 +314,9 @@ void addBodyModes(std::vector<Partial>& partials, double level)
                  {530, 1.0, 0.9}, {690, 0.9, 0.8}, {870, 0.8, 0.7}, {1090, 0.8, 0.6},
                  {1380, 0.7, 0.5}, {1750, 0.6, 0.4}, {2250, 0.5, 0.3}, {2900, 0.4, 0.25}};
     for (const auto& mode : modes) {
-        partials.push_back(makePartial(mode.freq, level * mode.gain, mode.t60));
+        // A mode below the note's fundamental gets only the pluck's brief push.
+        const double drive = std::min(1.0, mode.freq / f0);
+        partials.push_back(makePartial(mode.freq, level * mode.gain * drive, mode.t60));
     }
 }
 
@@ -331,38 +361,27 @@ double peakOf(const std::vector<double>& signal)
     return peak;
 }
 
-// Energy of signal[0, length) above about 4 kHz and in all, through a steep highpass.
-std::pair<double, double> highShare(const std::vector<double>& signal, int length)
-{
-    std::vector<double> head(signal.begin(), signal.begin() + length);
-    double total = 0;
-    for (double s : head) total += s * s;
-    Biquad::highpass(4000.0, 0.54).process(head);
-    Biquad::highpass(4000.0, 1.31).process(head);
-    double high = 0;
-    for (double s : head) high += s * s;
-    return {high, total};
-}
-
-// The pick scraping off the string: a few milliseconds of bright noise, scaled per note so
-// that the first 10 ms carry the share of energy above 4 kHz that real picked notes show.
-void addPickNoise(std::vector<double>& signal, double share, Random& random)
+// The pick scraping off the string: a few milliseconds of broadband noise from about 1 kHz
+// up, set against the string's own first 10 ms, so that the attack sounds like a scrape and
+// not only like the string's partials. Its level and colour follow the string.
+void addPickScrape(std::vector<double>& signal, double level, double corner, Random& random)
 {
     const int length = kSampleRate * 10 / 1000;
     std::vector<double> noise(length, 0.0);
-    const double decay = std::exp(-1.0 / (0.002 * kSampleRate));
+    const double decay = std::exp(-1.0 / (kScrapeSeconds * kSampleRate));
     double envelope = 1.0;
     for (int n = 1; n < length; ++n) {  // from the second sample: the first stays zero
         noise[n] = envelope * random.bipolar();
         envelope *= decay;
     }
-    Biquad::highpass(3000.0, 0.707).process(noise);
-    const auto [stringHigh, stringTotal] = highShare(signal, length);
-    const auto [noiseHigh, noiseTotal] = highShare(noise, length);
-    // (stringHigh + g^2 noiseHigh) / (stringTotal + g^2 noiseTotal) = share
-    const double gain2 = (share * stringTotal - stringHigh) / (noiseHigh - share * noiseTotal);
-    if (!(gain2 > 0)) return;
-    const double gain = std::sqrt(gain2);
+    Biquad::highpass(1000.0, 0.707).process(noise);
+    Biquad::lowpass(corner, 0.707).process(noise);
+    double stringEnergy = 0, noiseEnergy = 0;
+    for (int n = 0; n < length; ++n) {
+        stringEnergy += signal[n] * signal[n];
+        noiseEnergy += noise[n] * noise[n];
+    }
+    const double gain = level * std::sqrt(stringEnergy / noiseEnergy);
     for (int n = 0; n < length; ++n) signal[n] += gain * noise[n];
 }
 
@@ -465,10 +484,20 @@ std::vector<int16_t> synthesise(const Recording& rec)
     const double stringPeak = peakOf(signal);
     partials.clear();
     addSympatheticStrings(partials, rec, voicing, 0.01 * stringPeak);
-    if (voicing.bodyLevel > 0) addBodyModes(partials, voicing.bodyLevel * stringPeak);
+    if (voicing.bodyLevel > 0) {
+        // Against the string's level rather than its attack peak, which the brighter strings
+        // raise without driving the body any harder.
+        double energy = 0;
+        for (int n = 0; n < kSampleRate / 2; ++n) energy += signal[n] * signal[n];
+        addBodyModes(partials, voicing.bodyLevel * std::sqrt(energy / (kSampleRate / 2)),
+                     recordings::noteFrequency(rec.rootNote));
+    }
     const std::vector<double> ring = renderPartials(partials, length);
     for (int n = 0; n < length; ++n) signal[n] += ring[n];
-    if (voicing.pickShare > 0) addPickNoise(signal, voicing.pickShare, random);
+    const int string = stringOf(rec.rootNote);
+    if (voicing.pickLevel[string] > 0) {
+        addPickScrape(signal, voicing.pickLevel[string], voicing.pickCorner[string], random);
+    }
     if (rec.set == SoundSet::acoustic) {
         acousticBody(signal);
     } else {
