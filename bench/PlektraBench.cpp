@@ -171,6 +171,7 @@ void lv2DenseBlock(benchmark::State& state)
         controls[port] = static_cast<float>(
             lv2ports::fretOfParameter(defaults.getParameter(lv2ports::parameterOfPort(port))));
     }
+    for (const lv2ports::AidPort& aid : lv2ports::kAidPorts) controls[aid.port] = aid.defaultValue;
     for (uint32_t port = lv2ports::kFirstString; port < lv2ports::kPortCount; ++port) {
         instrument.connect(port, &controls[port]);
     }

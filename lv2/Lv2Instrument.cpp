@@ -43,6 +43,10 @@ Lv2Instrument::Lv2Instrument(double sampleRate, LV2_URID_Map& map,
     for (uint32_t port = kFirstString; port < kPlayedChord; ++port) {
         controls[port] = &lastSeen[port];
     }
+    for (const AidPort& aid : kAidPorts) {
+        lastSeen[aid.port] = aid.defaultValue;
+        controls[aid.port] = &lastSeen[aid.port];
+    }
 }
 
 void Lv2Instrument::connect(uint32_t port, void* data)
@@ -55,6 +59,8 @@ void Lv2Instrument::connect(uint32_t port, void* data)
         right = static_cast<float*>(data);
     } else if (port == kPlayedChord) {
         playedChord = static_cast<float*>(data);
+    } else if (port == kRecognisedChord) {
+        recognisedChord = static_cast<float*>(data);
     } else if (port < kPortCount) {
         // An unconnected port reads its last value, so it never changes.
         controls[port] = data ? static_cast<const float*>(data) : &lastSeen[port];
@@ -73,6 +79,7 @@ void Lv2Instrument::activate()
 void Lv2Instrument::run(uint32_t frames)
 {
     applyControls();
+    applyPlayingAids();
     queueEvents();
     const auto count = static_cast<int32_t>(
         std::min<uint32_t>(frames, std::numeric_limits<int32_t>::max()));
@@ -82,6 +89,7 @@ void Lv2Instrument::run(uint32_t frames)
     if (playedChord) {
         *playedChord = std::round(plektra.getParameter(kSelectedChordParameter) / kChordStep);
     }
+    if (recognisedChord) *recognisedChord = static_cast<float>(plektra.recognisedChord());
     // The document is written when the host asks for it, on its own thread; here the host is
     // only told, which allocates nothing.
     if (chordsEdited && keyNamesChanged) {
@@ -109,6 +117,30 @@ std::string Lv2Instrument::model() const
     char text[48];
     std::snprintf(text, sizeof text, "Lyrevane %p", static_cast<const void*>(this));
     return text;
+}
+
+void Lv2Instrument::applyPlayingAids()
+{
+    bool anyChange = false;
+    for (const AidPort& aid : kAidPorts) {
+        const float value = *controls[aid.port];
+        // NaN never equals itself: a port left at NaN counts as changed once only.
+        if (value == lastSeen[aid.port] || (std::isnan(value) && std::isnan(lastSeen[aid.port]))) {
+            continue;
+        }
+        lastSeen[aid.port] = value;
+        anyChange = true;
+    }
+    if (!anyChange) return;
+    auto held = [this](uint32_t port) { return heldAidValue(port, lastSeen[port]); };
+    plektra.setChordInput(held(kChordInput) >= 1.0f ? ChordInput::heldNotes
+                                                     : ChordInput::chordKeys);
+    PatternPlayer& patterns = plektra.patternPlayer();
+    patterns.setPattern(static_cast<int32_t>(held(kPattern)));
+    patterns.setSwing(held(kSwing));
+    patterns.setVelocity(static_cast<int32_t>(held(kPatternVelocity)));
+    patterns.setHumanise(held(kHumaniseTime), held(kHumaniseVelocity),
+                         static_cast<uint32_t>(held(kSeed)));
 }
 
 void Lv2Instrument::applyControls()

@@ -35,6 +35,7 @@ public:
 
 private:
     void applyControls();
+    void applyPlayingAids();
     void queueEvents();
 
     Plektra plektra{nullptr};
@@ -51,6 +52,7 @@ private:
     float* right = nullptr;
     const float* controls[lv2ports::kPortCount] = {};
     float* playedChord = nullptr;
+    float* recognisedChord = nullptr;
     // The value each control port last had, held to its range: only a change reaches the
     // instrument, as a host's automation would.
     int32_t applied[lv2ports::kPortCount] = {};

@@ -1,5 +1,7 @@
 #include "lv2/Lv2Transport.h"
 
+#include <cmath>
+
 #include <lv2/atom/util.h>
 #include <lv2/time/time.h>
 
@@ -50,11 +52,23 @@ void Lv2Transport::read(const LV2_Atom_Object* object)
     if (!numberOf(unitAtom, unit) || !(unit > 0.0)) unit = 4.0;
     double bars = 0.0;
     double perBar = 0.0;
+    const bool meter = numberOf(perBarAtom, perBar) && perBar >= 1.0 && perBar <= 64.0 &&
+                       unit <= 64.0;
+    if (meter) {
+        meterKnown = true;
+        time.timeSigNumerator = static_cast<int32_t>(std::lround(perBar));
+        time.timeSigDenominator = static_cast<int32_t>(std::lround(unit));
+        quartersPerBar = time.timeSigNumerator * 4.0 / time.timeSigDenominator;
+    }
     if (numberOf(beatAtom, value)) {
         time.ppqPos = value * 4.0 / unit;
+        barsKnown = meter;
+        if (meter) time.barStartPos = std::floor(time.ppqPos / quartersPerBar) * quartersPerBar;
     } else if (numberOf(barAtom, bars) && numberOf(barBeatAtom, value) &&
                numberOf(perBarAtom, perBar)) {
         time.ppqPos = (bars * perBar + value) * 4.0 / unit;
+        barsKnown = meter;
+        time.barStartPos = bars * perBar * 4.0 / unit;
     }
     known = true;
     changed = true;
@@ -65,12 +79,18 @@ const VstTimeInfo* Lv2Transport::nextBlock(int32_t frames, double sampleRate)
     if (!known) return nullptr;
     time.sampleRate = sampleRate;
     time.flags = kVstPpqPosValid | kVstTempoValid | (speed != 0.0 ? kVstTransportPlaying : 0) |
-                 (changed ? kVstTransportChanged : 0);
+                 (changed ? kVstTransportChanged : 0) | (barsKnown ? kVstBarsValid : 0) |
+                 (meterKnown ? kVstTimeSigValid : 0);
     changed = false;
     answer = time;
     if (sampleRate > 0.0 && frames > 0) {
         time.ppqPos += frames / sampleRate * speed * time.tempo / 60.0;
         if (framesKnown) time.samplePos += frames * speed;
+        // Past a bar line the bar's start moves to the last one passed.
+        const double intoBar = time.ppqPos - time.barStartPos;
+        if (barsKnown && std::isfinite(intoBar) && intoBar >= quartersPerBar) {
+            time.barStartPos += std::floor(intoBar / quartersPerBar) * quartersPerBar;
+        }
     }
     return &answer;
 }

@@ -33,7 +33,12 @@ private:
     // Whether the host gives the song position in samples; until it does, samplePos stays
     // 0, as some VST hosts leave it, and the watch goes by the musical position.
     bool framesKnown = false;
+    // Whether the host states its bars and time signature; the bar start then moves on
+    // with the position, for strum patterns to keep to the bar.
+    bool barsKnown = false;
+    bool meterKnown = false;
+    double quartersPerBar = 4.0;
     double speed = 0.0;  // 0 stopped, 1 playing
-    VstTimeInfo time{};    // tempo, ppqPos and samplePos
+    VstTimeInfo time{};    // tempo, ppqPos, samplePos, the bar's start and the meter
     VstTimeInfo answer{};  // the current block's, while time moves on to the next
 };

@@ -11,6 +11,7 @@
 #include "lv2/Lv2Ports.h"
 #include "lv2/Midnam.h"
 #include "presets/FactoryChordSets.h"
+#include "strum/PatternTable.h"
 
 using namespace lv2ports;
 
@@ -36,6 +37,7 @@ constexpr const char* kPrefixes =
     "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n"
     "@prefix time: <http://lv2plug.in/ns/ext/time#> .\n"
     "@prefix ui: <http://lv2plug.in/ns/extensions/ui#> .\n"
+    "@prefix units: <http://lv2plug.in/ns/extensions/units#> .\n"
     "@prefix urid: <http://lv2plug.in/ns/ext/urid#> .\n\n";
 
 std::string quoted(const std::string& text)
@@ -133,6 +135,55 @@ void controlPort(std::ostream& out, uint32_t port, const std::string& name,
         << properties;
 }
 
+std::string number(float value)
+{
+    std::ostringstream text;
+    text << value;
+    const std::string written = text.str();
+    // Turtle reads a number without a point as an integer, which a float port should not be.
+    return written.find_first_of(".e") == std::string::npos ? written + ".0" : written;
+}
+
+// The playing aids, from their table; their defaults leave the instrument as the module.
+void aidPorts(std::ostream& out)
+{
+    std::vector<std::string> patterns = {"off"};
+    for (const StrumPattern& pattern : strumpatterns::kPatterns) patterns.push_back(pattern.name);
+    for (const AidPort& aid : kAidPorts) {
+        const float maximum = aid.port == kPattern ? static_cast<float>(patternCount()) : aid.maximum;
+        out << " , [\n    a lv2:InputPort , lv2:ControlPort ;\n"
+            << "    lv2:index " << aid.port << " ;\n    lv2:symbol " << quoted(aid.symbol) << " ;\n"
+            << "    lv2:name " << quoted(aid.name) << " ;\n    rdfs:comment " << quoted(aid.comment)
+            << " ;\n    pg:group " << ownUri("playing") << " ;\n";
+        if (aid.integer) {
+            out << "    lv2:default " << aid.defaultValue << " ;\n    lv2:minimum " << aid.minimum
+                << " ;\n    lv2:maximum " << maximum << " ;\n    lv2:portProperty lv2:integer";
+        } else {
+            out << "    lv2:default " << number(aid.defaultValue) << " ;\n    lv2:minimum "
+                << number(aid.minimum) << " ;\n    lv2:maximum " << number(maximum);
+        }
+        if (*aid.unit) out << " ;\n    units:unit units:" << aid.unit;
+        if (aid.port == kChordInput) {
+            out << " , lv2:enumeration ;\n    lv2:scalePoint "
+                << scalePoints({kChordInputNames[0], kChordInputNames[1]}, 0);
+        } else if (aid.port == kPattern) {
+            out << " , lv2:enumeration ;\n    lv2:scalePoint " << scalePoints(patterns, 0);
+        }
+        out << "\n  ]";
+    }
+    std::vector<std::string> chords;
+    for (int32_t chord = kNoChord; chord <= rangeOf(kRecognisedChord).maximum; ++chord) {
+        chords.push_back(recognisedChordLabel(chord));
+    }
+    controlPort(out, kRecognisedChord, "Recognised chord",
+                "The chord last read from the notes held below the chord keys, -1 before any: "
+                "its root (0 C to 11 B) times " + std::to_string(chords::kQualityCount) +
+                    ", plus its quality (0 major, 1 minor, 2 seventh, in the order of the "
+                    "scale points).",
+                kNoChord, " , lv2:enumeration ;\n    lv2:scalePoint " + scalePoints(chords, kNoChord));
+    out << "\n  ]";
+}
+
 std::string chordGroup(int32_t chord)
 {
     return "chord" + std::to_string(chord + 1);
@@ -202,12 +253,16 @@ std::string pluginDescription()
     controlPort(out, kPlayedChord, "Chord being played",
                 "The chord the last chord key selected.", 0,
                 " , lv2:enumeration ;\n    lv2:scalePoint " + scalePoints(chords, 0));
-    out << "\n  ] .\n\n";
+    out << "\n  ]";
+    aidPorts(out);
+    out << " .\n\n";
 
     out << "<" << kResetMessageUri << ">\n  a rdfs:Class ;\n  rdfs:subClassOf atom:Object ;\n"
         << "  rdfs:label \"Reset\" ;\n"
         << "  rdfs:comment \"Stops every string, as the reset port does; the panel sends one "
            "for each press of its button.\" .\n\n";
+    out << ownUri("playing") << "\n  a pg:Group ;\n  lv2:symbol \"playing\" ;\n"
+        << "  rdfs:label \"Held chords and patterns\" .\n\n";
     out << ownUri("out") << "\n  a pg:StereoGroup , pg:OutputGroup ;\n"
         << "  lv2:symbol \"out\" ;\n  rdfs:label \"Output\" .\n";
     for (int32_t chord = 0; chord < ChordValues::kChordCount; ++chord) {

@@ -5,6 +5,7 @@
 
 #include "strum/ChordZone.h"
 #include "strum/VoicingTable.h"
+#include "tests/support/HeldChordNotes.h"
 
 #include <algorithm>
 #include <bitset>
@@ -14,17 +15,8 @@ namespace {
 
 using chords::kQualities;
 using chords::kQualityCount;
-
-// Every tone of a quality, optional ones included, as intervals above the root.
-std::vector<int> tonesOf(int quality)
-{
-    std::vector<int> tones;
-    const chords::PitchClassSet all = kQualities[quality].required | kQualities[quality].optional;
-    for (int i = 0; i < 12; ++i) {
-        if (all & chords::pitchClassBit(i)) tones.push_back(i);
-    }
-    return tones;
-}
+using heldchords::tonesOf;
+using heldchords::voiced;
 
 chords::PitchClassSet pitchClassesOf(int root, int quality)
 {
@@ -60,20 +52,6 @@ bool spelledTwice(int root, int quality)
         }
     }
     return false;
-}
-
-// The chord's tones from the bass up, the inversion-th tone lowest, from a low note on.
-std::vector<uint32_t> voiced(int root, int quality, int inversion, int lowest)
-{
-    const std::vector<int> tones = tonesOf(quality);
-    std::vector<uint32_t> notes;
-    int note = lowest + (root + tones[inversion % tones.size()]) % 12;
-    for (size_t i = 0; i < tones.size(); ++i) {
-        const int tone = tones[(inversion + i) % tones.size()];
-        while ((note % 12) != (root + tone) % 12) ++note;
-        notes.push_back(static_cast<uint32_t>(note));
-    }
-    return notes;
 }
 
 int fretSpan(const chords::Fingering& fingering)

@@ -118,15 +118,16 @@ void Lv2Host::forgePosition(const Position& at)
         key(LV2_TIME__beatUnit);
         lv2_atom_forge_int(&forge, 4);
     } else if (at.beat >= 0) {
-        const double bar = std::floor(at.beat / 4.0);
+        // A bar of no length (as a faulty host may state) puts every beat in bar 0.
+        const double bar = at.beatsPerBar > 0.0 ? std::floor(at.beat / at.beatsPerBar) : 0.0;
         key(LV2_TIME__barBeat);
-        lv2_atom_forge_float(&forge, static_cast<float>(at.beat - bar * 4.0));
+        lv2_atom_forge_float(&forge, static_cast<float>(at.beat - bar * at.beatsPerBar));
         key(LV2_TIME__bar);
         lv2_atom_forge_long(&forge, static_cast<int64_t>(bar));
         key(LV2_TIME__beatUnit);
         lv2_atom_forge_int(&forge, 4);
         key(LV2_TIME__beatsPerBar);
-        lv2_atom_forge_float(&forge, 4.0f);
+        lv2_atom_forge_float(&forge, static_cast<float>(at.beatsPerBar));
     }
     if (at.beatsPerMinute >= 0) {
         key(LV2_TIME__beatsPerMinute);

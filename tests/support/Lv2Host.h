@@ -27,9 +27,10 @@ struct Position {
     int64_t frame = 0;  // of the event, within the block
     double beatsPerMinute = -1.0;
     double speed = -1.0;
-    double beat = -1.0;        // the song position in quarter notes, bars of four
+    double beat = -1.0;        // the song position in quarter notes
     int64_t songFrame = -1;    // the song position in samples
     bool withBeat = false;
+    double beatsPerBar = 4.0;  // the bar stated with the bar keys
 };
 
 // Interns URIs as LV2 hosts do; the plug-in maps only while it is being instantiated.

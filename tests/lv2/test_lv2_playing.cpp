@@ -1,0 +1,414 @@
+// Held chords, strum patterns and humanising through the LV2 plug-in as lilv loads it, each
+// held against the VST module playing the same strokes by its keys, sample for sample:
+// chords recognised in every quality, inversion and octave and changed at exact samples;
+// every pattern on the beat grid at three tempos and two rates; the transport's start, stop
+// and jump; humanising repeatable by seed; and bad input held safe.
+#include "tests/lv2/Lv2TestSupport.h"
+
+#include <lv2/units/units.h>
+
+#include "strum/ChordZone.h"
+#include "strum/PatternPlayer.h"
+#include "strum/PatternTable.h"
+#include "tests/support/HeldChordNotes.h"
+
+using namespace lv2test;
+
+namespace {
+
+constexpr uint8_t kNoteOn = 0x90;
+constexpr uint8_t kNoteOff = 0x80;
+constexpr uint8_t kEMajorKey = 52;
+constexpr uint8_t kPickKeys[6] = {67, 69, 71, 72, 74, 76};
+
+// The key of the key map that plays a pattern's stroke.
+uint8_t keyOf(KeyAction action, int32_t string)
+{
+    switch (action) {
+    case StrumDown: return 60;
+    case StrumUp: return 62;
+    case ShortStrumDown: return 64;
+    case ShortStrumUp: return 65;
+    default: return kPickKeys[string];
+    }
+}
+
+// Where the host's transport goes at a block's start: rolling or standing, at a beat.
+struct Move {
+    int64_t sample;
+    bool rolling;
+    double beat;
+};
+
+// One performance: keys at song samples and the host's transport at a constant tempo.
+struct Take {
+    double rate = 44100.0;
+    double bpm = 120.0;
+    int32_t block = 256;
+    int64_t frames = 0;
+    std::vector<SongEvent> keys;
+    std::vector<Move> moves = {{0, true, 0.0}};
+};
+
+double samplesPerBeat(const Take& take)
+{
+    return 60.0 * take.rate / take.bpm;
+}
+
+// The clock through a take: at each block's start the last move's beat, moved on while the
+// transport rolls; calls step(start, frames, clock, moved) for every block.
+template <typename Step>
+void walk(const Take& take, Step step)
+{
+    Move at{0, false, 0.0};
+    size_t next = 0;
+    for (int64_t start = 0; start < take.frames; start += take.block) {
+        const auto frames = static_cast<int32_t>(std::min<int64_t>(take.block, take.frames - start));
+        const bool moved = next < take.moves.size() && take.moves[next].sample == start;
+        if (moved) at = take.moves[next++];
+        SongClock clock;
+        clock.rolling = at.rolling;
+        clock.beat = at.beat + (at.rolling ? (start - at.sample) / samplesPerBeat(take) : 0.0);
+        clock.barStart = std::floor(clock.beat / 4.0) * 4.0;
+        clock.beatsPerMinute = take.bpm;
+        step(start, frames, clock, moved);
+    }
+}
+
+std::vector<float> renderLv2Take(Lv2Host& host, const Take& take)
+{
+    std::vector<float> out;
+    size_t next = 0;
+    walk(take, [&](int64_t start, int32_t frames, const SongClock& clock, bool moved) {
+        std::vector<lv2host::Midi> due;
+        for (; next < take.keys.size() && take.keys[next].frame < start + frames; ++next) {
+            const SongEvent& e = take.keys[next];
+            due.push_back({e.frame - start, {e.status, e.data1, e.data2}});
+        }
+        std::vector<lv2host::Position> positions;
+        if (moved) positions.push_back({0, take.bpm, clock.rolling ? 1.0 : 0.0, clock.beat, start});
+        host.run(frames, due, positions);
+        out.insert(out.end(), host.left().begin(), host.left().begin() + frames);
+    });
+    return out;
+}
+
+// The VST module told the same clock, playing keys.
+std::vector<float> renderVstTake(const Take& take, const std::vector<SongEvent>& keys)
+{
+    harness::PluginHost host;
+    EXPECT_TRUE(host.load(LYREVANE_MODULE_PATH)) << host.error();
+    EXPECT_NE(host.open(), nullptr);
+    host.startUp(static_cast<float>(take.rate), take.block);
+    std::vector<float> out;
+    size_t next = 0;
+    walk(take, [&](int64_t start, int32_t frames, const SongClock& clock, bool moved) {
+        std::vector<harness::MidiEvent> due;
+        for (; next < keys.size() && keys[next].frame < start + frames; ++next) {
+            const SongEvent& e = keys[next];
+            due.push_back({static_cast<int32_t>(e.frame - start), e.status, e.data1, e.data2});
+        }
+        if (!due.empty()) host.sendMidi(due);
+        host.timeInfo.flags = (clock.rolling ? kVstTransportPlaying : 0) | kVstPpqPosValid |
+                              kVstTempoValid | (moved ? kVstTransportChanged : 0);
+        host.timeInfo.tempo = take.bpm;
+        host.timeInfo.ppqPos = clock.beat;
+        host.timeInfo.samplePos = static_cast<double>(start);
+        const harness::Block rendered = host.render(frames);
+        out.insert(out.end(), rendered.left.begin(), rendered.left.end());
+    });
+    return out;
+}
+
+// The strokes a pattern plays through a take, by the engine's own player: the keys that
+// play them, merged with the take's own keys (these first at equal samples).
+std::vector<SongEvent> strokesAsKeys(const Take& take, int32_t pattern, float humaniseMs = 0.0f,
+                                     float humanisePercent = 0.0f, uint32_t seed = 0)
+{
+    PatternPlayer player;
+    player.setPattern(pattern);
+    player.setHumanise(humaniseMs, humanisePercent, seed);
+    std::vector<SongEvent> strokes;
+    walk(take, [&](int64_t start, int32_t frames, const SongClock& clock, bool) {
+        player.startBlock(&clock, frames, take.rate);
+        Stroke stroke{};
+        while (player.nextStroke(frames, stroke)) {
+            strokes.push_back({start + stroke.time, kNoteOn, keyOf(stroke.action, stroke.argument),
+                               static_cast<uint8_t>(stroke.velocity)});
+        }
+        player.endBlock();
+    });
+    std::vector<SongEvent> keys = take.keys;
+    keys.insert(keys.end(), strokes.begin(), strokes.end());
+    std::stable_sort(keys.begin(), keys.end(),
+                     [](const SongEvent& a, const SongEvent& b) { return a.frame < b.frame; });
+    return keys;
+}
+
+class Lv2PlayingTest : public Lv2Test
+{
+protected:
+    void SetUp() override { ASSERT_TRUE(host.plugin()) << host.error(); }
+    void start(const Take& take) { ASSERT_TRUE(host.instantiate(take.rate, take.block)) << host.error(); }
+};
+
+}  // namespace
+
+TEST_F(Lv2PlayingTest, ThePlayingAidsAreDescribedAndOffByDefault)
+{
+    std::vector<float> minimum(kPortCount), maximum(kPortCount), defaults(kPortCount);
+    lilv_plugin_get_port_ranges_float(host.plugin(), minimum.data(), maximum.data(),
+                                      defaults.data());
+    const std::vector<std::string> symbols = {"chord_input", "pattern", "swing",
+                                              "pattern_velocity", "humanise_time",
+                                              "humanise_velocity", "seed", "recognised_chord"};
+    for (uint32_t port = kChordInput; port <= kRecognisedChord; ++port) {
+        EXPECT_EQ(portString(port, LV2_CORE__symbol), symbols[port - kChordInput]);
+    }
+    EXPECT_EQ(scalePoints(kChordInput), (std::vector<std::string>{"0=chord keys", "1=held notes"}));
+    const auto patterns = scalePoints(kPattern);
+    ASSERT_EQ(patterns.size(), 13u);
+    EXPECT_EQ(patterns[0], "0=off");
+    EXPECT_EQ(patterns[3], "3=Folk D-DU-UDU");
+    EXPECT_EQ(defaults[kPattern], 0.0f);
+    EXPECT_EQ(maximum[kSwing], 0.5f);
+    EXPECT_EQ(defaults[kPatternVelocity], 100.0f);
+    EXPECT_EQ(maximum[kHumaniseTime], 30.0f);
+    EXPECT_EQ(portString(kHumaniseTime, LV2_UNITS__unit), LV2_UNITS__ms);
+    EXPECT_EQ(portString(kHumaniseVelocity, LV2_UNITS__unit), LV2_UNITS__pc);
+    EXPECT_EQ(defaults[kSeed], 0.0f);
+    const auto chords = scalePoints(kRecognisedChord);
+    ASSERT_EQ(chords.size(), 1u + 12u * chords::kQualityCount);
+    EXPECT_EQ(chords[0], "-1=none");
+    EXPECT_EQ(chords[1 + 9 * chords::kQualityCount + 4], std::to_string(9 * 18 + 4) + "=Am7");
+}
+
+TEST_F(Lv2PlayingTest, EveryPatternPlaysOnTheBeatGridAtThreeTemposAndTwoRates)
+{
+    for (int32_t number = 1; number <= strumpatterns::kCount; ++number) {
+        const StrumPattern& pattern = strumpatterns::kPatterns[number - 1];
+        for (double bpm : {90.0, 120.0, 173.0}) {
+            for (double rate : {44100.0, 48000.0}) {
+                Take take;
+                take.rate = rate;
+                take.bpm = bpm;
+                take.frames = std::llround(8 * samplesPerBeat(take)) + static_cast<int64_t>(rate);
+                take.keys = {{0, kNoteOn, kEMajorKey, 100}};
+                // The grid, straight from the table, through the whole take in bars of four:
+                // a pattern starts at every bar line, and again within the bar when shorter.
+                std::vector<SongEvent> keys = take.keys;
+                const int32_t spanBeats = (pattern.beats + 3) / 4 * 4;
+                const double beats = take.frames / samplesPerBeat(take);
+                for (int32_t spanStart = 0; spanStart < beats; spanStart += spanBeats) {
+                    for (int32_t repeat = 0; repeat * pattern.beats < spanBeats; ++repeat) {
+                        for (int32_t i = 0; i < pattern.stepCount; ++i) {
+                            const PatternStep& step = pattern.steps[i];
+                            const double inSpan = repeat * pattern.beats +
+                                                  double(step.cell) / pattern.stepsPerBeat;
+                            const int64_t frame =
+                                std::llround((spanStart + inSpan) * samplesPerBeat(take));
+                            if (inSpan >= spanBeats || frame >= take.frames) continue;
+                            keys.push_back({frame,
+                                            kNoteOn, keyOf(step.action, step.string),
+                                            static_cast<uint8_t>(step.accent ? 113 : 100)});
+                        }
+                    }
+                }
+                std::stable_sort(keys.begin(), keys.end(), [](const SongEvent& a, const SongEvent& b) {
+                    return a.frame < b.frame;
+                });
+                Lv2Host lv2(LYREVANE_LV2_PATH, kPluginUri);
+                ASSERT_TRUE(lv2.instantiate(rate, take.block)) << lv2.error();
+                lv2.control(kPattern) = static_cast<float>(number);
+                const std::vector<float> played = renderLv2Take(lv2, take);
+                const std::vector<float> keyed = renderVstTake(take, keys);
+                EXPECT_EQ(firstDifference(played, keyed), -1)
+                    << pattern.symbol << " at " << bpm << " bpm, " << rate << " Hz";
+                EXPECT_GT(loudest(played), 0.05f) << pattern.symbol;
+            }
+        }
+    }
+}
+
+TEST_F(Lv2PlayingTest, PatternsFollowTheTransportsStartStopAndJump)
+{
+    Take take;
+    take.bpm = 100.0;
+    take.block = 300;
+    take.frames = 150000;
+    take.keys = {{0, kNoteOn, kEMajorKey, 100}};
+    // Standing at first (nothing plays), rolling from 3000, a jump back onto the off-beat
+    // of beat 2 (a beat of 26460 samples at 100 bpm), and a stop.
+    take.moves = {{0, false, 0.0}, {3000, true, 0.0}, {60000, true, 2.5}, {120000, false, 4.0}};
+    const int32_t eighths = 2;
+    const std::vector<SongEvent> keys = strokesAsKeys(take, eighths);
+    ASSERT_GT(keys.size(), 3u);
+    EXPECT_EQ(keys[1].frame, 3000);
+    const auto at = [&](int64_t frame) {
+        return std::count_if(keys.begin(), keys.end(), [&](const SongEvent& e) { return e.frame == frame; });
+    };
+    EXPECT_EQ(at(3000 + 13230), 1);  // the first off-beat
+    EXPECT_EQ(at(60000), 1);          // the jump lands on a step: played at once
+    EXPECT_EQ(at(60000 + 13230), 1);
+    EXPECT_EQ(keys.back().frame < 120000, true);
+    start(take);
+    host.control(kPattern) = eighths;
+    EXPECT_EQ(firstDifference(renderLv2Take(host, take), renderVstTake(take, keys)), -1);
+}
+
+TEST_F(Lv2PlayingTest, HumanisingRepeatsBySeedWithinItsBoundsWhateverTheBlockSize)
+{
+    const int32_t funk = 7;
+    Take take;
+    take.rate = 48000.0;
+    take.frames = std::llround(8 * samplesPerBeat(take));
+    take.keys = {{0, kNoteOn, kEMajorKey, 100}};
+    auto render = [&](int32_t block, float seed) {
+        take.block = block;
+        Lv2Host lv2(LYREVANE_LV2_PATH, kPluginUri);
+        EXPECT_TRUE(lv2.instantiate(take.rate, block)) << lv2.error();
+        lv2.control(kPattern) = funk;
+        lv2.control(kHumaniseTime) = 25.0f;
+        lv2.control(kHumaniseVelocity) = 20.0f;
+        lv2.control(kSeed) = seed;
+        return renderLv2Take(lv2, take);
+    };
+    const std::vector<float> first = render(64, 42.0f);
+    EXPECT_EQ(firstDifference(render(64, 42.0f), first), -1) << "the same seed twice";
+    EXPECT_EQ(firstDifference(render(1000, 42.0f), first), -1) << "another block size";
+    EXPECT_NE(firstDifference(render(64, 43.0f), first), -1) << "another seed";
+    // The strokes the engine's player nudges, played by keys through the module, sound the
+    // same: and each lies within 25 ms and 20 % of its place on the grid.
+    take.block = 64;
+    const std::vector<SongEvent> nudged = strokesAsKeys(take, funk, 25.0f, 20.0f, 42);
+    const std::vector<SongEvent> straight = strokesAsKeys(take, funk);
+    ASSERT_EQ(nudged.size(), straight.size());
+    int moved = 0;
+    for (size_t i = 1; i < nudged.size(); ++i) {
+        EXPECT_LE(std::abs(nudged[i].frame - straight[i].frame), std::llround(0.025 * take.rate));
+        EXPECT_LE(std::abs(nudged[i].data2 - straight[i].data2), straight[i].data2 / 5 + 1);
+        moved += nudged[i].frame != straight[i].frame;
+    }
+    EXPECT_GT(moved, static_cast<int>(nudged.size()) / 2);
+    EXPECT_EQ(firstDifference(first, renderVstTake(take, nudged)), -1);
+}
+
+TEST_F(Lv2PlayingTest, HeldChordsOfEveryQualityAreRecognisedInThreeInversionsAndTwoOctaves)
+{
+    Take take;
+    start(take);
+    host.control(kChordInput) = 1.0f;
+    host.run(64);
+    EXPECT_EQ(host.control(kRecognisedChord), -1.0f);
+    for (int root = 0; root < 12; ++root) {
+        for (int quality = 0; quality < chords::kQualityCount; ++quality) {
+            for (int inversion = 0; inversion < 3; ++inversion) {
+                for (int lowest : {12, 24}) {
+                    const auto notes = heldchords::voiced(root, quality, inversion, lowest);
+                    std::vector<lv2host::Midi> press, release;
+                    ChordZone zone;
+                    for (uint32_t note : notes) {
+                        press.push_back({0, {kNoteOn, static_cast<uint8_t>(note), 90}});
+                        release.push_back({10, {kNoteOff, static_cast<uint8_t>(note), 0}});
+                        zone.press(note);
+                    }
+                    host.run(64, press);
+                    const auto heard = static_cast<int32_t>(host.control(kRecognisedChord));
+                    EXPECT_EQ(heard, zone.chordNumber())
+                        << root << chords::kQualities[quality].suffix << " inversion " << inversion;
+                    if (inversion == 0) {
+                        EXPECT_EQ(heard, root * chords::kQualityCount + quality);
+                    }
+                    host.run(64, release);
+                }
+            }
+        }
+    }
+}
+
+TEST_F(Lv2PlayingTest, HeldChordsChangeAtTheirExactSamplesAsChordKeysWould)
+{
+    Take take;
+    take.block = 512;
+    take.frames = 100000;
+    auto on = [](int64_t frame, uint8_t key) { return SongEvent{frame, kNoteOn, key, 100}; };
+    auto off = [](int64_t frame, uint8_t key) { return SongEvent{frame, kNoteOff, key, 0}; };
+    // C held low with a strum; G taken 111 samples after an up-strum (the late change puts
+    // the G under it); a lone E with a short strum; D with a picked string.
+    take.keys = {on(1000, 36),  on(1000, 40),  on(1000, 43),  on(1000, 60),  off(20000, 36),
+                 off(20000, 40), off(20000, 43), on(29900, 62), on(30011, 31), on(30011, 35),
+                 on(30011, 38),  off(45000, 31), off(45000, 35), off(45000, 38), on(50000, 28),
+                 on(50000, 64),  off(60000, 28), on(70000, 38),  on(70000, 42), on(70000, 45),
+                 on(70000, 71)};
+    const std::vector<SongEvent> chordKeys = {on(1000, 48), on(1000, 60), on(29900, 62),
+                                              on(30011, 55), on(50000, 52), on(50000, 64),
+                                              on(70000, 50), on(70000, 71)};
+    start(take);
+    host.control(kChordInput) = 1.0f;
+    const std::vector<float> held = renderLv2Take(host, take);
+    EXPECT_EQ(host.control(kRecognisedChord), 2.0f * chords::kQualityCount);  // D
+    EXPECT_EQ(firstDifference(held, renderVstTake(take, chordKeys)), -1);
+    EXPECT_GT(loudest(held), 0.05f);
+}
+
+TEST_F(Lv2PlayingTest, AChordHeldWithTheTransportStoppedStartsThePatternAtItsFirstNote)
+{
+    Take take;
+    take.bpm = 90.0;
+    take.block = 128;
+    take.frames = 200000;
+    take.moves = {{0, false, 0.0}};
+    const int64_t first = 10007;
+    const double beat = samplesPerBeat(take);
+    const int64_t letGo = first + std::llround(3.5 * beat);
+    take.keys = {{first, kNoteOn, 28, 80}, {first + 40, kNoteOn, 32, 80},
+                 {first + 90, kNoteOn, 35, 80}, {letGo, kNoteOff, 28, 0},
+                 {letGo, kNoteOff, 32, 0}, {letGo, kNoteOff, 35, 0}};
+    std::vector<SongEvent> keyed = {{first, kNoteOn, kEMajorKey, 100}};
+    for (int k = 0; k < 4; ++k) {
+        keyed.push_back({first + std::llround(k * beat), kNoteOn, 60, static_cast<uint8_t>(k ? 100 : 113)});
+    }
+    start(take);
+    host.control(kChordInput) = 1.0f;
+    host.control(kPattern) = 1.0f;  // steady downs
+    EXPECT_EQ(firstDifference(renderLv2Take(host, take), renderVstTake(take, keyed)), -1);
+}
+
+TEST_F(Lv2PlayingTest, OutOfRangePortsAndAbsurdTransportsStaySafe)
+{
+    Take take;
+    take.block = 1024;
+    start(take);
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const std::vector<std::vector<float>> settings = {
+        {5.0f, 99.0f, 7.0f, -3.0f, 1e9f, -5.0f, -1.0f},
+        {nan, nan, nan, nan, nan, nan, nan},
+        {1.0f, 7.0f, 0.33f, 127.0f, 30.0f, 30.0f, 1e12f}};
+    const std::vector<lv2host::Position> clocks = {
+        {0, 0.0, 1.0, 8.0, 0},        {0, 10000.0, 1.0, 9.0, 1024},
+        {0, 120.0, 1.0, 2.0, 2048},   {0, 120.0, 1.0, 1e12, 4096},
+        {0, -60.0, 1.0, 3.0, 100},    {0, 120.0, 1.0, 0.5, 0, false, 0.0}};
+    float peak = 0.0f;
+    for (const auto& values : settings) {
+        for (uint32_t port = kChordInput; port < kRecognisedChord; ++port) {
+            host.control(port) = values[port - kChordInput];
+        }
+        for (const lv2host::Position& clock : clocks) {
+            std::vector<lv2host::Midi> keys;
+            for (uint8_t note = 0; note < 48; ++note) keys.push_back({note, {kNoteOn, note, 127}});
+            for (uint8_t note = 0; note < 128; ++note) keys.push_back({100, {kNoteOff, note, 0}});
+            keys.push_back({200, {kNoteOff, 30, 64}});
+            keys.push_back({300, {kNoteOn, 60, 127}});
+            for (int i = 0; i < 20; ++i) {
+                host.run(take.block, i == 0 ? keys : std::vector<lv2host::Midi>{},
+                         i == 0 ? std::vector<lv2host::Position>{clock} : std::vector<lv2host::Position>{});
+                for (int32_t f = 0; f < take.block; ++f) {
+                    ASSERT_TRUE(std::isfinite(host.left()[f]));
+                    peak = std::max(peak, std::fabs(host.left()[f]));
+                }
+            }
+        }
+    }
+    EXPECT_LE(peak, 8.0f);
+    EXPECT_GT(peak, 0.0f);
+}
