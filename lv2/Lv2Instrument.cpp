@@ -90,6 +90,13 @@ void Lv2Instrument::run(uint32_t frames)
         *playedChord = std::round(plektra.getParameter(kSelectedChordParameter) / kChordStep);
     }
     if (recognisedChord) *recognisedChord = static_cast<float>(plektra.recognisedChord());
+    const int32_t zone = heldAidValue(kChordInput, lastSeen[kChordInput]) >= 1.0f
+                             ? plektra.recognisedChord()
+                             : lv2keynames::kNoZone;
+    if (zone != zoneChord.load(std::memory_order_relaxed)) {
+        zoneChord.store(zone, std::memory_order_relaxed);
+        chordsEdited = true;
+    }
     // The document is written when the host asks for it, on its own thread; here the host is
     // only told, which allocates nothing.
     if (chordsEdited && keyNamesChanged) {
@@ -108,7 +115,7 @@ std::string Lv2Instrument::keyNames()
         chords[parameter / ChordValues::kStringCount][string] =
             fret == kMuted ? -1 : chords::kOpenStrings[string] + fret;
     }
-    return lv2keynames::document(model(), chords);
+    return lv2keynames::document(model(), chords, zoneChord.load(std::memory_order_relaxed));
 }
 
 std::string Lv2Instrument::model() const

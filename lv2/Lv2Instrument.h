@@ -3,6 +3,7 @@
 // the same block driver as the VST module.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include <lv2/atom/atom.h>
@@ -12,6 +13,7 @@
 #include <string>
 
 #include "host/Plektra.h"
+#include "lv2/Lv2KeyNames.h"
 #include "lv2/Lv2Ports.h"
 #include "lv2/Lv2Transport.h"
 #include "lv2/Midnam.h"
@@ -59,4 +61,8 @@ private:
     float lastSeen[lv2ports::kPortCount] = {};  // the raw port value behind applied
     bool resetRose = false;  // the reset port went up in the last run
     bool chordsEdited = false;  // in this block; the host reads the key names again
+    // The chord zone as the key names last told it: kNoZone with chord keys only, else the
+    // recognised chord. Written by the audio thread, read when the host asks for the names:
+    // one word that nothing else depends on, so relaxed ordering.
+    std::atomic<int32_t> zoneChord{lv2keynames::kNoZone};
 };

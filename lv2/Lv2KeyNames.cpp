@@ -34,8 +34,14 @@ std::string escaped(const std::string& text)
     return out;
 }
 
-std::string keyNameWith(int key, const std::array<chords::ChordName, 12>& names)
+std::string keyNameWith(int key, const std::array<chords::ChordName, 12>& names,
+                        int32_t zoneChord)
 {
+    if (zoneChord != kNoZone && ChordZone::holds(static_cast<uint32_t>(key))) {
+        return zoneChord == lv2ports::kNoChord
+                   ? "Held chord"
+                   : "Held chord: " + lv2ports::recognisedChordLabel(zoneChord);
+    }
     const KeyBinding binding = CArpStrum::keyMap[key];
     switch (binding.action) {
     case SelectChord: return keyLabel(key) + " chord: " + names[binding.argument].c_str();
@@ -60,7 +66,7 @@ std::array<chords::ChordName, 12> namesOf(const Bank& chords)
 
 }  // namespace
 
-std::string document(const std::string& model, const Bank& chords)
+std::string document(const std::string& model, const Bank& chords, int32_t zoneChord)
 {
     const std::array<chords::ChordName, 12> names = namesOf(chords);
     std::string channels;
@@ -74,7 +80,7 @@ std::string document(const std::string& model, const Bank& chords)
     std::string notes;
     for (int key = 0; key < static_cast<int>(CArpStrum::keyMap.size()); ++key) {
         notes += "      <Note Number=\"" + std::to_string(key) + "\" Name=\"" +
-                 escaped(keyNameWith(key, names)) + "\"/>\n";
+                 escaped(keyNameWith(key, names, zoneChord)) + "\"/>\n";
     }
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
            "<!DOCTYPE MIDINameDocument PUBLIC \"-//MIDI Manufacturers Association//DTD "

@@ -3,6 +3,7 @@
 // chords recognised in every quality, inversion and octave and changed at exact samples;
 // every pattern on the beat grid at three tempos and two rates; the transport's start, stop
 // and jump; humanising repeatable by seed; and bad input held safe.
+#include "tests/lv2/AllocationCounter.h"
 #include "tests/lv2/Lv2TestSupport.h"
 
 #include <lv2/units/units.h>
@@ -400,8 +401,11 @@ TEST_F(Lv2PlayingTest, OutOfRangePortsAndAbsurdTransportsStaySafe)
             keys.push_back({200, {kNoteOff, 30, 64}});
             keys.push_back({300, {kNoteOn, 60, 127}});
             for (int i = 0; i < 20; ++i) {
-                host.run(take.block, i == 0 ? keys : std::vector<lv2host::Midi>{},
-                         i == 0 ? std::vector<lv2host::Position>{clock} : std::vector<lv2host::Position>{});
+                const auto midi = i == 0 ? keys : std::vector<lv2host::Midi>{};
+                const auto positions = i == 0 ? std::vector<lv2host::Position>{clock}
+                                              : std::vector<lv2host::Position>{};
+                // Strokes, chord changes and the zone run on the audio path: no allocation.
+                EXPECT_EQ(allocations::countDuring([&] { host.run(take.block, midi, positions); }), 0);
                 for (int32_t f = 0; f < take.block; ++f) {
                     ASSERT_TRUE(std::isfinite(host.left()[f]));
                     peak = std::max(peak, std::fabs(host.left()[f]));

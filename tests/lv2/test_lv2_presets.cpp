@@ -255,6 +255,36 @@ TEST(Lv2KeyNames, TheDocumentNamesEveryKeyAndFollowsTheChords)
     }
 }
 
+TEST(Lv2KeyNames, TheChordZoneIsNamedWithTheChordItHolds)
+{
+    KeyNamesHost keyNamesHost;
+    Lv2Host host(LYREVANE_LV2_PATH, kPluginUri);
+    host.extraFeatures.push_back(&keyNamesHost.lv2Feature);
+    ASSERT_TRUE(host.instantiate(44100.0, 512)) << host.error();
+    host.control(kChordInput) = 1.0f;
+    host.run(512);
+    EXPECT_EQ(keyNamesHost.updates, 1);
+    std::string document = keyNamesOf(host);
+    EXPECT_NE(document.find(note(0, "Held chord")), std::string::npos);
+    // A minor seventh held with its fifth in the bass: E G A C.
+    const std::vector<lv2host::Midi> held = {{0, {0x90, 28, 90}}, {0, {0x90, 31, 90}},
+                                             {0, {0x90, 33, 90}}, {0, {0x90, 36, 90}}};
+    EXPECT_EQ(allocations::countDuring([&] { host.run(512, held); }), 0)
+        << "run() allocated while the held chord changed";
+    EXPECT_EQ(keyNamesHost.updates, 2);
+    document = keyNamesOf(host);
+    EXPECT_EQ(xmllintComplaints(document), "");
+    for (const std::string& name : {note(0, "Held chord: Am7"), note(47, "Held chord: Am7"),
+                                    note(48, "C3 chord: C"), note(60, "Strum down")}) {
+        EXPECT_NE(document.find(name), std::string::npos) << name;
+    }
+    // Back to the chord keys, the keys below them silence again.
+    host.control(kChordInput) = 0.0f;
+    host.run(512);
+    EXPECT_EQ(keyNamesHost.updates, 3);
+    EXPECT_NE(keyNamesOf(host).find(note(0, "Silence")), std::string::npos);
+}
+
 TEST(Lv2KeyNames, AHostWithoutTheUpdateFeatureStillReadsTheNames)
 {
     Lv2Host host(LYREVANE_LV2_PATH, kPluginUri);
