@@ -45,11 +45,13 @@ endforeach()
 add_subdirectory(${LYREVANE_LIBSNDFILE_SOURCE} ${CMAKE_BINARY_DIR}/libsndfile EXCLUDE_FROM_ALL)
 add_library(PkgConfig::SNDFILE ALIAS sndfile)
 
-set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
-set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
-set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
-# GoogleTest names its targets GTest::gtest and GTest::gtest_main itself.
-add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+if(LYREVANE_TESTS)
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+  set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
+  # GoogleTest names its targets GTest::gtest and GTest::gtest_main itself.
+  add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+endif()
 
 # Everything links statically (libstdc++, libgcc, winpthread, zlib, libpng): the DLL and the
 # programs import only what every Windows has.

@@ -23,6 +23,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -218,6 +219,8 @@ std::string parseOptions(int argc, char** argv, Options& options)
     return "";
 }
 
+// The module beside the tool (in a build, or the Windows folders), else the one installed
+// with it (the install puts the module elsewhere, at a path it gives relative to the tool).
 std::string defaultPluginPath()
 {
     const std::string executable = platform::executablePath();
@@ -225,7 +228,15 @@ std::string defaultPluginPath()
     if (folderEnd == std::string::npos) {
         return platform::kModuleFileName;
     }
-    return executable.substr(0, folderEnd + 1) + platform::kModuleFileName;
+    const std::string folder = executable.substr(0, folderEnd + 1);
+    const std::string beside = folder + platform::kModuleFileName;
+#ifdef LYREVANE_INSTALLED_MODULE
+    std::error_code error;
+    if (!std::filesystem::exists(beside, error)) {
+        return folder + LYREVANE_INSTALLED_MODULE;
+    }
+#endif
+    return beside;
 }
 
 bool stderrIsTerminal()
