@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds and runs every test: the plain build, the Windows cross build under wine, the
+# Builds and runs every test: the plain build, the Debian package installed and removed
+# again (as root), the Windows cross build under wine, the
 # AddressSanitizer + UndefinedBehaviorSanitizer build, the ThreadSanitizer build for the
 # concurrency tests, then a minute of coverage-guided fuzzing per input surface. GUI tests run
 # on a private Xvfb display. Usage: scripts/test.sh [--quick]   (--quick: the plain build only)
@@ -54,6 +55,15 @@ if grep -q 'warning:' "$readme_log"; then
   exit 1
 fi
 rm -f "$readme_log"
+
+echo "== Debian package: built, checked by lintian, installed, found by Ardour, removed"
+package_start=$SECONDS
+"$root/scripts/package-deb.sh" "$root/build/package"
+deb_status=0
+"$root/tests/package/test-deb.sh" "$root"/build/package/lyrevane_*.deb "$root/build/test" || deb_status=$?
+# 77: skipped, for want of root or because a lyrevane package of the user's is installed.
+[ "$deb_status" = 0 ] || [ "$deb_status" = 77 ] || exit 1
+echo "Debian package stage: $((SECONDS - package_start)) s"
 
 echo "== Windows: both DLLs cross-built and tested under wine"
 windows_start=$SECONDS

@@ -2,15 +2,26 @@
 # Proves the module in Ardour 7, headless: scans it, plays the planned strums and picked string
 # through a 48 kHz session on the dummy backend, saves, reopens and plays again, and checks the
 # audio and parameters against the plan and against our own render tool.
-# Usage: run-ardour-test.sh MODULE.so LYREVANE-RENDER LYREVANE-ARDOUR-CHECK [LV2_PATH PROGRAMS]
+# Usage: run-ardour-test.sh [--installed] MODULE.so LYREVANE-RENDER LYREVANE-ARDOUR-CHECK
+#                           [LV2_PATH PROGRAMS]
 # With LV2_PATH, the instrument in the session is the LV2 bundle found there instead, held
 # against the same render of the VST module; then a session that chooses one of the bundle's
 # presets from the host's list plays the plan, held against the module loading the same chord
-# set's program file from the folder PROGRAMS.
+# set's program file from the folder PROGRAMS. Without --installed, the plug-in is copied into
+# folders of the test's own, which the search paths name alone (LXVST_PATH, LV2_PATH), so that
+# nothing installed on the machine is found. With --installed, the plug-in is used where a
+# package installed it, and the host must find it in its own default folders: no search path
+# is set.
 # Exits 77 (skipped) when Ardour is not installed or the module carries a sanitizer runtime.
 set -euo pipefail
 # shellcheck source=tests/ardour/host-steps.sh
 . "$(dirname "$0")/host-steps.sh"
+
+installed_mode=0
+if [ "${1:-}" = "--installed" ]; then
+  installed_mode=1
+  shift
+fi
 
 module=$(realpath "$1")
 render=$2
@@ -36,19 +47,37 @@ trap cleanup EXIT
 
 # Everything the host reads or writes stays in the work folder.
 export HOME=$work/home XDG_CONFIG_HOME=$work/config XDG_CACHE_HOME=$work/cache
-export LXVST_PATH=$work/vst LV2_PATH=$work/lv2
-mkdir -p "$HOME" "$XDG_CONFIG_HOME/ardour7/scripts" "$XDG_CONFIG_HOME/ardour7/export" "$LXVST_PATH"
+mkdir -p "$HOME" "$XDG_CONFIG_HOME/ardour7/scripts" "$XDG_CONFIG_HOME/ardour7/export"
+if [ "$installed_mode" = 1 ]; then
+  unset LXVST_PATH VST_PATH LV2_PATH
+else
+  export LXVST_PATH=$work/vst LV2_PATH=$work/lv2
+  mkdir -p "$LXVST_PATH" "$LV2_PATH"
+fi
 
 if [ -n "$lv2_bundle" ]; then
-  # The bundle alone on the LV2 search path, which Ardour reads at start-up; no scan needed.
-  mkdir -p "$LV2_PATH"
-  cp -r "$lv2_bundle" "$LV2_PATH/"
   kind=LV2
-  installed=$(LV2_PATH="$LV2_PATH" lv2ls)
-  echo "ok   installed $installed in $LV2_PATH"
+  if [ "$installed_mode" = 1 ]; then
+    # lilv, and Ardour through it, read the system's LV2 folders when LV2_PATH is unset.
+    installed=$(lv2ls | grep -x 'urn:lyrevane:lv2:lyrevane') \
+      || fail "lv2ls does not list the installed plug-in"
+    echo "ok   $installed listed from the system's LV2 folders"
+  else
+    # The bundle alone on the LV2 search path, which Ardour reads at start-up; no scan needed.
+    cp -r "$lv2_bundle" "$LV2_PATH/"
+    installed=$(lv2ls)
+    echo "ok   installed $installed in $LV2_PATH"
+  fi
 else
   kind=LXVST
-  install_and_scan "$module"
+  if [ "$installed_mode" = 1 ]; then
+    # The host lists a scanned module only when it lies in a folder of its search path.
+    installed=$module
+    step "scanning $installed where it is installed"
+    run_host "$work/scan.log" "" env LD_LIBRARY_PATH=/usr/lib/ardour7 "$scanner" -f -v "$installed"
+  else
+    install_and_scan "$module"
+  fi
   # The host keeps one cache file per plug-in, named by the SHA-1 of its absolute path.
   cache=$XDG_CACHE_HOME/ardour7/vst/$(printf '%s' "$installed" | sha1sum | cut -d' ' -f1)-x64.v2i
   [ -f "$cache" ] || { cat "$work/scan.log"; fail "no scan cache at $cache"; }

@@ -44,10 +44,11 @@ for binary in "$module" "$dsp" "$ui" "$render"; do
   link=$(readelf -p .gnu_debuglink "$binary" 2>/dev/null | grep -o "$name\.debug" | head -n 1)
   [ "$link" = "$name.debug" ] || fail "$binary names no debug file $name.debug"
   [ -f "$build/debug/$name.debug" ] || fail "no $build/debug/$name.debug"
-  # A build with debug information keeps it in the debug file.
-  built=$(find "$build/bin" "$build/bundles" -name "$name" -type f | head -n 1)
-  if readelf -S -W "$built" | grep -q ' \.debug_info '; then
-    readelf -S -W "$build/debug/$name.debug" | grep -q ' \.debug_info ' \
+  # A build with debug information keeps it in the debug file. (The section lists are read
+  # whole: grep -q stops reading early, which would fail the pipe.)
+  built=$(find "$build/bin" "$build/bundles" -name "$name" -type f -print -quit)
+  if grep -q ' \.debug_info ' <<<"$(readelf -S -W "$built")"; then
+    grep -q ' \.debug_info ' <<<"$(readelf -S -W "$build/debug/$name.debug")" \
       || fail "$build/debug/$name.debug holds no debug information"
   fi
   printf 'ok   %-16s stripped: %9d bytes (built: %9d)\n' "$name" "$(stat -c %s "$binary")" \
