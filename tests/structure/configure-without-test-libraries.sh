@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Configures the project as a packager does, with the tests and benchmarks off, where
-# GoogleTest, Google Benchmark, lilv, FFTW and JACK cannot be found: pkg-config sees every
+# GoogleTest, Google Benchmark, lilv, FFTW, aubio and JACK cannot be found: pkg-config sees every
 # module of this machine but theirs, and CMake's own searches for the first two are disabled.
 # It must configure; with the tests on, the same configure must fail for want of them.
 # Usage: configure-without-test-libraries.sh SOURCE_DIR
@@ -15,7 +15,7 @@ for dir in "${search[@]}"; do
   for pc in "$dir"/*.pc; do
     [ -e "$pc" ] || continue
     case $(basename "$pc" .pc) in
-      lilv-*|fftw3*|jack|benchmark*|gtest*|gmock*) ;;
+      lilv-*|fftw3*|aubio|jack|benchmark*|gtest*|gmock*) ;;
       *) ln -sf "$pc" "$work/pkgconfig/" ;;
     esac
   done
