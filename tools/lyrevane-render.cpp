@@ -1,5 +1,6 @@
 // lyrevane-render: a command-line host that plays a Standard MIDI File through a VST 2.4
-// instrument module into a WAV file, or photographs the module's editor.
+// instrument module (or Lyrevane's LV2 bundle) into a WAV file, or photographs the module's
+// editor.
 #include "platform/LoadableModule.h"
 #include "presets/FactoryChordSets.h"
 #include "presets/ProgramFile.h"
@@ -7,6 +8,10 @@
 #include "tools/MidiFile.h"
 #include "tools/PluginHost.h"
 #include "tools/Snapshot.h"
+#if LYREVANE_RENDER_LV2
+#include "lv2/Lv2Ports.h"
+#include "tools/Lv2BundleHost.h"
+#endif
 
 #include <sndfile.h>
 
@@ -40,8 +45,15 @@ constexpr const char* kUsage =
     "                       [--float] IN.mid OUT.wav\n"
     "       lyrevane-render [--plugin PATH] [--preset FILE.fxp] [--chord-set NAME]\n"
     "                       [--param INDEX=VALUE]... [--chord N] --snapshot FILE.png\n"
+    "       lyrevane-render --lv2 [--plugin BUNDLE] [--rate HZ] [--block N] [--chord-set NAME]\n"
+    "                       [--port NAME=VALUE]... [--tempo BPM] [--tail SECONDS] [--float]\n"
+    "                       IN.mid OUT.wav\n"
     "--preset applies a VST program file, --chord-set a factory chord set by name (its\n"
-    "name in any case: 'G major', 'blues in e'); --param values are set after either.\n";
+    "name in any case: 'G major', 'blues in e'); --param values are set after either.\n"
+    "--lv2 renders through the LV2 bundle (by default the one built beside the tool, else\n"
+    "the first Lyrevane.lv2 in LV2_PATH, ~/.lv2, /usr/local/lib/lv2 or /usr/lib/lv2), the\n"
+    "song's tempo as the host's rolling transport; --port sets a port by its symbol\n"
+    "(pattern=3, chord_input=1, humanise_time=12). --tempo plays the song at one tempo.\n";
 
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
@@ -103,6 +115,9 @@ struct Options {
     int chord = -1;  // -1: leave the selection alone
     std::string snapshot;
     std::vector<std::string> files;
+    bool lv2 = false;
+    std::vector<std::pair<std::string, float>> ports;  // LV2 port symbol and value
+    double tempo = 0.0;                                 // beats per minute; 0: the song's
 };
 
 struct TimedEvent {
@@ -172,6 +187,10 @@ std::string parseOptions(int argc, char** argv, Options& options)
             options.floatOutput = true;
             continue;
         }
+        if (arg == "--lv2") {
+            options.lv2 = true;
+            continue;
+        }
         if (arg.rfind("--", 0) != 0) {
             options.files.push_back(arg);
             continue;
@@ -201,6 +220,14 @@ std::string parseOptions(int argc, char** argv, Options& options)
             valid = parseInteger(value, 0, kChordCount - 1, options.chord);
         } else if (arg == "--snapshot") {
             options.snapshot = value;
+        } else if (arg == "--port") {
+            const size_t equals = value.find('=');
+            double number = 0.0;
+            valid = equals != std::string::npos && equals > 0 &&
+                    parseNumber(value.substr(equals + 1), -1e30, 1e30, number);
+            options.ports.emplace_back(value.substr(0, equals), static_cast<float>(number));
+        } else if (arg == "--tempo") {
+            valid = parseNumber(value, 1.0, 1000.0, options.tempo);
         } else {
             return "unknown option " + arg;
         }
@@ -210,6 +237,18 @@ std::string parseOptions(int argc, char** argv, Options& options)
     }
     if (!options.preset.empty() && !options.chordSet.empty()) {
         return "--preset and --chord-set both choose the chords; give one of them";
+    }
+    if (options.lv2 && !options.parameters.empty()) {
+        return "--param sets the VST module's parameters; with --lv2 use --port NAME=VALUE";
+    }
+    if (options.lv2 && !options.preset.empty()) {
+        return "--preset loads a VST program file; with --lv2 use --chord-set NAME";
+    }
+    if (options.lv2 && !options.snapshot.empty()) {
+        return "--snapshot photographs the VST module's panel; it takes no --lv2";
+    }
+    if (!options.lv2 && !options.ports.empty()) {
+        return "--port sets an LV2 port; give --lv2 too";
     }
     const size_t expectedFiles = options.snapshot.empty() ? 2 : 0;
     if (options.files.size() != expectedFiles) {
@@ -248,12 +287,13 @@ bool stderrIsTerminal()
 #endif
 }
 
-std::vector<TimedEvent> eventsAtSamples(const smf::MidiFile& file, double rate)
+std::vector<TimedEvent> eventsAtSamples(const smf::MidiFile& file, const smf::TempoMap& tempoMap,
+                                        double rate)
 {
     std::vector<TimedEvent> events;
     events.reserve(file.events().size());
     for (const smf::ChannelEvent& event : file.events()) {
-        const double seconds = file.tempoMap().secondsAtTick(event.tick);
+        const double seconds = tempoMap.secondsAtTick(event.tick);
         events.push_back({std::llround(seconds * rate), {event.status, event.data1, event.data2}});
     }
     return events;
@@ -295,11 +335,31 @@ private:
     int shown_ = -1;
 };
 
-// Plays the events through the module in blocks, each event at its exact sample. The sink
+// Plays one block through the plug-in: the block's first sample in the song, its length,
+// its events at their offsets, and where its audio goes.
+using PlayBlock = std::function<void(int64_t start, int frames,
+                                     const std::vector<harness::MidiEvent>& events, float* left,
+                                     float* right)>;
+
+// The VST module, answering its time requests with the song's position.
+PlayBlock playingModule(PluginHost& host, const smf::TempoMap& tempoMap, double rate)
+{
+    return [&host, &tempoMap, rate](int64_t start, int frames,
+                                    const std::vector<harness::MidiEvent>& events, float* left,
+                                    float* right) {
+        // The time record answers the module's time requests during this block.
+        host.timeInfo = timeAt(tempoMap, start, rate, start == 0);
+        if (!events.empty()) {
+            host.sendMidi(events);
+        }
+        host.process(left, right, frames);
+    };
+}
+
+// Plays the events through the plug-in in blocks, each event at its exact sample. The sink
 // receives every block and may stop the render by returning false.
-bool renderEvents(PluginHost& host, const smf::TempoMap& tempoMap,
-                  const std::vector<TimedEvent>& events, int64_t totalFrames, double rate,
-                  int blockSize,
+bool renderEvents(const PlayBlock& play, const std::vector<TimedEvent>& events,
+                  int64_t totalFrames, int blockSize,
                   const std::function<bool(const float*, const float*, int)>& sink)
 {
     std::vector<float> left(blockSize);
@@ -315,12 +375,7 @@ bool renderEvents(PluginHost& host, const smf::TempoMap& tempoMap,
             blockEvents.push_back({static_cast<int32_t>(events[next].sample - start), bytes[0],
                                    bytes[1], bytes[2]});
         }
-        // The time record answers the module's time requests during this block.
-        host.timeInfo = timeAt(tempoMap, start, rate, start == 0);
-        if (!blockEvents.empty()) {
-            host.sendMidi(blockEvents);
-        }
-        host.process(left.data(), right.data(), frames);
+        play(start, frames, blockEvents, left.data(), right.data());
         if (!sink(left.data(), right.data(), frames)) {
             return false;
         }
@@ -415,6 +470,91 @@ std::unique_ptr<PluginHost> startModule(const Options& options, std::string& err
     return host;
 }
 
+#if LYREVANE_RENDER_LV2
+// The bundle beside the tool in a build, else the first installed where LV2 hosts look.
+std::string defaultBundlePath()
+{
+    namespace fs = std::filesystem;
+    std::vector<fs::path> places;
+    const std::string executable = platform::executablePath();
+    if (!executable.empty()) {
+        places.push_back(fs::path(executable).parent_path().parent_path() / "bundles");
+    }
+    if (const char* lv2Path = std::getenv("LV2_PATH")) {
+        const std::string folders = lv2Path;
+        for (size_t from = 0; from <= folders.size();) {
+            const size_t colon = std::min(folders.find(':', from), folders.size());
+            if (colon > from) places.emplace_back(folders.substr(from, colon - from));
+            from = colon + 1;
+        }
+    }
+    if (const char* home = std::getenv("HOME")) {
+        places.push_back(fs::path(home) / ".lv2");
+    }
+    places.emplace_back("/usr/local/lib/lv2");
+    places.emplace_back("/usr/lib/lv2");
+    for (const fs::path& place : places) {
+        const fs::path bundle = place / "Lyrevane.lv2";
+        std::error_code ignored;
+        if (fs::exists(bundle / lv2ports::kDspBinary, ignored)) {
+            return bundle.string();
+        }
+    }
+    return "";
+}
+
+std::unique_ptr<harness::Lv2BundleHost> startBundle(const Options& options, std::string& error)
+{
+    const std::optional<presets::Program> program = chosenProgram(options, error);
+    if (!program && !error.empty()) {
+        return nullptr;
+    }
+    const std::string path = options.plugin.empty() ? defaultBundlePath() : options.plugin;
+    if (path.empty()) {
+        error = "no Lyrevane.lv2 bundle found; name one with --plugin BUNDLE";
+        return nullptr;
+    }
+    auto bundle = std::make_unique<harness::Lv2BundleHost>();
+    if (!bundle->load(path, options.rate, options.block, error)) {
+        return nullptr;
+    }
+    if (program) {
+        // A chord set as the LV2 ports hold it: each string in frets, and the sound set.
+        for (int32_t index = 0; index < kChordParameterCount; ++index) {
+            bundle->setPort(lv2ports::kFirstString + static_cast<uint32_t>(index),
+                            static_cast<float>(lv2ports::fretOfParameter(program->values[index])));
+        }
+        bundle->setPort(lv2ports::kSoundSet,
+                        program->values[kSoundSetParameter] != 0.0f ? 1.0f : 0.0f);
+    }
+    for (const auto& [symbol, value] : options.ports) {
+        if (!bundle->setPort(symbol, value)) {
+            error = "the LV2 plug-in has no input port '" + symbol + "'";
+            return nullptr;
+        }
+    }
+    return bundle;
+}
+
+// The LV2 plug-in, told the song's position as hosts tell it: at the start and whenever the
+// tempo changes, the transport rolling throughout.
+PlayBlock playingBundle(harness::Lv2BundleHost& bundle, const smf::TempoMap& tempoMap,
+                        double rate)
+{
+    double stated = -1.0;
+    return [&bundle, &tempoMap, rate, stated](int64_t start, int frames,
+                                              const std::vector<harness::MidiEvent>& events,
+                                              float* left, float* right) mutable {
+        const double seconds = start / rate;
+        const harness::SongPosition position{start, tempoMap.quartersAtSeconds(seconds),
+                                             tempoMap.beatsPerMinuteAtSeconds(seconds), true};
+        const bool changed = position.beatsPerMinute != stated;
+        stated = position.beatsPerMinute;
+        bundle.run(changed ? &position : nullptr, events, frames, left, right);
+    };
+}
+#endif
+
 int renderToWave(const Options& options)
 {
     const std::string& midiPath = options.files[0];
@@ -424,7 +564,13 @@ int renderToWave(const Options& options)
     if (!song) {
         return fail(error);
     }
-    const std::vector<TimedEvent> events = eventsAtSamples(*song, options.rate);
+    // --tempo plays the whole song at one tempo, its keys and its transport alike.
+    const smf::TempoMap tempoMap =
+        options.tempo > 0.0
+            ? smf::TempoMap(song->tempoMap().ticksPerQuarter(),
+                            {{0, static_cast<uint32_t>(std::llround(60e6 / options.tempo))}})
+            : song->tempoMap();
+    const std::vector<TimedEvent> events = eventsAtSamples(*song, tempoMap, options.rate);
     const double lastEvent = events.empty() ? 0.0 : events.back().sample / options.rate;
     if (lastEvent + options.tail > kLongestRenderSeconds) {
         return fail(midiPath + " plays for more than an hour; refusing to render it");
@@ -432,9 +578,28 @@ int renderToWave(const Options& options)
     const int64_t totalFrames = (events.empty() ? 0 : events.back().sample + 1) +
                                 std::llround(options.tail * options.rate);
 
-    std::unique_ptr<PluginHost> host = startModule(options, error);
-    if (!host) {
-        return fail(error);
+    std::unique_ptr<PluginHost> host;
+    PlayBlock play;
+#if !LYREVANE_RENDER_LV2
+    if (options.lv2) {
+        return fail("this build of the tool renders through VST modules only");
+    }
+#else
+    std::unique_ptr<harness::Lv2BundleHost> bundle;
+    if (options.lv2) {
+        bundle = startBundle(options, error);
+        if (!bundle) {
+            return fail(error);
+        }
+        play = playingBundle(*bundle, tempoMap, options.rate);
+    }
+#endif
+    if (!play) {
+        host = startModule(options, error);
+        if (!host) {
+            return fail(error);
+        }
+        play = playingModule(*host, tempoMap, options.rate);
     }
 
     SF_INFO info{};
@@ -467,7 +632,7 @@ int renderToWave(const Options& options)
     };
     float peak = 0.0f;
     bool rendered = renderEvents(
-        *host, song->tempoMap(), events, totalFrames, options.rate, options.block,
+        play, events, totalFrames, options.block,
         [&](const float* left, const float* right, int frames) {
             if (pending + frames > bufferFrames && !writePending()) {
                 return false;
@@ -525,7 +690,8 @@ int snapshotEditor(const Options& options)
         const auto key = static_cast<uint8_t>(keys::kFirstChordKey + options.chord);
         const std::vector<TimedEvent> press = {{0, {0x90, key, 100}}};
         const auto frames = static_cast<int64_t>(kChordSelectionSeconds * options.rate);
-        renderEvents(*host, smf::TempoMap(), press, frames, options.rate, options.block,
+        const smf::TempoMap tempoMap;
+        renderEvents(playingModule(*host, tempoMap, options.rate), press, frames, options.block,
                      [](const float*, const float*, int) { return true; });
     }
     if (!writeEditorSnapshot(*host, options.snapshot, error)) {

@@ -1,5 +1,6 @@
 // Writes the example MIDI files of examples/: a short strummed song, a minute of dense
-// strumming for timing and load checks, and the single strum of the worked example.
+// strumming for timing and load checks, the single strum of the worked example, and held
+// chords for the LV2 plug-in's strum patterns.
 // Everything is computed from fixed tables, so the files come out the same byte for byte.
 #include <algorithm>
 #include <cstdint>
@@ -257,6 +258,34 @@ bool writeWorkedStrum(const std::string& directory)
     return writeFile(directory + "/worked-strum.mid", 0, {track});
 }
 
+// Left-hand chords for the LV2 plug-in's chord zone (keys below 48), one held through each
+// bar, for its strum patterns to play: render with --lv2 --port chord_input=1 --port
+// pattern=N. Triads in several inversions, sevenths, a suspension and a lone note.
+bool writePatterns(const std::string& directory)
+{
+    Track track;
+    track.name("Held chords for the strum patterns");
+    track.timeSignatureFourFour();
+    track.tempo(0, 100);
+    const std::vector<std::vector<uint8_t>> bars = {
+        {36, 40, 43},      // C
+        {33, 36, 40},      // Am
+        {36, 41, 45},      // F over its fifth
+        {31, 35, 38, 41},  // G7
+        {28, 31, 35},      // Em
+        {33, 36, 40, 43},  // Am7
+        {38, 43, 45},      // Dsus4
+        {31},              // a lone G: G major
+    };
+    for (size_t bar = 0; bar < bars.size(); ++bar) {
+        for (uint8_t note : bars[bar]) {
+            // Let go a little before the bar line, as a hand moves to the next chord.
+            track.key(static_cast<uint32_t>(bar * kBar), note, 90, kBar - 60);
+        }
+    }
+    return writeFile(directory + "/patterns.mid", 0, {track});
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -267,6 +296,6 @@ int main(int argc, char** argv)
     }
     const std::string directory = argv[1];
     const bool written = writeSong(directory) && writeDenseStrum(directory) &&
-                         writeWorkedStrum(directory);
+                         writeWorkedStrum(directory) && writePatterns(directory);
     return written ? 0 : 1;
 }

@@ -56,7 +56,7 @@ TEST(Examples, GeneratorRemakesTheCommittedFilesByteForByte)
     ASSERT_NE(mkdtemp(directory), nullptr);
     const std::string command = std::string(LYREVANE_MAKE_EXAMPLES) + " " + directory;
     ASSERT_EQ(std::system(command.c_str()), 0);
-    for (const char* name : {"song.mid", "dense-strum.mid", "worked-strum.mid"}) {
+    for (const char* name : {"song.mid", "dense-strum.mid", "worked-strum.mid", "patterns.mid"}) {
         const std::string made = std::string(directory) + "/" + name;
         const std::string committed = readFile(kExamples + "/" + name);
         EXPECT_FALSE(committed.empty()) << name;
@@ -101,4 +101,12 @@ TEST(Examples, EachFilePlaysWhatItsDescriptionPromises)
     EXPECT_EQ(worked.events()[1].data2, 100);
     EXPECT_EQ(worked.events()[1].tick, 0);
     EXPECT_DOUBLE_EQ(worked.tempoMap().beatsPerMinuteAtSeconds(0.0), 120.0);
+
+    // Only the chord zone's keys, a chord a bar for eight bars at 100 bpm.
+    const smf::MidiFile patterns = loadExample("patterns.mid");
+    const std::set<int> held = pressedKeys(patterns);
+    ASSERT_FALSE(held.empty());
+    EXPECT_LT(*held.rbegin(), 48);
+    EXPECT_DOUBLE_EQ(patterns.tempoMap().beatsPerMinuteAtSeconds(0.0), 100.0);
+    EXPECT_NEAR(lastEventSeconds(patterns), 8 * 2.4, 0.1);
 }

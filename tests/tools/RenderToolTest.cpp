@@ -334,6 +334,50 @@ TEST_F(RenderTool, ChordSetsAndProgramFilesChooseTheChords)
     }
 }
 
+TEST_F(RenderTool, Lv2RendersThroughTheBundleAsTheModuleAndPlaysItsPatterns)
+{
+    REQUIRE_MODULE();
+    // At their defaults the bundle's ports play the song exactly as the module does.
+    const std::string song = kExamples + "/song.mid ";
+    ASSERT_EQ(run("--float " + song + path("module.wav").string()), 0) << errors_;
+    ASSERT_EQ(run("--float --lv2 " + song + path("bundle.wav").string()), 0) << errors_;
+    const Wave module = readWave(path("module.wav"));
+    ASSERT_FALSE(module.samples.empty());
+    EXPECT_TRUE(readWave(path("bundle.wav")).samples == module.samples);
+
+    // Held chords with a pattern: audible, repeatable, and each pattern and seed its own.
+    const std::string held = "--float --lv2 --port chord_input=1 " + kExamples + "/patterns.mid ";
+    auto render = [&](const std::string& ports, const std::string& name) {
+        const fs::path out = path(name);
+        EXPECT_EQ(run(held + ports + " " + out.string()), 0) << ports << ": " << errors_;
+        return readWave(out).samples;
+    };
+    const auto folk = render("--port pattern=3", "folk.wav");
+    ASSERT_FALSE(folk.empty());
+    EXPECT_GT(*std::max_element(folk.begin(), folk.end()), 0.05f);
+    EXPECT_TRUE(render("--port pattern=3", "again.wav") == folk);
+    EXPECT_FALSE(render("--port pattern=5", "country.wav") == folk);
+    const auto seeded = render("--port pattern=3 --port humanise_time=20 --port seed=3", "s3.wav");
+    EXPECT_FALSE(seeded == folk);
+    EXPECT_TRUE(render("--port pattern=3 --port humanise_time=20 --port seed=3", "s3b.wav") == seeded);
+    EXPECT_FALSE(render("--port pattern=3 --port humanise_time=20 --port seed=4", "s4.wav") == seeded);
+    EXPECT_FALSE(render("--port pattern=3 --tempo 140", "faster.wav") == folk);
+
+    // Without the chord zone the held keys silence the instrument: nothing to write.
+    EXPECT_EQ(run("--lv2 " + kExamples + "/patterns.mid " + path("silent.wav").string()), 1);
+    EXPECT_FALSE(fs::exists(path("silent.wav")));
+    const std::string out = path("bad.wav").string();
+    EXPECT_EQ(run("--lv2 --port nosuch=1 " + song + out), 1);
+    EXPECT_NE(errors_.find("no input port 'nosuch'"), std::string::npos) << errors_;
+    EXPECT_EQ(run("--lv2 --port chord=3 " + song + out), 1) << "an output is no input";
+    EXPECT_EQ(run("--port pattern=1 " + song + out), 2);
+    EXPECT_EQ(run("--lv2 --param 0=0.5 " + song + out), 2);
+    EXPECT_EQ(run("--lv2 --tempo 0 " + song + out), 2);
+    EXPECT_EQ(run("--lv2 --plugin " + path("nowhere.lv2").string() + " " + song + out), 1);
+    EXPECT_NE(errors_.find("cannot load"), std::string::npos) << errors_;
+    EXPECT_FALSE(fs::exists(out));
+}
+
 TEST_F(RenderTool, AMalformedOrForeignProgramFileIsRefusedAndNothingRendered)
 {
     REQUIRE_MODULE();
