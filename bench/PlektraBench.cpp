@@ -1,6 +1,7 @@
 // Cost of the instrument's block processing: processReplacing blocks while the dense
 // strumming example plays, the strum engine's processBlock with its schedule full, and the
-// loading of instances through the built module, alone and sixteen to a session.
+// loading of instances through the built module, alone and sixteen to a session; and what a
+// strum pattern on a held chord costs against the same strums played by keys.
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 #include <unistd.h>
@@ -127,19 +128,36 @@ void plektraDenseBlock(benchmark::State& state)
 }
 BENCHMARK(plektraDenseBlock)->Arg(64)->Arg(512)->Arg(1024)->Arg(4096);
 
-// The same blocks through the LV2 front end: the events as an atom sequence, the clock as one
-// time:Position at the start, the controls read every block.
-void lv2DenseBlock(benchmark::State& state)
+// The LV2 front end as a host drives it: its controls at the instrument's own defaults but
+// for the ones given, and each block's events as an atom sequence, the first block's led by
+// a time:Position that starts the transport at 120 bpm.
+class Lv2Rig
 {
-    const auto frames = static_cast<int32_t>(state.range(0));
-    std::vector<BlockEvents> blocks = denseStrumBlocks(state);
-    if (blocks.empty()) return;
-    lv2host::UridMap urids;
-    LV2_Atom_Forge forge;
-    lv2_atom_forge_init(&forge, urids.feature());
-    std::vector<std::vector<uint64_t>> sequences;
-    for (const BlockEvents& block : blocks) {
-        std::vector<uint64_t>& buffer = sequences.emplace_back(1024 + block.midi.size() * 4);
+public:
+    Lv2Rig(int32_t frames, const std::vector<std::pair<uint32_t, float>>& settings = {})
+        : left(frames), right(frames), controls(lv2ports::kPortCount)
+    {
+        lv2_atom_forge_init(&forge, urids.feature());
+        Plektra defaults(nullptr);
+        for (uint32_t port = lv2ports::kFirstString; port < lv2ports::kSoundSet; ++port) {
+            controls[port] = static_cast<float>(lv2ports::fretOfParameter(
+                defaults.getParameter(lv2ports::parameterOfPort(port))));
+        }
+        for (const lv2ports::AidPort& aid : lv2ports::kAidPorts) {
+            controls[aid.port] = aid.defaultValue;
+        }
+        for (const auto& [port, value] : settings) controls[port] = value;
+        for (uint32_t port = lv2ports::kFirstString; port < lv2ports::kPortCount; ++port) {
+            instrument.connect(port, &controls[port]);
+        }
+        instrument.connect(lv2ports::kLeft, left.data());
+        instrument.connect(lv2ports::kRight, right.data());
+        instrument.activate();
+    }
+
+    void addBlock(const std::vector<VstMidiEvent>& midi)
+    {
+        std::vector<uint64_t>& buffer = sequences.emplace_back(1024 + midi.size() * 4);
         lv2_atom_forge_set_buffer(&forge, reinterpret_cast<uint8_t*>(buffer.data()),
                                   buffer.size() * sizeof(uint64_t));
         LV2_Atom_Forge_Frame sequence;
@@ -154,40 +172,100 @@ void lv2DenseBlock(benchmark::State& state)
             lv2_atom_forge_float(&forge, 1.0f);
             lv2_atom_forge_pop(&forge, &object);
         }
-        for (const VstMidiEvent& midi : block.midi) {
-            lv2_atom_forge_frame_time(&forge, midi.deltaFrames);
+        for (const VstMidiEvent& event : midi) {
+            lv2_atom_forge_frame_time(&forge, event.deltaFrames);
             lv2_atom_forge_atom(&forge, 3, urids.map(LV2_MIDI__MidiEvent));
-            lv2_atom_forge_write(&forge, midi.midiData, 3);
+            lv2_atom_forge_write(&forge, event.midiData, 3);
         }
         lv2_atom_forge_pop(&forge, &sequence);
     }
 
-    Lv2Instrument instrument(kRate, *urids.feature());
-    std::vector<float> left(frames), right(frames);
-    // The controls at the instrument's own defaults, as a host starts them.
-    Plektra defaults(nullptr);
-    std::vector<float> controls(lv2ports::kPortCount);
-    for (uint32_t port = lv2ports::kFirstString; port < lv2ports::kSoundSet; ++port) {
-        controls[port] = static_cast<float>(
-            lv2ports::fretOfParameter(defaults.getParameter(lv2ports::parameterOfPort(port))));
+    // Runs the blocks in a loop until the timing is done; the first only once, as it
+    // starts the transport.
+    void run(benchmark::State& state)
+    {
+        const auto frames = static_cast<uint32_t>(left.size());
+        size_t next = 0;
+        for (auto _ : state) {
+            instrument.connect(lv2ports::kEvents, sequences[next].data());
+            instrument.run(frames);
+            benchmark::DoNotOptimize(left.data());
+            next = next + 1 < sequences.size() ? next + 1 : 1 % sequences.size();
+        }
+        countFrames(state, static_cast<int32_t>(frames));
     }
-    for (const lv2ports::AidPort& aid : lv2ports::kAidPorts) controls[aid.port] = aid.defaultValue;
-    for (uint32_t port = lv2ports::kFirstString; port < lv2ports::kPortCount; ++port) {
-        instrument.connect(port, &controls[port]);
-    }
-    instrument.connect(lv2ports::kLeft, left.data());
-    instrument.connect(lv2ports::kRight, right.data());
-    instrument.activate();
-    size_t next = 0;
-    for (auto _ : state) {
-        instrument.connect(lv2ports::kEvents, sequences[next].data());
-        instrument.run(static_cast<uint32_t>(frames));
-        benchmark::DoNotOptimize(left.data());
-        next = next + 1 < sequences.size() ? next + 1 : 0;
-    }
-    countFrames(state, frames);
+
+private:
+    lv2host::UridMap urids;
+    LV2_Atom_Forge forge{};
+    Lv2Instrument instrument{kRate, *urids.feature()};
+    std::vector<float> left, right;
+    std::vector<float> controls;
+    std::vector<std::vector<uint64_t>> sequences;
+};
+
+// The same blocks through the LV2 front end.
+void lv2DenseBlock(benchmark::State& state)
+{
+    const std::vector<BlockEvents> blocks = denseStrumBlocks(state);
+    if (blocks.empty()) return;
+    Lv2Rig rig(static_cast<int32_t>(state.range(0)));
+    for (const BlockEvents& block : blocks) rig.addBlock(block.midi);
+    rig.run(state);
 }
 BENCHMARK(lv2DenseBlock)->Arg(64)->Arg(1024);
+
+VstMidiEvent key(int32_t offset, uint8_t note, uint8_t velocity)
+{
+    VstMidiEvent event{};
+    event.deltaFrames = offset;
+    event.midiData[0] = static_cast<char>(0x90);
+    event.midiData[1] = static_cast<char>(note);
+    event.midiData[2] = static_cast<char>(velocity);
+    return event;
+}
+
+// Eight bars at 64 frames, 128 at 1024: a whole number of blocks and of bars at 120 bpm.
+constexpr int32_t kPatternBlocks = 11025;
+constexpr int32_t kEighthsPattern = 2;
+
+// A pattern of ringing eighths, down and up, on an E major chord held in the chord zone...
+void lv2PatternOnHeldChord(benchmark::State& state)
+{
+    Lv2Rig rig(static_cast<int32_t>(state.range(0)),
+               {{lv2ports::kChordInput, 1.0f}, {lv2ports::kPattern, kEighthsPattern}});
+    rig.addBlock({key(0, 28, 90), key(0, 32, 90), key(0, 35, 90)});
+    rig.addBlock({});
+    rig.run(state);
+}
+BENCHMARK(lv2PatternOnHeldChord)->Arg(64)->Arg(1024);
+
+// ...against the same strums played by the strum keys on the E major chord key.
+void lv2SameStrumsByKeys(benchmark::State& state)
+{
+    const auto frames = static_cast<int32_t>(state.range(0));
+    Lv2Rig rig(frames);
+    PatternPlayer pattern;
+    pattern.setPattern(kEighthsPattern);
+    SongClock clock;
+    clock.rolling = true;
+    for (int32_t block = 0; block < kPatternBlocks; ++block) {
+        clock.beat = block * frames / (kRate / 2.0);
+        clock.barStart = std::floor(clock.beat / 4.0) * 4.0;
+        pattern.startBlock(&clock, frames, kRate);
+        std::vector<VstMidiEvent> keys;
+        if (block == 0) keys.push_back(key(0, 52, 100));
+        Stroke stroke{};
+        while (pattern.nextStroke(frames, stroke)) {
+            keys.push_back(key(stroke.time, stroke.action == StrumDown ? 60 : 62,
+                               static_cast<uint8_t>(stroke.velocity)));
+        }
+        pattern.endBlock();
+        rig.addBlock(keys);
+    }
+    rig.run(state);
+}
+BENCHMARK(lv2SameStrumsByKeys)->Arg(64)->Arg(1024);
 
 // The strum engine alone, its schedule refilled to all 255 entries before every block:
 // sorting them and moving the block's share into the decoder queue.
