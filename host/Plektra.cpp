@@ -53,6 +53,7 @@ SongClock songClockOf(const VstTimeInfo& time)
                          ? time.barStartPos * beatsPerQuarter
                          : std::floor(clock.beat / clock.beatsPerBar) * clock.beatsPerBar;
     clock.beatsPerMinute = time.tempo;
+    clock.frame = std::isfinite(time.samplePos) ? time.samplePos : 0.0;
     return clock;
 }
 

@@ -93,6 +93,8 @@ void PatternPlayer::startBlock(const SongClock* clock, int32_t blockFrames, doub
         } else {
             follow(*clock, beatsPerBar);
         }
+        lastFrame = clock->frame;
+        nextFrame = clock->frame + frames;
     } else if (mode == Mode::locked) {
         // The transport stopped: strings ring on, and a pattern waits for a chord held anew.
         mode = Mode::silent;
@@ -123,20 +125,25 @@ void PatternPlayer::lock(const SongClock& clock, double beatsPerBar)
 
 void PatternPlayer::follow(const SongClock& clock, double beatsPerBar)
 {
-    // Where the last anchor says the song is now, within a sample, and whether the host's
-    // bar lines still fall on the grid's: otherwise the host jumped (or changed its meter),
-    // and the pattern starts again from there.
+    // Where the song should be now, within a sample (by the host's frame count where it
+    // gives one, else by the last anchor's beats), and whether the host's bar lines still
+    // fall on the grid's: otherwise the host jumped (or changed its meter), and the pattern
+    // starts again from there.
     const double expected = beatAtSample(songSample);
+    const bool framesGiven = clock.frame != 0.0 || lastFrame != 0.0;
+    const bool jumped = framesGiven ? !(std::fabs(clock.frame - nextFrame) <= 1.0)
+                                    : std::fabs(clock.beat - expected) * grid.samplesPerBeat > 1.0;
     const double bars = (clock.barStart - grid.barLine) / beatsPerBar;
     const bool sameBars = beatsPerBar == grid.beatsPerBar &&
                           std::fabs(bars - std::round(bars)) * beatsPerBar * grid.samplesPerBeat < 1.0;
-    if (std::fabs(clock.beat - expected) * grid.samplesPerBeat > 1.0 || !sameBars) {
+    if (jumped || !sameBars) {
         lock(clock, beatsPerBar);
         return;
     }
     const double tempo = heldTempo(clock.beatsPerMinute);
-    // A new tempo takes over from this block's start; the steps go on where they were.
-    if (tempo != grid.tempo) reanchor(clock.beat, tempo);
+    // A new tempo takes over from this block's start, where the grid (more exact than a
+    // host's rounded beat) says the song is; the steps go on where they were.
+    if (tempo != grid.tempo) reanchor(expected, tempo);
 }
 
 void PatternPlayer::reanchor(double beat, double tempo)

@@ -15,6 +15,9 @@ struct SongClock {
     double barStart = 0.0;  // the beat at which the bar holding beat began
     double beatsPerBar = 4.0;
     double beatsPerMinute = 120.0;
+    // The song position in samples, 0 when the host gives none. Hosts may round the beat
+    // they state (Ardour 7 to 1/1920 of a beat, 15 samples at 100 bpm); the samples are exact.
+    double frame = 0.0;
 };
 
 // One stroke of a pattern, as a key of the strum engine would play it.
@@ -111,6 +114,8 @@ private:
     int32_t frames = 0;
     int32_t earliest = 0;  // no stroke of this block before this sample
     int32_t played = 0;
+    double lastFrame = 0.0;  // the host's frame count at the last block's start
+    double nextFrame = 0.0;  // and where it should stand at the next one
     Grid grid;
     Cursor cursor;
 };

@@ -5,10 +5,13 @@
 //   lyrevane-ardour-check lv2-controls          (the plan's edits as LV2 "symbol=value" lines)
 //   lyrevane-ardour-check verify-live LIVE.wav REFERENCE.wav
 //   lyrevane-ardour-check verify-preset HOST.wav REFERENCE.wav PARAMS PROGRAM.fxp
+//   lyrevane-ardour-check pattern-plan DIR SONG.mid PATTERN
+//   lyrevane-ardour-check verify-pattern HOST.wav REOPENED.wav REFERENCE.wav PORTS_SET PORTS_REOPENED
 #include "lv2/Lv2Ports.h"
 #include "presets/ProgramFile.h"
 #include "tests/support/AudioChecks.h"
 #include "tests/support/HostTestPlan.h"
+#include "tools/MidiFile.h"
 
 #include <algorithm>
 #include <cmath>
@@ -51,8 +54,8 @@ std::string format(const char* pattern, double a, double b = 0.0, double c = 0.0
     return text;
 }
 
-// Lines "PARAM index value" as the session scripts print them.
-std::map<int, double> readParameters(const std::string& path)
+// Lines "PARAM index value" (or another tag) as the session scripts print them.
+std::map<int, double> readParameters(const std::string& path, const std::string& wanted = "PARAM")
 {
     std::map<int, double> values;
     std::ifstream in(path);
@@ -62,7 +65,7 @@ std::map<int, double> readParameters(const std::string& path)
         std::string tag;
         int index = 0;
         double value = 0.0;
-        if (fields >> tag >> index >> value && tag == "PARAM") {
+        if (fields >> tag >> index >> value && tag == wanted) {
             values[index] = value;
         }
     }
@@ -305,6 +308,71 @@ int verifyPreset(char** paths)
 
 }  // namespace
 
+// The held chords of SONG.mid (keys in the chord zone, its own tempo) played with a strum
+// pattern: the keys as Lua tables for the feed at 48 kHz, the session's tempo, the LV2
+// controls by the host's numbers (control ports counted from the first string), and the
+// render tool's options for the same through the bundle.
+int patternPlan(const std::string& folder, const std::string& songPath, int pattern)
+{
+    std::string error;
+    const std::optional<smf::MidiFile> song = smf::MidiFile::load(songPath, error);
+    if (!song || song->events().empty()) {
+        std::fprintf(stderr, "lyrevane-ardour-check: %s\n", error.c_str());
+        return 2;
+    }
+    const smf::TempoMap& tempo = song->tempoMap();
+    const int64_t length =
+        std::llround((tempo.secondsAtTick(song->events().back().tick) + 1.0) * kHostRate);
+    FILE* lua = std::fopen((folder + "/plan.lua").c_str(), "w");
+    if (!lua) return 2;
+    std::fprintf(lua, "PLAN_LENGTH = %lld\nPLAN_TEMPO = %.9g\nPLAN_EVENTS = {\n",
+                 static_cast<long long>(length), tempo.beatsPerMinuteAtSeconds(0.0));
+    for (const smf::ChannelEvent& event : song->events()) {
+        std::fprintf(lua, "  { %lld, %d, %d, %d },\n",
+                     static_cast<long long>(std::llround(tempo.secondsAtTick(event.tick) * kHostRate)),
+                     event.status, event.data1, event.data2);
+    }
+    const auto control = [](uint32_t port) { return static_cast<int>(port - lv2ports::kFirstString); };
+    std::fprintf(lua, "}\nPLAN_PARAMS = {}\nPLAN_PORTS = { { %d, 1 }, { %d, %d } }\n",
+                 control(lv2ports::kChordInput), control(lv2ports::kPattern), pattern);
+    const bool written = std::fclose(lua) == 0;
+    std::ofstream args(folder + "/render-args.txt");
+    args << "--lv2\n--port\nchord_input=1\n--port\npattern=" << pattern << "\n";
+    return written && args ? 0 : 2;
+}
+
+// Ardour's render of the pattern against the render tool's through the bundle, which plays
+// every stroke on its sample of the beat grid; and the session reopened with its controls.
+int verifyPattern(char** paths)
+{
+    StereoAudio host, reopened, reference;
+    if (!load(paths[0], host) || !load(paths[1], reopened) || !load(paths[2], reference)) {
+        return 2;
+    }
+    const int64_t length =
+        std::min<int64_t>({static_cast<int64_t>(host.left.size()),
+                           static_cast<int64_t>(reference.left.size()),
+                           static_cast<int64_t>(reopened.left.size())});
+    const float peak = peakLevel(host.left, 0, length);
+    report(peak > 1e-2f, format("the pattern sounds in Ardour (peak %.3f)", peak));
+    // Where Ardour's render first parts from the render tool's: the strokes fall on the same
+    // samples when it never does.
+    const int64_t parted = firstDivergence(host.left, 0, reference.left, 0, length, kSameAudio);
+    report(parted < 0, format("every stroke on the render tool's beat grid (first difference at "
+                              "sample %.0f of %.0f)", parted, length));
+    std::printf("info largest sample difference from the render tool: %g\n",
+                largestDifference(host.left, reference.left, length));
+    report(largestDifference(host.left, reopened.left, length) <= kSameAudio,
+           "the reopened session plays the same");
+    const std::map<int, double> set = readParameters(paths[3], "PORT");
+    const std::map<int, double> kept = readParameters(paths[4], "PORT");
+    report(set.size() == 2 && set == kept,
+           format("the pattern's controls kept through saving and reopening (%.0f of %.0f)",
+                  kept.size(), set.size()));
+    std::printf("%d failed\n", failures);
+    return failures == 0 ? 0 : 1;
+}
+
 int main(int argc, char** argv)
 {
     const std::string command = argc > 1 ? argv[1] : "";
@@ -322,6 +390,12 @@ int main(int argc, char** argv)
     }
     if (command == "verify-preset" && argc == 6) {
         return verifyPreset(argv + 2);
+    }
+    if (command == "pattern-plan" && argc == 5) {
+        return patternPlan(argv[2], argv[3], std::atoi(argv[4]));
+    }
+    if (command == "verify-pattern" && argc == 7) {
+        return verifyPattern(argv + 2);
     }
     std::fprintf(stderr,
                  "usage: lyrevane-ardour-check plan DIR\n"

@@ -21,7 +21,7 @@ run_host() {
     [ "$status" -lt 124 ] && break
     echo "note: the host died with status $status (attempt $attempt)"
   done
-  grep -E '^(FOUND|INSTANTIATED|PRESET|EXPORTED|SAVED|CLOSED|FAIL)' "$log" || true
+  grep -E '^(FOUND|INSTANTIATED|PRESET|TEMPO|EXPORTED|SAVED|CLOSED|FAIL)' "$log" || true
   if [ "$status" -ne 0 ]; then
     tail -n 40 "$log"
     fail "host step exited with status $status"

@@ -7,7 +7,8 @@
 -- instrument), sets the planned parameters, exports, saves and closes. "reopen" loads that
 -- session in a fresh process and exports again. "preset" is "new" with the plug-in's preset
 -- chosen from the host's list in place of the planned parameters, and nothing saved. Each
--- prints every parameter as "PARAM i v".
+-- prints every parameter as "PARAM i v". A plan may also set the session's tempo
+-- (PLAN_TEMPO) and LV2 controls by the host's own numbers (PLAN_PORTS, printed as "PORT i v").
 io.stdout:setvbuf ("no")
 local mode, plan, folder, out, module, kind, preset = arg[1], arg[2], arg[3], arg[4], arg[5], arg[6], arg[7]
 dofile (plan)
@@ -54,6 +55,9 @@ local function print_parameters (instrument)
     for i = 0, 76 do
         print (string.format ("PARAM %d %.9g", i, get_parameter (instrument, i)))
     end
+    for _, p in ipairs (PLAN_PORTS or {}) do
+        print (string.format ("PORT %d %.9g", p[1], ARDOUR.LuaAPI.get_processor_param (instrument, p[1], true)))
+    end
 end
 
 local function export_to (path)
@@ -72,6 +76,12 @@ backend:set_device_name ("Silence")
 
 if mode == "new" or mode == "preset" then
     if not create_session (folder, SESSION_NAME, 48000) then fail ("cannot create session") end
+    if PLAN_TEMPO then
+        local map = Temporal.TempoMap.write_copy ()
+        map:set_tempo (Temporal.Tempo (PLAN_TEMPO, PLAN_TEMPO, 4), Temporal.timepos_t (0))
+        Temporal.TempoMap.update (map)
+        print ("TEMPO " .. Temporal.TempoMap.read ():tempo_at (Temporal.timepos_t (0)):note_types_per_minute ())
+    end
     local found = false
     for p in ARDOUR.LuaAPI.list_plugins ():iter () do
         if kind == "LV2" and p.type == ARDOUR.PluginType.LV2 and p.unique_id == module then
@@ -111,6 +121,11 @@ if mode == "new" or mode == "preset" then
         for _, p in ipairs (PLAN_PARAMS) do
             if not set_parameter (instrument, p[1], p[2]) then
                 fail ("cannot set parameter " .. p[1])
+            end
+        end
+        for _, p in ipairs (PLAN_PORTS or {}) do
+            if not ARDOUR.LuaAPI.set_processor_param (instrument, p[1], p[2]) then
+                fail ("cannot set control " .. p[1])
             end
         end
     end

@@ -87,7 +87,11 @@ std::vector<float> renderLv2Take(Lv2Host& host, const Take& take)
             due.push_back({e.frame - start, {e.status, e.data1, e.data2}});
         }
         std::vector<lv2host::Position> positions;
-        if (moved) positions.push_back({0, take.bpm, clock.rolling ? 1.0 : 0.0, clock.beat, start});
+        // The song position in samples too, as Ardour and jalv state it.
+        const auto songFrame = std::llround(clock.beat * samplesPerBeat(take));
+        if (moved) {
+            positions.push_back({0, take.bpm, clock.rolling ? 1.0 : 0.0, clock.beat, songFrame});
+        }
         host.run(frames, due, positions);
         out.insert(out.end(), host.left().begin(), host.left().begin() + frames);
     });
@@ -114,7 +118,7 @@ std::vector<float> renderVstTake(const Take& take, const std::vector<SongEvent>&
                               kVstTempoValid | (moved ? kVstTransportChanged : 0);
         host.timeInfo.tempo = take.bpm;
         host.timeInfo.ppqPos = clock.beat;
-        host.timeInfo.samplePos = static_cast<double>(start);
+        host.timeInfo.samplePos = std::round(clock.beat * samplesPerBeat(take));
         const harness::Block rendered = host.render(frames);
         out.insert(out.end(), rendered.left.begin(), rendered.left.end());
     });
