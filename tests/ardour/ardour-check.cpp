@@ -7,6 +7,7 @@
 //   lyrevane-ardour-check verify-preset HOST.wav REFERENCE.wav PARAMS PROGRAM.fxp
 //   lyrevane-ardour-check pattern-plan DIR SONG.mid PATTERN
 //   lyrevane-ardour-check verify-pattern HOST.wav REOPENED.wav REFERENCE.wav PORTS_SET PORTS_REOPENED
+//   lyrevane-ardour-check verify-live-song LIVE.wav REFERENCE.wav
 #include "lv2/Lv2Ports.h"
 #include "presets/ProgramFile.h"
 #include "tests/support/AudioChecks.h"
@@ -373,6 +374,32 @@ int verifyPattern(char** paths)
     return failures == 0 ? 0 : 1;
 }
 
+// A song recorded live from the transport's start against the render tool's render of it:
+// the same samples once the round trip is taken off.
+int verifyLiveSong(char** paths)
+{
+    StereoAudio live, reference;
+    if (!load(paths[0], live) || !load(paths[1], reference)) return 2;
+    const int64_t length = std::min<int64_t>(live.left.size(), reference.left.size());
+    const int64_t liveStart = firstDivergence(live.left, 0, live.left, -1, length, 1e-6f);
+    const int64_t referenceStart =
+        firstDivergence(reference.left, 0, reference.left, -1, length, 1e-6f);
+    const int64_t roundTrip = liveStart - referenceStart;
+    report(liveStart >= 0 && referenceStart >= 0 && roundTrip >= 0,
+           format("round trip, transport start to sound out: %.0f samples", roundTrip));
+    if (roundTrip < 0 || liveStart < 0) return 1;
+    live.left.erase(live.left.begin(), live.left.begin() + roundTrip);
+    const int64_t compared = std::min<int64_t>(live.left.size(), reference.left.size());
+    report(peakLevel(live.left, 0, compared) > 1e-2f, "the live recording sounds");
+    const int64_t parted = firstDivergence(live.left, 0, reference.left, 0, compared, kSameAudio);
+    report(parted < 0, format("every stroke where the render tool plays it (first difference at "
+                              "sample %.0f of %.0f)", parted, compared));
+    std::printf("info largest sample difference from the render tool: %g\n",
+                largestDifference(live.left, reference.left, compared));
+    std::printf("%d failed\n", failures);
+    return failures == 0 ? 0 : 1;
+}
+
 int main(int argc, char** argv)
 {
     const std::string command = argc > 1 ? argv[1] : "";
@@ -396,6 +423,9 @@ int main(int argc, char** argv)
     }
     if (command == "verify-pattern" && argc == 7) {
         return verifyPattern(argv + 2);
+    }
+    if (command == "verify-live-song" && argc == 4) {
+        return verifyLiveSong(argv + 2);
     }
     std::fprintf(stderr,
                  "usage: lyrevane-ardour-check plan DIR\n"
