@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
+#include <iterator>
 #include <set>
 #include <sstream>
 
@@ -59,6 +61,21 @@ TEST(ChordSets, EveryFingeringNamesBackAndIsPlayable)
             }
             EXPECT_LE(highest - lowest, 3) << where << ": fretted notes beyond four frets";
         }
+    }
+}
+
+// The README's table of the sets says what the table holds.
+TEST(ChordSets, TheReadmeListsEverySetWithItsChords)
+{
+    std::ifstream file(LYREVANE_README);
+    const std::string readme{std::istreambuf_iterator<char>(file),
+                             std::istreambuf_iterator<char>()};
+    for (const presets::ChordSet& set : factorySets()) {
+        std::string row = "| " + set.name + " | " + (set.electric ? "electric" : "acoustic") + " | ";
+        for (const presets::TableChord& chord : set.chords) {
+            row += chord.name + (&chord == &set.chords.back() ? " |\n" : " · ");
+        }
+        EXPECT_NE(readme.find(row), std::string::npos) << "README.md lacks the row\n" << row;
     }
 }
 
