@@ -31,7 +31,7 @@ public:
     // Stored note of a string that does not sound.
     static constexpr int32_t kMuted = -1;
     // Standard tuning E A D G B E, lowest string first.
-    static constexpr int32_t openNotes[kStringCount] = {40, 45, 50, 55, 59, 64};
+    static constexpr const int32_t (&openNotes)[kStringCount] = ChordValues::kOpenStrings;
     // Action of every MIDI note number; fixed for the life of the instrument.
     static const std::array<KeyBinding, 128> keyMap;
 

@@ -3,6 +3,8 @@
 // here allocates, so the audio thread may name what it hears.
 #pragma once
 
+#include "strum/ChordValues.h"
+
 #include <array>
 #include <cstdint>
 #include <initializer_list>
@@ -105,9 +107,9 @@ struct ChordName {
 ChordName nameNotes(const int32_t* notes, int count, Spelling spelling = {});
 
 // The standard tuning E A D G B E, lowest string first.
-constexpr int kStringCount = 6;
-inline constexpr int32_t kOpenStrings[kStringCount] = {40, 45, 50, 55, 59, 64};
-constexpr int kHighestFret = 18;
+constexpr int kStringCount = ChordValues::kStringCount;
+inline constexpr const int32_t (&kOpenStrings)[kStringCount] = ChordValues::kOpenStrings;
+constexpr int kHighestFret = ChordValues::kLastPosition - 1;
 constexpr int kMutedString = -1;
 
 // A chord shape, lowest string first: kMutedString, 0 for the open string, or frets 1 to 18.
