@@ -27,18 +27,7 @@ mapfile -t controls < <("$check" lv2-controls)
 control_args=()
 for c in "${controls[@]}"; do control_args+=(-c "$c"); done
 
-# jalv reads commands from its standard input; a pipe held open keeps it running.
-mkfifo "$work/console"
-LV2_PATH="$lv2_path" jalv -x -n lyrevane-live "${control_args[@]}" "$uri" \
-  <"$work/console" >"$work/jalv.log" 2>&1 &
-jalv_pid=$!
-exec 3>"$work/console"
-
-for _ in $(seq 100); do
-  jack_lsp 2>/dev/null | grep -q "lyrevane-live:out_left" && break
-  kill -0 "$jalv_pid" 2>/dev/null || fail "jalv exited"
-  sleep 0.1
-done
+start_jalv lyrevane-live "${control_args[@]}" "$uri"
 echo "== jalv runs $uri on JACK server $JACK_DEFAULT_SERVER"
 
 "$player" lyrevane-live "$work/live.wav" >"$work/player.log" 2>&1 || fail "lyrevane-jack-strum failed"

@@ -16,16 +16,7 @@ done
 skip_if_sanitized "$lv2_path/Lyrevane.lv2/lyrevane-dsp.so" "the plug-in"
 
 start_private_jack jalv-preset
-mkfifo "$work/console"
-# Line-buffered: jalv writes its answers through stdio, which would hold them back in a file.
-LV2_PATH="$lv2_path" stdbuf -oL jalv -x -n lyrevane-preset "$uri" <"$work/console" >"$work/jalv.log" 2>&1 &
-jalv_pid=$!
-exec 3>"$work/console"
-for _ in $(seq 100); do
-  jack_lsp 2>/dev/null | grep -q "lyrevane-preset:out_left" && break
-  kill -0 "$jalv_pid" 2>/dev/null || fail "jalv exited"
-  sleep 0.1
-done
+start_jalv lyrevane-preset "$uri"
 
 # Each command answers before the next is read. jalv shows every control when it starts,
 # after applying a preset and for "controls", the reset port last.

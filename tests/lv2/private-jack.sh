@@ -1,6 +1,6 @@
 # shellcheck shell=bash
-# Sourced by the jalv tests: their work folder, a private JACK server on its dummy driver, and
-# the cleanup of both and of the jalv the test starts (its process id in jalv_pid).
+# Sourced by the jalv tests: their work folder, a private JACK server on its dummy driver, jalv
+# started on it, and the cleanup of all three (jalv's process id in jalv_pid).
 
 # Exits as skipped when the binary $1 carries a sanitizer runtime, which jalv cannot load;
 # $2 names it in the message.
@@ -32,8 +32,26 @@ start_private_jack() {
   done
 }
 
+# Starts jalv as the JACK client $1 with the further arguments (options and the plug-in's URI),
+# LV2_PATH set to lv2_path, its console on descriptor 3 (a pipe held open keeps it running)
+# and its output, line by line, in $work/jalv.log; returns once its outputs exist.
+start_jalv() {
+  local name=$1
+  shift
+  mkfifo "$work/console"
+  # Line-buffered: jalv answers its console through stdio, which would hold a file's back.
+  LV2_PATH="$lv2_path" stdbuf -oL jalv -x -n "$name" "$@" <"$work/console" >"$work/jalv.log" 2>&1 &
+  jalv_pid=$!
+  exec 3>"$work/console"
+  for _ in $(seq 100); do
+    jack_lsp 2>/dev/null | grep -q "$name:out_left" && return 0
+    kill -0 "$jalv_pid" 2>/dev/null || fail "jalv exited"
+    sleep 0.1
+  done
+}
+
 cleanup() {
-  # jalv-live.sh holds jalv's console open on descriptor 3.
+  # start_jalv holds jalv's console open on descriptor 3.
   exec 3>&- 2>/dev/null || true
   [ -n "$jalv_pid" ] && kill "$jalv_pid" 2>/dev/null && wait "$jalv_pid" 2>/dev/null
   [ -n "$jackd_pid" ] && kill "$jackd_pid" 2>/dev/null && wait "$jackd_pid" 2>/dev/null
