@@ -487,9 +487,10 @@ std::vector<int16_t> synthesise(const Recording& rec)
     if (voicing.bodyLevel > 0) {
         // Against the string's level rather than its attack peak, which the brighter strings
         // raise without driving the body any harder.
+        const int halfSecond = kSampleRate / 2;
         double energy = 0;
-        for (int n = 0; n < kSampleRate / 2; ++n) energy += signal[n] * signal[n];
-        addBodyModes(partials, voicing.bodyLevel * std::sqrt(energy / (kSampleRate / 2)),
+        for (int n = 0; n < halfSecond; ++n) energy += signal[n] * signal[n];
+        addBodyModes(partials, voicing.bodyLevel * std::sqrt(energy / halfSecond),
                      recordings::noteFrequency(rec.rootNote));
     }
     const std::vector<double> ring = renderPartials(partials, length);

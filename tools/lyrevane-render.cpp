@@ -268,7 +268,7 @@ std::string defaultPluginPath()
         return platform::kModuleFileName;
     }
     const std::string folder = executable.substr(0, folderEnd + 1);
-    const std::string beside = folder + platform::kModuleFileName;
+    std::string beside = folder + platform::kModuleFileName;
 #ifdef LYREVANE_INSTALLED_MODULE
     std::error_code error;
     if (!std::filesystem::exists(beside, error)) {
