@@ -42,6 +42,12 @@ public:
                              uint32_t state) = 0;
     // The window is gone (its parent was destroyed); nothing may be drawn any more.
     virtual void windowDestroyed() = 0;
+    // A window whose events the system delivers by itself (from the host's message loop,
+    // not from processEvents) brackets each of them, so that what the listener is asked
+    // meanwhile can wait until the event has unwound. The end may destroy the window: the
+    // backend touches nothing of it afterwards.
+    virtual void windowEventBegins() = 0;
+    virtual void windowEventEnds() = 0;
 
 protected:
     ~WindowListener() = default;

@@ -71,15 +71,25 @@ AEffGUIEditor::~AEffGUIEditor()
 
 AEffGUIEditor::EventScope::EventScope(AEffGUIEditor& editor) : editor(editor)
 {
-    ++editor.eventDepth;
+    editor.beginEvent();
 }
 
 AEffGUIEditor::EventScope::~EventScope()
 {
-    if (--editor.eventDepth > 0 || editor.closedFrames.empty()) return;
-    for (VSTGUI::CFrame* closed : editor.closedFrames) closed->release();
-    editor.closedFrames.clear();
-    editor.endGestures();
+    editor.endEvent();
+}
+
+void AEffGUIEditor::beginEvent()
+{
+    ++eventDepth;
+}
+
+void AEffGUIEditor::endEvent()
+{
+    if (--eventDepth > 0 || closedFrames.empty()) return;
+    for (VSTGUI::CFrame* closed : closedFrames) closed->release();
+    closedFrames.clear();
+    endGestures();
 }
 
 void AEffGUIEditor::releaseFrame()

@@ -42,6 +42,10 @@ public:
     // frame goes.
     void beginEdit(int32_t tag) override;
     void endEdit(int32_t tag) override;
+    // An event that the window system delivered to the frame by itself: a close asked
+    // during it is carried out when the outermost event ends.
+    void beginEvent() override;
+    void endEvent() override;
 
 protected:
     // Closing: releases the frame, or, while an event is being handled, hides it and releases
@@ -82,7 +86,8 @@ private:
         AudioEffect* effect;
     };
 
-    // Marks the host's calls into the frame, which is where its events are handled.
+    // Makes each of the host's calls into the frame an event: idle, which handles the X11
+    // window's events, and the keys.
     class EventScope
     {
     public:

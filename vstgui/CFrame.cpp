@@ -303,4 +303,15 @@ void CFrame::windowDestroyed()
     openFlag = false;
 }
 
+void CFrame::windowEventBegins()
+{
+    if (editor) editor->beginEvent();
+}
+
+// The editor may release this frame here: nothing of it is touched after.
+void CFrame::windowEventEnds()
+{
+    if (editor) editor->endEvent();
+}
+
 }  // namespace VSTGUI

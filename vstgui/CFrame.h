@@ -68,6 +68,8 @@ private:
     void windowMouseExited(int32_t x, int32_t y, uint32_t state) override;
     bool windowWheel(int32_t x, int32_t y, float distance, bool horizontal, uint32_t state) override;
     void windowDestroyed() override;
+    void windowEventBegins() override;
+    void windowEventEnds() override;
 
     VSTGUIEditorInterface* editor;
     CView* focusView = nullptr;

@@ -16,6 +16,10 @@ public:
     // A user gesture on the control with this tag starts and ends.
     virtual void beginEdit(int32_t index) = 0;
     virtual void endEdit(int32_t index) = 0;
+    // The frame handles an event that the window system delivered by itself; a close asked
+    // meanwhile waits for the end, which may then release the frame.
+    virtual void beginEvent() = 0;
+    virtual void endEvent() = 0;
     virtual ~VSTGUIEditorInterface() = default;
 
     CFrame* getFrame() const { return frame; }

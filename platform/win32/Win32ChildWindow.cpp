@@ -129,7 +129,14 @@ LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARA
 {
     auto* impl = reinterpret_cast<Win32ChildWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
     if (impl == nullptr) return DefWindowProcW(window, message, wParam, lParam);
-    return impl->handle(message, wParam, lParam);
+    // The host's message loop calls this, not processEvents. A host may close the editor from
+    // a callback made while a message is handled: the end of the message then releases the
+    // frame, and this window with it.
+    WindowListener* listener = impl->listener;
+    listener->windowEventBegins();
+    const LRESULT result = impl->handle(message, wParam, lParam);
+    listener->windowEventEnds();
+    return result;
 }
 
 }  // namespace

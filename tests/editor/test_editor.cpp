@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstdio>
 
+#include "tests/support/EditChecks.h"
 #include "tests/support/PanelSession.h"
 
 using paneltest::artwork;
@@ -137,28 +138,9 @@ protected:
         }
     }
 
-    // Every begin of an edit is ended, begin, end and every write name the same parameter,
-    // and every write happens inside such a bracket: what a host in touch mode relies on.
     void expectBracketed(int32_t parameter)
     {
-        int depth = 0;
-        int brackets = 0;
-        for (const HostCall& call : session.host.calls()) {
-            if (call.opcode == audioMasterBeginEdit) {
-                EXPECT_EQ(call.index, parameter) << "begin of an edit";
-                ++depth;
-                ++brackets;
-            } else if (call.opcode == audioMasterEndEdit) {
-                EXPECT_EQ(call.index, parameter) << "end of an edit";
-                --depth;
-                EXPECT_GE(depth, 0) << "an edit ended that never began";
-            } else if (call.opcode == audioMasterAutomate) {
-                EXPECT_EQ(call.index, parameter) << "parameter written";
-                EXPECT_GT(depth, 0) << "parameter " << call.index << " written outside an edit";
-            }
-        }
-        EXPECT_GT(brackets, 0);
-        EXPECT_EQ(depth, 0);
+        editcheck::expectBracketed(session.host.calls(), parameter);
     }
 
     // Controls that write no parameter touch none either.

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "host/VstInterface.h"
+#include "tests/support/EditChecks.h"
 #include "tests/windows/PanelPicture.h"
 #include "tools/PluginHost.h"
 
@@ -182,6 +183,24 @@ int stringTop(int string) { return 144 - 16 * string; }
 int stringPressX(int position) { return 35 + 24 * position; }
 constexpr int kSoundSetX = 135;
 constexpr int kSoundSetY = 196;
+constexpr int kResetX = 492;
+constexpr int kResetY = 24;
+
+// The last parameter write reached the host as index = value.
+void expectWritten(harness::PluginHost& host, int32_t index, float value)
+{
+    harness::HostCall last{};
+    last.index = -1;
+    for (const harness::HostCall& call : host.calls()) {
+        if (call.opcode == audioMasterAutomate) last = call;
+    }
+    EXPECT_EQ(last.index, index);
+    EXPECT_EQ(last.opt, value) << "parameter " << index;
+    // Parameter 76 reads back the chord played, not what was written.
+    if (index != 76) {
+        EXPECT_EQ(host.getParameter(index), value) << "parameter " << index;
+    }
+}
 
 TEST_F(ModuleTest, EditorTakesAClickAndADragAndLooksLikeTheLinuxPanel)
 {
@@ -219,20 +238,6 @@ TEST_F(ModuleTest, EditorTakesAClickAndADragAndLooksLikeTheLinuxPanel)
                 100.0 * match.withinEight, 100.0 * match.identical, match.largest);
     EXPECT_GE(match.withinEight, 0.95);
 
-    const auto lastAutomation = [&]() {
-        harness::HostCall last{};
-        last.index = -1;
-        for (const harness::HostCall& call : host.calls()) {
-            if (call.opcode == audioMasterAutomate) last = call;
-        }
-        return last;
-    };
-    const auto expectWritten = [&](int32_t index, float value) {
-        const harness::HostCall last = lastAutomation();
-        EXPECT_EQ(last.index, index);
-        EXPECT_EQ(last.opt, value) << "parameter " << index;
-        EXPECT_EQ(host.getParameter(index), value) << "parameter " << index;
-    };
     const auto post = [&](UINT message, WPARAM keys, int x, int y) {
         ASSERT_TRUE(PostMessageW(child, message, keys, MAKELPARAM(x, y)));
         hostWindow.settle(host);
@@ -243,13 +248,13 @@ TEST_F(ModuleTest, EditorTakesAClickAndADragAndLooksLikeTheLinuxPanel)
     host.clearCalls();
     const int y = stringTop(2) + 8;
     post(WM_LBUTTONDOWN, MK_LBUTTON, stringPressX(7) + 5, y);
-    expectWritten(2, 7 * kStringStep);
+    expectWritten(host, 2, 7 * kStringStep);
     post(WM_MOUSEMOVE, MK_LBUTTON, 20, y);
-    expectWritten(2, 0.0f);
+    expectWritten(host, 2, 0.0f);
     post(WM_MOUSEMOVE, MK_LBUTTON, stringPressX(1), y);
-    expectWritten(2, kStringStep);
+    expectWritten(host, 2, kStringStep);
     post(WM_MOUSEMOVE, MK_LBUTTON, 525, y);
-    expectWritten(2, 1.0f);
+    expectWritten(host, 2, 1.0f);
     post(WM_LBUTTONUP, 0, 525, y);
     EXPECT_EQ(host.callCount(audioMasterBeginEdit), 1u);
     EXPECT_EQ(host.callCount(audioMasterEndEdit), 1u);
@@ -258,7 +263,7 @@ TEST_F(ModuleTest, EditorTakesAClickAndADragAndLooksLikeTheLinuxPanel)
     host.clearCalls();
     post(WM_LBUTTONDOWN, MK_LBUTTON, kSoundSetX, kSoundSetY);
     post(WM_LBUTTONUP, 0, kSoundSetX, kSoundSetY);
-    expectWritten(75, 1.0f);
+    expectWritten(host, 75, 1.0f);
     const wintest::RgbaPicture switched = EditorWindow::capture(child, width, height);
     const auto switchArea = [&](const wintest::RgbaPicture& picture) {
         std::vector<uint8_t> area;
@@ -273,6 +278,83 @@ TEST_F(ModuleTest, EditorTakesAClickAndADragAndLooksLikeTheLinuxPanel)
     host.dispatch(effEditClose);
     hostWindow.settle(host);
     EXPECT_FALSE(IsWindow(child));
+}
+
+// A host may close the editor from inside a callback that a click or a drag makes, while the
+// click is still running in the panel: the panel's window stays, hidden, until the click has
+// unwound, and goes with the panel then. Every begin of an edit that reached the host gets
+// its end, though no mouse-up can follow, and the click the user completed writes.
+TEST_F(ModuleTest, HostClosingTheEditorInsideAClickIsSafe)
+{
+    host.dispatch(effOpen);
+    host.startUp();
+    EditorWindow hostWindow(529, 225);
+    ASSERT_NE(hostWindow.window, nullptr);
+    struct Trial
+    {
+        int32_t closeOn;
+        int x, y;
+        WPARAM keys;
+        int dragToX;  // 0 for a click; else the press drags here and the move closes
+        int32_t parameter;
+        float value;
+    };
+    const Trial trials[] = {
+        // The reset button idles the host before it tells the instrument.
+        {audioMasterIdle, kResetX, kResetY, 0, 0, 76, 1.0f},
+        // A control-click resets the string, the reset's edit nested in the click's.
+        {audioMasterAutomate, stringPressX(3), stringTop(4) + 8, MK_CONTROL, 0, 4,
+         10 * kStringStep},
+        {audioMasterAutomate, stringPressX(6), stringTop(1) + 8, 0, stringPressX(9), 1,
+         9 * kStringStep},
+    };
+    for (const Trial& trial : trials) {
+        SCOPED_TRACE(testing::Message() << "closed on " << trial.closeOn << ", parameter "
+                                        << trial.parameter);
+        ASSERT_EQ(host.dispatch(effEditOpen, 0, 0, hostWindow.window), 1);
+        hostWindow.settle(host);
+        HWND child = FindWindowExW(hostWindow.window, nullptr, nullptr, nullptr);
+        ASSERT_NE(child, nullptr);
+        const auto post = [&](UINT message, WPARAM keys, int x, int y) {
+            // Once the panel is closed its window is gone, and the user's release with it.
+            PostMessageW(child, message, keys, MAKELPARAM(x, y));
+            hostWindow.settle(host);
+        };
+        host.clearCalls();
+        size_t closedAt = 0;
+        bool keptHidden = false;
+        const auto closeNow = [&](int32_t opcode) {
+            if (opcode != trial.closeOn || closedAt) return;
+            closedAt = host.calls().size();
+            host.dispatch(effEditClose);
+            keptHidden = IsWindow(child) && !IsWindowVisible(child);
+        };
+        const WPARAM held = MK_LBUTTON | trial.keys;
+        if (trial.dragToX) {
+            post(WM_LBUTTONDOWN, held, trial.x, trial.y);
+            host.reaction = closeNow;
+            post(WM_MOUSEMOVE, held, trial.dragToX, trial.y);
+            post(WM_LBUTTONUP, trial.keys, trial.dragToX, trial.y);
+        } else {
+            host.reaction = closeNow;
+            post(WM_LBUTTONDOWN, held, trial.x, trial.y);
+            post(WM_LBUTTONUP, trial.keys, trial.x, trial.y);
+        }
+        host.reaction = nullptr;
+        ASSERT_NE(closedAt, 0u) << "the click never made that call";
+        EXPECT_TRUE(keptHidden) << "the panel went while the click was running in it";
+        EXPECT_FALSE(IsWindow(child));
+
+        editcheck::expectBracketed(host.calls(), trial.parameter);
+        expectWritten(host, trial.parameter, trial.value);
+        // Closed means closed: the host is not idled from the panel any more.
+        const std::vector<harness::HostCall> calls = host.calls();
+        for (size_t i = closedAt; i < calls.size(); ++i) {
+            EXPECT_NE(calls[i].opcode, audioMasterIdle);
+        }
+        // Nor does it take the keys: 13 is the right arrow, which a slider takes when open.
+        EXPECT_EQ(host.dispatch(effEditKeyDown, 0, 13), 0);
+    }
 }
 
 }  // namespace

@@ -149,6 +149,10 @@ struct Recorder : platform::WindowListener {
     std::vector<std::string> events;
     int paints = 0;
     bool takeWheel = false;
+    // Every message is reported inside a bracket of its own.
+    int eventDepth = 0;
+    void windowEventBegins() override { ++eventDepth; }
+    void windowEventEnds() override { --eventDepth; }
 
     void windowPaint(platform::Painter& painter, const Rect& area) override
     {
@@ -169,6 +173,7 @@ struct Recorder : platform::WindowListener {
 
     void add(const char* what, int32_t x, int32_t y, uint32_t state)
     {
+        EXPECT_EQ(eventDepth, 1) << what;
         events.push_back(std::string(what) + " " + std::to_string(x) + "," + std::to_string(y) +
                          " " + std::to_string(state));
     }
@@ -236,6 +241,7 @@ TEST(Win32ChildWindowTest, ReportsRealMouseMessagesAndPaintsInOneCopy)
         }
     }
     EXPECT_EQ(mouse, expected);
+    EXPECT_EQ(recorder.eventDepth, 0);
 
     // An unused wheel notch goes on to the host's window; a used one does not.
     RECT screen;
