@@ -50,10 +50,11 @@ constexpr const char* kUsage =
     "                       IN.mid OUT.wav\n"
     "--preset applies a VST program file, --chord-set a factory chord set by name (its\n"
     "name in any case: 'G major', 'blues in e'); --param values are set after either.\n"
-    "--lv2 renders through the LV2 bundle (by default the one built beside the tool, else\n"
-    "the first Lyrevane.lv2 in LV2_PATH, ~/.lv2, /usr/local/lib/lv2 or /usr/lib/lv2), the\n"
-    "song's tempo as the host's rolling transport; --port sets a port by its symbol\n"
-    "(pattern=3, chord_input=1, humanise_time=12). --tempo plays the song at one tempo.\n";
+    "--lv2 renders through the LV2 bundle (by default the one built or installed with the\n"
+    "tool, else the first Lyrevane.lv2 in LV2_PATH, ~/.lv2, /usr/local/lib/lv2 or\n"
+    "/usr/lib/lv2), the song's tempo as the host's rolling transport; --port sets a port by\n"
+    "its symbol (pattern=3, chord_input=1, humanise_time=12). --tempo plays the song at one\n"
+    "tempo.\n";
 
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
@@ -471,14 +472,19 @@ std::unique_ptr<PluginHost> startModule(const Options& options, std::string& err
 }
 
 #if LYREVANE_RENDER_LV2
-// The bundle beside the tool in a build, else the first installed where LV2 hosts look.
+// The bundle beside the tool in a build, or where the install put it, else the first
+// installed where LV2 hosts look.
 std::string defaultBundlePath()
 {
     namespace fs = std::filesystem;
     std::vector<fs::path> places;
     const std::string executable = platform::executablePath();
     if (!executable.empty()) {
-        places.push_back(fs::path(executable).parent_path().parent_path() / "bundles");
+        const fs::path folder = fs::path(executable).parent_path();
+        places.push_back(folder.parent_path() / "bundles");
+#ifdef LYREVANE_INSTALLED_BUNDLE
+        places.push_back((folder / LYREVANE_INSTALLED_BUNDLE).parent_path());
+#endif
     }
     if (const char* lv2Path = std::getenv("LV2_PATH")) {
         const std::string folders = lv2Path;

@@ -243,23 +243,30 @@ int lv2Controls()
     return 0;
 }
 
-// A recording made live through a real-time host starts when the first key was sent; the
-// instrument answers a round trip later, which is measured here and taken off before the
-// recording is held against the reference.
-int verifyLive(char** paths)
+// A recording made live through a real-time host starts when the first key was sent (or the
+// transport started); the instrument answers a round trip later, which is measured here and
+// taken off before the recording is held against the reference.
+bool takeOffRoundTrip(StereoAudio& live, const StereoAudio& reference, const char* from)
 {
-    StereoAudio live, reference;
-    if (!load(paths[0], live) || !load(paths[1], reference)) return 2;
     const int64_t length = std::min<int64_t>(live.left.size(), reference.left.size());
     const int64_t liveStart = firstDivergence(live.left, 0, live.left, -1, length, 1e-6f);
     const int64_t referenceStart =
         firstDivergence(reference.left, 0, reference.left, -1, length, 1e-6f);
     const int64_t roundTrip = liveStart - referenceStart;
     report(liveStart >= 0 && referenceStart >= 0 && roundTrip >= 0,
-           format("round trip, keys in to sound out: %.0f samples", roundTrip));
-    if (roundTrip < 0 || liveStart < 0) return 1;
+           std::string("round trip, ") + from +
+               format(" to sound out: %.0f samples", static_cast<double>(roundTrip)));
+    if (roundTrip < 0 || liveStart < 0) return false;
     live.left.erase(live.left.begin(), live.left.begin() + roundTrip);
     live.right.erase(live.right.begin(), live.right.begin() + roundTrip);
+    return true;
+}
+
+int verifyLive(char** paths)
+{
+    StereoAudio live, reference;
+    if (!load(paths[0], live) || !load(paths[1], reference)) return 2;
+    if (!takeOffRoundTrip(live, reference, "keys in")) return 1;
     checkSignal(live, "live recording");
     checkStrumOnsets(live, reference);
     checkPickedPitch(live);
@@ -380,15 +387,7 @@ int verifyLiveSong(char** paths)
 {
     StereoAudio live, reference;
     if (!load(paths[0], live) || !load(paths[1], reference)) return 2;
-    const int64_t length = std::min<int64_t>(live.left.size(), reference.left.size());
-    const int64_t liveStart = firstDivergence(live.left, 0, live.left, -1, length, 1e-6f);
-    const int64_t referenceStart =
-        firstDivergence(reference.left, 0, reference.left, -1, length, 1e-6f);
-    const int64_t roundTrip = liveStart - referenceStart;
-    report(liveStart >= 0 && referenceStart >= 0 && roundTrip >= 0,
-           format("round trip, transport start to sound out: %.0f samples", roundTrip));
-    if (roundTrip < 0 || liveStart < 0) return 1;
-    live.left.erase(live.left.begin(), live.left.begin() + roundTrip);
+    if (!takeOffRoundTrip(live, reference, "transport start")) return 1;
     const int64_t compared = std::min<int64_t>(live.left.size(), reference.left.size());
     report(peakLevel(live.left, 0, compared) > 1e-2f, "the live recording sounds");
     const int64_t parted = firstDivergence(live.left, 0, reference.left, 0, compared, kSameAudio);

@@ -52,6 +52,21 @@ struct Player {
     jack_nframes_t planStart = 0;
 };
 
+// The cycle's audio into the recording from its frame at on; done once the recording is full.
+void record(Player& player, int64_t at, jack_nframes_t frames)
+{
+    for (int channel = 0; channel < 2; ++channel) {
+        const auto* in = static_cast<const float*>(jack_port_get_buffer(player.inputs[channel], frames));
+        std::vector<float>& out = player.recorded[channel];
+        for (jack_nframes_t i = 0; i < frames && at + i < static_cast<int64_t>(out.size()); ++i) {
+            out[static_cast<size_t>(at + i)] = in[i];
+        }
+    }
+    if (at + frames >= static_cast<int64_t>(player.recorded[0].size())) {
+        player.done.store(true, std::memory_order_release);
+    }
+}
+
 // The song's keys at their transport frames while the transport rolls, and the recording by
 // transport frame.
 int processSong(Player& player, jack_nframes_t frames, void* midi)
@@ -64,16 +79,7 @@ int processSong(Player& player, jack_nframes_t frames, void* midi)
         jack_midi_event_write(midi, static_cast<jack_nframes_t>(std::max<int64_t>(key.frame - at, 0)),
                               key.bytes, 3);
     }
-    for (int channel = 0; channel < 2; ++channel) {
-        const auto* in = static_cast<const float*>(jack_port_get_buffer(player.inputs[channel], frames));
-        std::vector<float>& out = player.recorded[channel];
-        for (jack_nframes_t i = 0; i < frames && at + i < static_cast<int64_t>(out.size()); ++i) {
-            out[static_cast<size_t>(at + i)] = in[i];
-        }
-    }
-    if (at + frames >= static_cast<int64_t>(player.recorded[0].size())) {
-        player.done.store(true, std::memory_order_release);
-    }
+    record(player, at, frames);
     return 0;
 }
 
@@ -115,16 +121,7 @@ int process(jack_nframes_t frames, void* argument)
         const jack_midi_data_t bytes[] = {0x90, key.key, key.velocity};
         jack_midi_event_write(midi, static_cast<jack_nframes_t>(key.sample - at), bytes, 3);
     }
-    for (int channel = 0; channel < 2; ++channel) {
-        const auto* in = static_cast<const float*>(jack_port_get_buffer(player.inputs[channel], frames));
-        std::vector<float>& out = player.recorded[channel];
-        for (jack_nframes_t i = 0; i < frames && at + i < static_cast<int64_t>(out.size()); ++i) {
-            out[static_cast<size_t>(at + i)] = in[i];
-        }
-    }
-    if (at + frames >= static_cast<int64_t>(player.recorded[0].size())) {
-        player.done.store(true, std::memory_order_release);
-    }
+    record(player, at, frames);
     return 0;
 }
 

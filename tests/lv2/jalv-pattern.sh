@@ -28,18 +28,7 @@ control_args=()
 render_args=()
 for p in "${ports[@]}"; do control_args+=(-c "$p"); render_args+=(--port "$p"); done
 
-# jalv reads commands from its standard input; a pipe held open keeps it running.
-mkfifo "$work/console"
-LV2_PATH="$lv2_path" jalv -x -n lyrevane-pattern "${control_args[@]}" "$uri" \
-  <"$work/console" >"$work/jalv.log" 2>&1 &
-jalv_pid=$!
-exec 3>"$work/console"
-
-for _ in $(seq 100); do
-  jack_lsp 2>/dev/null | grep -q "lyrevane-pattern:out_left" && break
-  kill -0 "$jalv_pid" 2>/dev/null || fail "jalv exited"
-  sleep 0.1
-done
+start_jalv lyrevane-pattern "${control_args[@]}" "$uri"
 echo "== jalv runs $uri with ${ports[*]} on JACK server $JACK_DEFAULT_SERVER"
 
 "$player" lyrevane-pattern "$work/live.wav" "$song" >"$work/player.log" 2>&1 \
