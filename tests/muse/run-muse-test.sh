@@ -111,7 +111,9 @@ export DISPLAY=":$(head -n 1 "$work/display")"
 # one started behind our back by a client. The name stays the same from run to run: JACK keeps
 # a registry of eight servers, and the entry of a server that died reclaims only its own name.
 export JACK_DEFAULT_SERVER=lyrevane-muse-test JACK_NO_START_SERVER=1
-jackd -n "$JACK_DEFAULT_SERVER" --no-realtime --sync -d dummy -r "$RATE" -p "$PERIOD" \
+# Synchronous, with a long client timeout: on a busy machine a late cycle is waited for
+# rather than dropped (a dropped cycle is an x-run, and the recording then differs).
+jackd -n "$JACK_DEFAULT_SERVER" --no-realtime --sync --timeout 10000 -d dummy -r "$RATE" -p "$PERIOD" \
   >"$work/jackd.log" 2>&1 &
 jackd_pid=$!
 wait_for 100 jack_lsp || { cat "$work/jackd.log"; fail "jackd did not start"; }
