@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Installs what the Windows build and its wine tests need: the posix-thread
 # mingw-w64 cross compilers for both word sizes, zlib for mingw, wine with its
-# 32-bit half, and the sources of Debian's libpng and libsndfile (Debian has no mingw
-# packages of them, so the build compiles them from the sources that Debian ships).
+# 32-bit half, LMMS as a Windows host (its 32-bit program with the VST server that runs
+# 32-bit Windows plug-ins under wine; Debian's 64-bit LMMS has no VST instrument), and the
+# sources of Debian's libpng and libsndfile (Debian has no mingw packages of them, so the
+# build compiles them from the sources that Debian ships).
 # Does nothing when everything is present.
 # Usage: install-windows-deps.sh [SOURCE_DIR]   (the sources go under SOURCE_DIR,
 #                                                 default build/windows/src)
@@ -16,6 +18,7 @@ packages=(
   binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 mingw-w64-tools
   libz-mingw-w64-dev
   wine wine32:i386 wine64
+  lmms:i386 lmms-vst-server:i386
   dpkg-dev xvfb xauth
 )
 

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the plain build, the Debian package installed and removed
-# again (as root), the Windows cross build under wine, the
-# AddressSanitizer + UndefinedBehaviorSanitizer build, the ThreadSanitizer build for the
-# concurrency tests, then a minute of coverage-guided fuzzing per input surface. GUI tests run
-# on a private Xvfb display. Usage: scripts/test.sh [--quick]   (--quick: the plain build only)
+# again (as root), the Windows cross build under wine, its zip and installer (and LMMS
+# playing the installed DLL) under wine, the AddressSanitizer + UndefinedBehaviorSanitizer
+# build, the ThreadSanitizer build for the concurrency tests, then a minute of
+# coverage-guided fuzzing per input surface. GUI tests run on a private Xvfb display. Usage: scripts/test.sh [--quick]   (--quick: the plain build only)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -69,6 +69,12 @@ echo "== Windows: both DLLs cross-built and tested under wine"
 windows_start=$SECONDS
 "$root/scripts/test-windows.sh" --native "$root/build/test"
 echo "Windows stage: $((SECONDS - windows_start)) s"
+
+echo "== Windows packages: the zip and the installer under wine, LMMS playing the installed DLL"
+windows_packages_start=$SECONDS
+"$root/scripts/package-windows.sh" --native "$root/build/test"
+"$root/tests/package/test-windows-packages.sh" "$root/build/windows/package" "$root/build/test"
+echo "Windows packages stage: $((SECONDS - windows_packages_start)) s"
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer"
 build build/asan -DLYREVANE_SANITIZE=address,undefined

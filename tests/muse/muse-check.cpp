@@ -2,7 +2,7 @@
 // file for our render tool) and checks MusE's recording against the render tool's.
 //   lyrevane-muse-check plan DIR
 //   lyrevane-muse-check verify RECORDING.wav REFERENCE.wav
-#include "tests/support/AudioChecks.h"
+#include "tests/support/HostRecording.h"
 #include "tests/support/HostTestPlan.h"
 #include "tools/Keys.h"
 
@@ -45,13 +45,6 @@ constexpr Key kKeys[] = {{kDivision, kEMajorKey},
 // at the song's end, which ends the recording.
 constexpr int kSongTicks = 11 * kDivision;
 
-// A strum's strings start 460 samples apart at velocity 100 and 120 beats per minute.
-constexpr int64_t kStrumSpacing = 460;
-constexpr int kStrings = 6;
-
-// The same arithmetic on the same samples; only the order of summing voices may differ.
-constexpr float kSameAudio = 1e-5f;
-constexpr double kPitchToleranceCents = 5.0;
 // Where MusE's first sound may lie in the recording: its transport starts the recording, so
 // the offset is a few blocks at most.
 constexpr int64_t kLargestOffset = 8 * 512;
@@ -59,21 +52,6 @@ constexpr int64_t kLargestOffset = 8 * 512;
 int64_t sampleOf(int tick)
 {
     return std::llround(tick * kSamplesPerTick);
-}
-
-int failures = 0;
-
-void report(bool ok, const std::string& what)
-{
-    std::printf("%s %s\n", ok ? "ok  " : "FAIL", what.c_str());
-    if (!ok) ++failures;
-}
-
-std::string format(const char* pattern, double a, double b = 0.0, double c = 0.0)
-{
-    char text[256];
-    std::snprintf(text, sizeof text, pattern, a, b, c);
-    return text;
 }
 
 // A song with a synth track holding the module (found by its label on MusE's LinuxVST path),
@@ -172,80 +150,12 @@ int plan(const std::string& folder)
     return 0;
 }
 
-int64_t firstSound(const std::vector<float>& samples)
-{
-    for (size_t i = 0; i < samples.size(); ++i) {
-        if (samples[i] != 0.0f) return static_cast<int64_t>(i);
-    }
-    return -1;
-}
-
 int verify(const std::string& recordingPath, const std::string& referencePath)
 {
-    StereoAudio recording, reference;
-    std::string error;
-    if (!readStereo(recordingPath, recording, error) ||
-        !readStereo(referencePath, reference, error)) {
-        std::fprintf(stderr, "lyrevane-muse-check: %s\n", error.c_str());
-        return 2;
-    }
-    const int64_t length = sampleOf(kSongTicks);
-    report(recording.sampleRate == kRate, format("recorded at %.0f Hz", recording.sampleRate));
-
-    // MusE's transport starts the recording, and the module's first sound comes with the
-    // first key, so the two first sounds line the renders up; every later sample must then
-    // agree with no further help.
-    const int64_t hostFirst = firstSound(recording.left);
-    const int64_t referenceFirst = firstSound(reference.left);
-    const int64_t offset = hostFirst - referenceFirst;
-    report(hostFirst >= 0 && referenceFirst >= 0 && offset >= 0 && offset <= kLargestOffset,
-           format("first sound at recording sample %.0f, render tool sample %.0f: offset %.0f",
-                  hostFirst, referenceFirst, offset));
-    if (hostFirst < 0 || referenceFirst < 0 || offset < 0 || offset > kLargestOffset) {
-        return 1;
-    }
-    report(static_cast<int64_t>(recording.left.size()) >= offset + length &&
-               static_cast<int64_t>(reference.left.size()) >= length,
-           format("recorded %.0f frames and rendered %.0f; the song needs %.0f after the offset",
-                  recording.left.size(), reference.left.size(), length));
-    const int64_t compared =
-        std::min({length, static_cast<int64_t>(recording.left.size()) - offset,
-                  static_cast<int64_t>(reference.left.size())});
-    const std::vector<float> hostLeft(recording.left.begin() + offset,
-                                      recording.left.begin() + offset + compared);
-    const std::vector<float> hostRight(recording.right.begin() + offset,
-                                       recording.right.begin() + offset + compared);
-
-    const float sides = largestDifference(hostLeft, hostRight, compared);
-    report(sides == 0.0f, format("left equals right (largest difference %g)", sides));
-    const float difference = largestDifference(hostLeft, reference.left, compared);
-    report(difference <= kSameAudio,
-           format("sample for sample as the render tool over %.0f frames: largest difference "
-                  "%g, peak %.4f",
-                  compared, difference, peakLevel(reference.left, 0, compared)));
-    const int64_t divergence =
-        firstDivergence(hostLeft, 0, reference.left, 0, compared, kSameAudio);
-    if (divergence >= 0) {
-        std::printf("info first difference beyond %g at song frame %lld\n", kSameAudio,
-                    static_cast<long long>(divergence));
-    }
-
-    // The strum rings on through the block boundaries: its last string still sounds a second
-    // after it started.
-    const int64_t strum = sampleOf(kKeys[2].tick);
-    const int64_t lastString = strum + (kStrings - 1) * kStrumSpacing;
-    const float ringing = peakLevel(hostLeft, lastString + kRate, lastString + kRate + 512);
-    report(ringing > 0.01f, format("the strum still rings a second after its last string "
-                                   "(peak %.4f)",
-                                   ringing));
-
-    const double expected = 440.0 * std::pow(2.0, (kPickedNote - 69) / 12.0);
-    const int64_t pick = sampleOf(kKeys[1].tick);
-    const double measured = dominantFrequency(hostLeft, kRate, pick + kRate / 10, kRate / 2,
-                                              expected * 0.8, expected * 1.25);
-    const double cents = measured > 0.0 ? centsBetween(measured, expected) : 1e9;
-    report(std::fabs(cents) <= kPitchToleranceCents,
-           format("picked string: %.3f Hz for %.3f Hz, %+.4f cents", measured, expected, cents));
+    const KeyedSong song{kRate, sampleOf(kSongTicks), sampleOf(kKeys[1].tick), kPickedNote,
+                         sampleOf(kKeys[2].tick), kLargestOffset};
+    const int failures = compareRecording(recordingPath, referencePath, song);
+    if (failures < 0) return 2;
     return failures == 0 ? 0 : 1;
 }
 
