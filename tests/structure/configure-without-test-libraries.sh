@@ -2,7 +2,8 @@
 # Configures the project as a packager does, with the tests and benchmarks off, where
 # GoogleTest, Google Benchmark, lilv, FFTW, aubio and JACK cannot be found: pkg-config sees every
 # module of this machine but theirs, and CMake's own searches for the first two are disabled.
-# It must configure; with the tests on, the same configure must fail for want of them.
+# It must configure; with the tests on, the same configure must fail for want of them. And
+# without the LV2 bundle (LYREVANE_LV2=OFF) it configures where lv2-dev is hidden too.
 # Usage: configure-without-test-libraries.sh SOURCE_DIR
 set -euo pipefail
 source=$(realpath "$1")
@@ -38,3 +39,12 @@ if cmake -S "$source" -B "$work/everything" "${hidden[@]}" >"$work/everything.lo
   exit 1
 fi
 grep -m1 -E "lilv-0|GTest|fftw3f" "$work/everything.log" | sed 's/^/ok   with the tests on it fails: /'
+
+rm "$work/pkgconfig/lv2.pc"
+if ! cmake -S "$source" -B "$work/vst-only" "${hidden[@]}" -DLYREVANE_LV2=OFF \
+     >"$work/vst-only.log" 2>&1; then
+  cat "$work/vst-only.log"
+  echo "FAIL configuring without the LV2 bundle needs lv2-dev or a test library"
+  exit 1
+fi
+echo "ok   configures with LYREVANE_LV2=OFF (tests and benchmarks off with it) without lv2-dev"
