@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Installs every Debian package that the build, the tests and the tools need.
+# Installs every Debian package that the build, the tests and the tools need; with
+# --packaging also what making and checking the packages needs: dpkg-dev (dpkg-shlibdeps,
+# dpkg-buildflags) and lintian for the Debian package, NSIS and zip for the Windows ones.
 # Does nothing when they are all present, so the other scripts can call it first.
 set -euo pipefail
 
@@ -15,6 +17,9 @@ packages=(
   lv2-dev liblilv-dev lilv-utils sordi jalv jackd2 libjack-jackd2-dev libxml2-utils
   muse jack-capture xdotool x11-utils
 )
+if [ "${1:-}" = "--packaging" ]; then
+  packages+=(dpkg-dev file lintian nsis zip)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -9,8 +9,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(realpath -m "${1:-$root/build/package}")
 stage=$build/stage
 
-"$root/scripts/install-deps.sh"
-"$root/scripts/install-package-deps.sh"
+"$root/scripts/install-deps.sh" --packaging
 
 version=$(sed -n 's/^project(Lyrevane VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
 logged=$(dpkg-parsechangelog -l "$root/packaging/debian/changelog" -S Version)

@@ -17,7 +17,7 @@ if [ "${1:-}" = "--native" ]; then
 fi
 out=$windows/package
 
-"$root/scripts/install-package-deps.sh"
+"$root/scripts/install-deps.sh" --packaging
 for arch in i686 x86_64; do
   if [ ! -f "$windows/$arch/bin/Lyrevane.dll" ]; then
     echo "no $windows/$arch/bin/Lyrevane.dll: run scripts/build-windows.sh first" >&2
