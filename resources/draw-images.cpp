@@ -1,5 +1,8 @@
 // Draws the editor's nine PNG images with Cairo and writes them into the folder given on the
-// command line. The output is deterministic, so re-running it changes no committed image.
+// command line, each at 1x and, for screens that show the panel larger, at 2x and 3x
+// ("name@2x.png"): the same drawing in panel pixels, rendered at that many device pixels per
+// panel pixel, so nothing is ever an enlarged 1x image. The output is deterministic, so
+// re-running it changes no committed image.
 
 #include <cairo.h>
 
@@ -733,11 +736,22 @@ const Image kImages[] = {
     {"sound-set-switch.png", kSwitchWidth, 2 * kSwitchHeight, drawSoundSetSwitch},
 };
 
-bool writeImage(const Image& image, const std::string& folder)
+// The scales drawn: the panel shows the smallest at or above its own and filters it down.
+constexpr int kFactors[] = {1, 2, 3};
+
+std::string fileName(const Image& image, int factor)
 {
-    cairo_surface_t* surface =
-        cairo_image_surface_create(CAIRO_FORMAT_ARGB32, image.width, image.height);
+    const std::string name = image.file;
+    if (factor == 1) return name;
+    return name.substr(0, name.rfind('.')) + "@" + std::to_string(factor) + "x.png";
+}
+
+bool writeImage(const Image& image, int factor, const std::string& folder)
+{
+    cairo_surface_t* surface = cairo_image_surface_create(
+        CAIRO_FORMAT_ARGB32, image.width * factor, image.height * factor);
     cairo_t* cr = cairo_create(surface);
+    cairo_scale(cr, factor, factor);
     cairo_font_options_t* options = cairo_font_options_create();
     cairo_font_options_set_antialias(options, CAIRO_ANTIALIAS_GRAY);
     cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_SLIGHT);
@@ -748,7 +762,7 @@ bool writeImage(const Image& image, const std::string& folder)
     image.draw(cr);
     const cairo_status_t drawStatus = cairo_status(cr);
     cairo_destroy(cr);
-    const std::string path = folder + "/" + image.file;
+    const std::string path = folder + "/" + fileName(image, factor);
     cairo_status_t status = drawStatus;
     if (status == CAIRO_STATUS_SUCCESS) {
         status = cairo_surface_write_to_png(surface, path.c_str());
@@ -771,7 +785,7 @@ int main(int argc, char** argv)
     }
     bool ok = true;
     for (const Image& image : kImages) {
-        ok = writeImage(image, argv[1]) && ok;
+        for (int factor : kFactors) ok = writeImage(image, factor, argv[1]) && ok;
     }
     // Frees cairo's font caches, so that a leak checker is left with fontconfig's own
     // configuration data only.
