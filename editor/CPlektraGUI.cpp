@@ -97,7 +97,7 @@ bool CPlektraGUI::open(void* parent)
     // A host that opens twice without closing must not leave the first panel behind.
     close();
     parentWindow = parent;
-    frame = new CFrame(CRect(0, 0, kWidth, kHeight), parent, this);
+    frame = new CFrame(CRect(0, 0, kWidth, kHeight), parent, this, scaleForOpening(parent));
 
     // The image is taller than the frame, which shows its top rows.
     auto* background = new CBitmap(kBackgroundImage);

@@ -31,6 +31,8 @@ public:
     virtual bool onKeyUp(VstKeyCode& /*keyCode*/) { return false; }
     virtual bool onWheel(float /*distance*/) { return false; }
     virtual bool setKnobMode(int /*mode*/) { return false; }
+    // The host's scale for the panel: device pixels per panel pixel. False when not taken.
+    virtual bool setScaleFactor(float /*scale*/) { return false; }
 
 protected:
     AudioEffect* effect = nullptr;

@@ -160,3 +160,8 @@ void AudioEffect::endEdit(int32_t index)
 {
     callHost(audioMasterEndEdit, index);
 }
+
+bool AudioEffect::sizeWindow(int32_t width, int32_t height)
+{
+    return callHost(audioMasterSizeWindow, width, height) != 0;
+}

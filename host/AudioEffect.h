@@ -47,6 +47,8 @@ public:
     void masterIdle();
     void beginEdit(int32_t index);
     void endEdit(int32_t index);
+    // Asks the host to make the editor's window width x height; true when it did.
+    bool sizeWindow(int32_t width, int32_t height);
 
 protected:
     intptr_t callHost(int32_t opcode, int32_t index = 0, intptr_t value = 0,

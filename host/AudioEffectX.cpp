@@ -5,6 +5,11 @@
 
 namespace {
 
+// The vendor-specific call by which hosts give the editor's scale: index and value are
+// these two codes, the scale (1 for 96 dots per inch) is in opt.
+constexpr int32_t kScaleIndex = fourCharCode('P', 'r', 'e', 'S');
+constexpr int32_t kScaleValue = fourCharCode('A', 'e', 'C', 's');
+
 // The low byte of a float the host sends, truncated toward zero; NaN and values beyond the
 // int32 range read as 0 rather than being converted with undefined behaviour.
 uint8_t lowByteOf(float value)
@@ -44,6 +49,9 @@ intptr_t AudioEffectX::dispatcher(int32_t opcode, int32_t index, intptr_t value,
         if (void** output = static_cast<void**>(ptr)) *output = nullptr;
         return 0;
     case effSetTotalSampleToProcess: return value;
+    case effVendorSpecific:
+        if (index != kScaleIndex || value != kScaleValue) return 0;
+        return editor && editor->setScaleFactor(opt) ? 1 : 0;
     default: break;
     }
     if (opcode >= effProcessEvents && opcode <= effGetNumMidiOutputChannels) return 0;

@@ -163,6 +163,7 @@ enum AudioMasterOpcodes : int32_t {
     audioMasterIdle = 3,
     audioMasterWantMidi = 6,
     audioMasterGetTime = 7,
+    audioMasterSizeWindow = 15,
     audioMasterCanDo = 37,
     audioMasterBeginEdit = 43,
     audioMasterEndEdit = 44,

@@ -1,8 +1,10 @@
-// The LV2 panel's exported entry: an X11 UI embedded in the host's window (ui:parent) and
-// driven by the host's idle calls (ui:idleInterface).
+// The LV2 panel's exported entry: an X11 UI embedded in the host's window (ui:parent),
+// driven by the host's idle calls (ui:idleInterface), scaled by the host's ui:scaleFactor
+// option at instantiation and later (opts:options, opts:interface).
 #include <cstring>
 #include <new>
 
+#include <lv2/options/options.h>
 #include <lv2/ui/ui.h>
 #include <lv2/urid/urid.h>
 
@@ -29,15 +31,17 @@ LV2UI_Handle instantiate(const LV2UI_Descriptor*, const char*, const char*,
     // message, there is no panel to offer.
     if (!parent || !write || !widget || !map || !map->map) return nullptr;
     const auto* touch = static_cast<const LV2UI_Touch*>(featureData(features, LV2_UI__touch));
-    auto* panel = new (std::nothrow) Lv2Panel(write, controller, touch, *map);
+    const auto* resize = static_cast<const LV2UI_Resize*>(featureData(features, LV2_UI__resize));
+    auto* panel = new (std::nothrow) Lv2Panel(write, controller, touch, resize, *map);
     if (!panel) return nullptr;
+    // Options that are not the panel's, or a scale it cannot use, leave it at its own.
+    panel->takeOptions(
+        static_cast<const LV2_Options_Option*>(featureData(features, LV2_OPTIONS__options)));
     if (!panel->open(parent)) {
         delete panel;
         return nullptr;
     }
-    if (const auto* resize = static_cast<const LV2UI_Resize*>(featureData(features, LV2_UI__resize))) {
-        resize->ui_resize(resize->handle, Lv2Panel::kWidth, Lv2Panel::kHeight);
-    }
+    if (resize) resize->ui_resize(resize->handle, panel->width(), panel->height());
     *widget = panel->widget();
     return panel;
 }
@@ -64,9 +68,24 @@ int idle(LV2UI_Handle handle)
 
 const LV2UI_Idle_Interface idleInterface = {idle};
 
+// The panel reports no options of its own.
+uint32_t getOptions(LV2_Handle, LV2_Options_Option*)
+{
+    return LV2_OPTIONS_ERR_BAD_KEY;
+}
+
+uint32_t setOptions(LV2_Handle handle, const LV2_Options_Option* options)
+{
+    return static_cast<Lv2Panel*>(handle)->takeOptions(options);
+}
+
+const LV2_Options_Interface optionsInterface = {getOptions, setOptions};
+
 const void* extensionData(const char* uri)
 {
-    return std::strcmp(uri, LV2_UI__idleInterface) == 0 ? &idleInterface : nullptr;
+    if (std::strcmp(uri, LV2_UI__idleInterface) == 0) return &idleInterface;
+    if (std::strcmp(uri, LV2_OPTIONS__interface) == 0) return &optionsInterface;
+    return nullptr;
 }
 
 const LV2UI_Descriptor descriptor = {lv2ports::kUiUri, instantiate, cleanup, portEvent,

@@ -30,6 +30,7 @@ constexpr const char* kPrefixes =
     "@prefix foaf: <http://xmlns.com/foaf/0.1/> .\n"
     "@prefix lv2: <http://lv2plug.in/ns/lv2core#> .\n"
     "@prefix midi: <http://lv2plug.in/ns/ext/midi#> .\n"
+    "@prefix opts: <http://lv2plug.in/ns/ext/options#> .\n"
     "@prefix pg: <http://lv2plug.in/ns/ext/port-groups#> .\n"
     "@prefix pprops: <http://lv2plug.in/ns/ext/port-props#> .\n"
     "@prefix pset: <http://lv2plug.in/ns/ext/presets#> .\n"
@@ -278,9 +279,11 @@ std::string pluginDescription()
 
     out << "\n<" << kUiUri << ">\n  a ui:X11UI ;\n"
         << "  lv2:requiredFeature ui:parent , ui:idleInterface , urid:map ;\n"
-        // A fixed picture: a host that let the user stretch it would show blank space.
-        << "  lv2:optionalFeature ui:touch , ui:noUserResize ;\n"
-        << "  lv2:extensionData ui:idleInterface ;\n"
+        // A fixed picture: a host that let the user stretch it would show blank space. The
+        // panel sizes itself by the scale the host's options give.
+        << "  lv2:optionalFeature ui:touch , ui:noUserResize , opts:options ;\n"
+        << "  lv2:extensionData ui:idleInterface , opts:interface ;\n"
+        << "  opts:supportedOption ui:scaleFactor ;\n"
         << "  ui:portNotification [\n    ui:plugin <" << kPluginUri << "> ;\n"
         << "    lv2:symbol " << quoted(portSymbol(kPlayedChord)) << " ;\n"
         << "    ui:protocol ui:floatProtocol\n  ] .\n";

@@ -24,9 +24,9 @@ enum PointerState : uint32_t {
     kPointerDoubleClick = 0x400,
 };
 
-// What the window reports, on the thread that handles its events. Coordinates are the
-// window's own pixels. Keys are not the window's: they reach the host, which forwards those
-// it wants to the editor.
+// What the window reports, on the thread that handles its events. Coordinates are panel
+// pixels: the window divides its own by its scale. Keys are not the window's: they reach the
+// host, which forwards those it wants to the editor.
 class WindowListener
 {
 public:
@@ -48,6 +48,9 @@ public:
     // backend touches nothing of it afterwards.
     virtual void windowEventBegins() = 0;
     virtual void windowEventEnds() = 0;
+    // The system asks for another scale (the window moved to a screen of another density);
+    // the window keeps its own until setScale.
+    virtual void windowScaleChanged(double /*scale*/) {}
 
 protected:
     ~WindowListener() = default;
@@ -57,11 +60,21 @@ class ChildWindow
 {
 public:
     // parent is the host's native window handle (an X11 window id, a Win32 window) as a
-    // pointer-sized value. Null when the window cannot be made there.
+    // pointer-sized value; width and height are panel pixels, each shown as scale device
+    // pixels (scaledLength of platform/Scale.h). Null when the window cannot be made there.
     static std::unique_ptr<ChildWindow> create(uintptr_t parent, int32_t width, int32_t height,
-                                               WindowListener& listener);
+                                               double scale, WindowListener& listener);
+    // The scale the window system asks of a panel in parent, or of any panel for a null
+    // parent: under Win32 the window's density (96 dots per inch is 1), which already takes
+    // a host that scales its windows itself into account. 0 where the system says nothing.
+    static double parentScale(uintptr_t parent);
+    // The scale the desktop asks of applications: on X11 the server's Xft.dpi / 96, else
+    // GDK_SCALE. 0 where none is set or usable.
+    static double desktopScale();
     virtual ~ChildWindow() = default;
 
+    // Shows the panel at another scale: the window takes its new size and is repainted whole.
+    virtual void setScale(double scale) = 0;
     // Handles every event already received, without waiting for more.
     virtual void processEvents() = 0;
     // Hides the window and stops handling its events and painting it, for good.

@@ -37,17 +37,26 @@ public:
     static std::unique_ptr<Image> wrap(uint8_t* pixels, int32_t width, int32_t height);
     virtual ~Image() = default;
 
+    // The same picture drawn at factor (2 to kLargestImageFactor of platform/Scale.h) device
+    // pixels per pixel: width x factor by height x factor pixels of the same layout, which
+    // must outlive the image. Painters of a larger scale draw from it instead.
+    virtual void addScaled(int32_t factor, uint8_t* pixels) = 0;
     // A painter drawing into the image.
     virtual std::unique_ptr<Painter> paint() = 0;
     // Makes what was painted so far readable in the pixels.
     virtual void flush() = 0;
 };
 
-// Whole pixels, no smoothing of edges: the artwork is pixel-aligned.
+// Whole pixels, no smoothing of edges: the artwork is pixel-aligned. Coordinates are panel
+// pixels; a painter of a scaled window draws each as scale() device pixels, images from
+// their drawing of the nearest larger factor, filtered down unless it is the scale itself.
 class Painter
 {
 public:
     virtual ~Painter() = default;
+
+    // Device pixels per panel pixel: 1 on an image.
+    virtual double scale() const = 0;
 
     // Replaces the clip: nothing outside area is drawn.
     virtual void setClip(const Rect& area) = 0;

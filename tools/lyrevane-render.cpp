@@ -44,12 +44,14 @@ constexpr const char* kUsage =
     "                       [--chord-set NAME] [--param INDEX=VALUE]... [--tail SECONDS]\n"
     "                       [--float] IN.mid OUT.wav\n"
     "       lyrevane-render [--plugin PATH] [--preset FILE.fxp] [--chord-set NAME]\n"
-    "                       [--param INDEX=VALUE]... [--chord N] --snapshot FILE.png\n"
+    "                       [--param INDEX=VALUE]... [--chord N] [--scale S]\n"
+    "                       --snapshot FILE.png\n"
     "       lyrevane-render --lv2 [--plugin BUNDLE] [--rate HZ] [--block N] [--chord-set NAME]\n"
     "                       [--port NAME=VALUE]... [--tempo BPM] [--tail SECONDS] [--float]\n"
     "                       IN.mid OUT.wav\n"
     "--preset applies a VST program file, --chord-set a factory chord set by name (its\n"
     "name in any case: 'G major', 'blues in e'); --param values are set after either.\n"
+    "--scale shows the panel at S device pixels per pixel (1 to 4), as a host asks.\n"
     "--lv2 renders through the LV2 bundle (by default the one built or installed with the\n"
     "tool, else the first Lyrevane.lv2 in LV2_PATH, ~/.lv2, /usr/local/lib/lv2 or\n"
     "/usr/lib/lv2), the song's tempo as the host's rolling transport; --port sets a port by\n"
@@ -114,6 +116,7 @@ struct Options {
     std::string preset;    // a program file to apply
     std::string chordSet;  // or a factory set's name
     int chord = -1;  // -1: leave the selection alone
+    double scale = 0.0;  // 0: the scale the module chooses itself
     std::string snapshot;
     std::vector<std::string> files;
     bool lv2 = false;
@@ -219,6 +222,8 @@ std::string parseOptions(int argc, char** argv, Options& options)
             options.chordSet = value;
         } else if (arg == "--chord") {
             valid = parseInteger(value, 0, kChordCount - 1, options.chord);
+        } else if (arg == "--scale") {
+            valid = parseNumber(value, 1.0, 4.0, options.scale);
         } else if (arg == "--snapshot") {
             options.snapshot = value;
         } else if (arg == "--port") {
@@ -699,6 +704,12 @@ int snapshotEditor(const Options& options)
         const smf::TempoMap tempoMap;
         renderEvents(playingModule(*host, tempoMap, options.rate), press, frames, options.block,
                      [](const float*, const float*, int) { return true; });
+    }
+    if (options.scale != 0.0) {
+        // As a host gives the panel's scale: the vendor-specific call, before the editor opens.
+        host->dispatch(effVendorSpecific, fourCharCode('P', 'r', 'e', 'S'),
+                       fourCharCode('A', 'e', 'C', 's'), nullptr,
+                       static_cast<float>(options.scale));
     }
     if (!writeEditorSnapshot(*host, options.snapshot, error)) {
         return fail(error);

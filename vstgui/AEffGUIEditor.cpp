@@ -2,7 +2,9 @@
 #include "vstgui/AEffGUIEditor.h"
 
 #include "host/AudioEffect.h"
+#include "platform/ChildWindow.h"
 #include "platform/Clock.h"
+#include "platform/Scale.h"
 
 namespace {
 
@@ -59,6 +61,11 @@ void AEffGUIEditor::EffectLink::masterIdle()
     effect->masterIdle();
 }
 
+bool AEffGUIEditor::EffectLink::sizeWindow(int32_t width, int32_t height)
+{
+    return effect->sizeWindow(width, height);
+}
+
 AEffGUIEditor::~AEffGUIEditor()
 {
     // A host that destroys the instrument without closing its editor first must not leave
@@ -95,6 +102,8 @@ void AEffGUIEditor::endEvent()
 void AEffGUIEditor::releaseFrame()
 {
     if (!frame) return;
+    windowScale = 0.0;
+    shownScale = 0.0;
     if (eventDepth > 0) {
         frame->close();
         closedFrames.push_back(frame);
@@ -109,8 +118,81 @@ void AEffGUIEditor::releaseFrame()
 
 bool AEffGUIEditor::getRect(ERect** rectOut)
 {
-    if (rectOut) *rectOut = &rect;
+    // Read once while closed: the desktop's scale takes a round trip to the display.
+    if (shownScale == 0.0) shownScale = resolveScale(nullptr);
+    scaledRect.top = rect.top;
+    scaledRect.left = rect.left;
+    scaledRect.bottom = static_cast<int16_t>(
+        rect.top + platform::scaledLength(rect.bottom - rect.top, shownScale));
+    scaledRect.right = static_cast<int16_t>(
+        rect.left + platform::scaledLength(rect.right - rect.left, shownScale));
+    if (rectOut) *rectOut = &scaledRect;
     return true;
+}
+
+bool AEffGUIEditor::setScaleFactor(float scale)
+{
+    if (!platform::isUsableScale(scale)) return false;
+    hostScale = scale;
+    if (frame) {
+        rescale();
+    } else {
+        shownScale = 0.0;  // the next getRect tells the new size
+    }
+    return true;
+}
+
+void AEffGUIEditor::windowScaleChanged(double scale)
+{
+    if (!platform::isUsableScale(scale)) return;
+    windowScale = scale;
+    if (frame) rescale();
+}
+
+double AEffGUIEditor::resolveScale(void* parent) const
+{
+    if (hostScale != 0.0) return hostScale;
+    if (windowScale != 0.0) return windowScale;
+    const double system = platform::ChildWindow::parentScale(reinterpret_cast<uintptr_t>(parent));
+    if (platform::isUsableScale(system)) return system;
+    const double user = platform::userScale();
+    if (user != 0.0) return user;
+    const double desktop = platform::ChildWindow::desktopScale();
+    return desktop != 0.0 ? desktop : 1.0;
+}
+
+bool AEffGUIEditor::askHostForSize(double scale)
+{
+    return instrument &&
+           instrument->sizeWindow(platform::scaledLength(rect.right - rect.left, scale),
+                                  platform::scaledLength(rect.bottom - rect.top, scale));
+}
+
+double AEffGUIEditor::scaleForOpening(void* parent)
+{
+    const double scale = resolveScale(parent);
+    const double told = shownScale;
+    // A host that asks for the size again while being told the new one hears the new one.
+    shownScale = scale;
+    if (told != 0.0 && told != scale && !askHostForSize(scale)) shownScale = told;
+    return shownScale;
+}
+
+void AEffGUIEditor::rescale()
+{
+    const double scale = resolveScale(parentWindow);
+    const double shown = frame->getScale();
+    if (scale == shown) return;
+    shownScale = scale;
+    // A host may close the editor while it resizes its window.
+    const bool resized = askHostForSize(scale);
+    if (!frame) return;
+    if (!resized) {
+        // Refused: the panel stays drawn whole at the size the host keeps.
+        shownScale = shown;
+        return;
+    }
+    frame->setScale(scale);
 }
 
 void AEffGUIEditor::idle()

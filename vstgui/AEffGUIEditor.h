@@ -19,7 +19,12 @@ public:
     explicit AEffGUIEditor(VSTGUI::InstrumentLink& instrument);
     ~AEffGUIEditor() override;
 
+    // The panel's size in device pixels: rect at the scale the panel is shown at, or will
+    // open at.
     bool getRect(ERect** rect) override;
+    // Takes a usable scale from the host, which wins over every other; an open panel asks the
+    // host for its new size and is redrawn at it, or stays as it is if the host refuses.
+    bool setScaleFactor(float scale) override;
     void idle() override;
     bool onKeyDown(VstKeyCode& keyCode) override;
     bool onKeyUp(VstKeyCode& keyCode) override;
@@ -46,13 +51,21 @@ public:
     // during it is carried out when the outermost event ends.
     void beginEvent() override;
     void endEvent() override;
+    void windowScaleChanged(double scale) override;
 
 protected:
+    // The scale a panel opening in parent is shown at: the first usable of the host's, the
+    // window system's for parent, the user's (LYREVANE_SCALE) and the desktop's, else 1. If
+    // the host was told another size, it is asked for this one, and if it refuses, the
+    // panel keeps the size it was told.
+    double scaleForOpening(void* parent);
     // Closing: releases the frame, or, while an event is being handled, hides it and releases
     // it once the handling has unwound. A host may close the editor from a callback made
     // during a click (idle, automation, begin or end of an edit), and the click's code is
     // still running in the frame's views: what it still does for the instrument (the rest of
     // its gesture, the parameter it writes) goes on, since the user made the click.
+    // What the window system said of its window goes with it, and the next getRect reads
+    // the scale anew.
     void releaseFrame();
     // The parameter that a gesture on the control with this tag writes; -1 for a control
     // that writes none, whose gestures the host does not hear of.
@@ -62,6 +75,7 @@ protected:
     // Whether a gesture is going on; panels keep showing what it edits until it ends.
     bool inGesture() const { return !gestures.empty(); }
 
+    // The panel's size in panel pixels.
     ERect rect{};
     // The instrument as the panel sees it; null without one.
     VSTGUI::InstrumentLink* instrument;
@@ -81,6 +95,7 @@ private:
         void beginEdit(int32_t index) override;
         void endEdit(int32_t index) override;
         void masterIdle() override;
+        bool sizeWindow(int32_t width, int32_t height) override;
 
     private:
         AudioEffect* effect;
@@ -110,7 +125,21 @@ private:
         int32_t depth;
     };
 
+    double resolveScale(void* parent) const;
+    // Asks the host for the size of the panel at scale; true when it took it.
+    bool askHostForSize(double scale);
+    // Brings the open panel to the scale its sources now give.
+    void rescale();
+
     EffectLink effectLink;
+    // The scales given by the host and, for the open panel's window, by the window system;
+    // 0 for none.
+    double hostScale = 0.0;
+    double windowScale = 0.0;
+    // The scale of the size getRect answers: the open panel's, or, while closed, the one it
+    // told the host it would open at (0 until asked).
+    double shownScale = 0.0;
+    ERect scaledRect{};
     int32_t eventDepth = 0;
     // Closed during an event, waiting for it to unwind.
     std::vector<VSTGUI::CFrame*> closedFrames;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/Painter.h"
+#include "platform/Scale.h"
 
 #include "vstgui/CBaseObject.h"
 #include "vstgui/Geometry.h"
@@ -44,12 +45,19 @@ public:
     const uint8_t* getPixels() const { return pixels.empty() ? nullptr : pixels.data(); }
     // The platform's image over the pixels, made on first use; null when there are none.
     platform::Image* platformImage();
+    // Gives the platform's image the drawing of the artwork that a painter at scale draws
+    // from, decoded on first use, if the module has it: resource factor x 1000 + the 1x id,
+    // exactly factor times the 1x size.
+    void loadScaledFor(double scale);
 
 private:
     int32_t resourceId = 0;
     int32_t width = 0;
     int32_t height = 0;
     std::vector<uint8_t> pixels;
+    // Drawings at factor 2 and 3, by factor; looked for once each (bit f of scaledTried).
+    std::vector<uint8_t> scaledPixels[platform::kLargestImageFactor + 1];
+    uint32_t scaledTried = 0;
     std::unique_ptr<platform::Image> image;
 };
 

@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "platform/Scale.h"
 #include "vstgui/CDrawContext.h"
 #include "vstgui/CDrawingStartup.h"
 #include "vstgui/VSTGUIEditorInterface.h"
@@ -25,15 +26,16 @@ bool isWithin(CView* candidate, CView* ancestor)
 
 }  // namespace
 
-CFrame::CFrame(const CRect& size, void* parentWindow, VSTGUIEditorInterface* editor)
-    : CViewContainer(size), editor(editor)
+CFrame::CFrame(const CRect& size, void* parentWindow, VSTGUIEditorInterface* editor,
+               double scale)
+    : CViewContainer(size), editor(editor), scale(platform::isUsableScale(scale) ? scale : 1.0)
 {
     ownerFrame = this;
     inTree = true;
     CDrawingStartup::acquire();
     if (parentWindow) {
         window = platform::ChildWindow::create(reinterpret_cast<uintptr_t>(parentWindow),
-                                             size.width(), size.height(), *this);
+                                             size.width(), size.height(), this->scale, *this);
     }
 }
 
@@ -49,6 +51,13 @@ CFrame::~CFrame()
 uintptr_t CFrame::getWindowId() const
 {
     return window ? window->nativeHandle() : 0;
+}
+
+void CFrame::setScale(double newScale)
+{
+    if (!platform::isUsableScale(newScale) || newScale == scale) return;
+    scale = newScale;
+    if (window && openFlag) window->setScale(scale);
 }
 
 void CFrame::idle()
@@ -312,6 +321,11 @@ void CFrame::windowEventBegins()
 void CFrame::windowEventEnds()
 {
     if (editor) editor->endEvent();
+}
+
+void CFrame::windowScaleChanged(double newScale)
+{
+    if (editor) editor->windowScaleChanged(newScale);
 }
 
 }  // namespace VSTGUI

@@ -14,8 +14,10 @@ class VSTGUIEditorInterface;
 class CFrame : public CViewContainer, private platform::WindowListener
 {
 public:
-    // parentWindow is the host's native window handle, or null for a frame without a window.
-    CFrame(const CRect& size, void* parentWindow, VSTGUIEditorInterface* editor);
+    // parentWindow is the host's native window handle, or null for a frame without a window;
+    // the window shows each of the frame's pixels as scale of its own (1 to 4).
+    CFrame(const CRect& size, void* parentWindow, VSTGUIEditorInterface* editor,
+           double scale = 1.0);
     ~CFrame() override;
 
     // Handles the window's events, then asks for the repaint of whatever is dirty and paints
@@ -31,6 +33,10 @@ public:
     void drawRect(const CRect& rect);
     // The child window's id, 0 without one.
     uintptr_t getWindowId() const;
+    // Redraws the window at another scale, at its size for that scale; an unusable scale
+    // changes nothing.
+    void setScale(double newScale);
+    double getScale() const { return scale; }
 
     void invalidateRect(const CRect& rect) override;
     void drawArea(CDrawContext* context, const CRect& updateRect) override;
@@ -70,8 +76,10 @@ private:
     void windowDestroyed() override;
     void windowEventBegins() override;
     void windowEventEnds() override;
+    void windowScaleChanged(double newScale) override;
 
     VSTGUIEditorInterface* editor;
+    double scale;
     CView* focusView = nullptr;
     CView* hoverView = nullptr;
     bool firstPaint = true;

@@ -17,6 +17,8 @@ public:
     virtual void endEdit(int32_t index) = 0;
     // Lets the host idle while the panel holds the user-interface thread.
     virtual void masterIdle() = 0;
+    // Asks the host to make the panel's window width x height device pixels; true when it did.
+    virtual bool sizeWindow(int32_t /*width*/, int32_t /*height*/) { return false; }
 
 protected:
     ~InstrumentLink() = default;

@@ -20,6 +20,8 @@ public:
     // meanwhile waits for the end, which may then release the frame.
     virtual void beginEvent() = 0;
     virtual void endEvent() = 0;
+    // The window system asks the frame's window for another scale; the editor decides.
+    virtual void windowScaleChanged(double /*scale*/) {}
     virtual ~VSTGUIEditorInterface() = default;
 
     CFrame* getFrame() const { return frame; }

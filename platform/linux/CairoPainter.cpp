@@ -2,6 +2,8 @@
 // whose layout is exactly Cairo's ARGB32 on a little-endian machine.
 #include "platform/linux/CairoPainter.h"
 
+#include "platform/Scale.h"
+
 namespace platform {
 
 namespace {
@@ -12,21 +14,56 @@ void setSource(cairo_t* cr, const Colour& colour)
                           colour.alpha / 255.0);
 }
 
+cairo_surface_t* surfaceOver(uint8_t* pixels, int32_t width, int32_t height)
+{
+    return cairo_image_surface_create_for_data(pixels, CAIRO_FORMAT_ARGB32, width, height,
+                                               width * 4);
+}
+
 class CairoImage : public Image
 {
 public:
-    explicit CairoImage(cairo_surface_t* surface) : surface(surface) {}
-    ~CairoImage() override { cairo_surface_destroy(surface); }
+    CairoImage(uint8_t* pixels, int32_t width, int32_t height)
+        : width(width), height(height), surface(surfaceOver(pixels, width, height))
+    {
+    }
+    ~CairoImage() override
+    {
+        for (cairo_surface_t* scaled : scaledSurfaces) {
+            if (scaled) cairo_surface_destroy(scaled);
+        }
+        cairo_surface_destroy(surface);
+    }
     CairoImage(const CairoImage&) = delete;
     CairoImage& operator=(const CairoImage&) = delete;
 
+    void addScaled(int32_t factor, uint8_t* pixels) override
+    {
+        if (factor < 2 || factor > kLargestImageFactor || !pixels) return;
+        cairo_surface_t*& scaled = scaledSurfaces[factor];
+        if (scaled) cairo_surface_destroy(scaled);
+        scaled = surfaceOver(pixels, width * factor, height * factor);
+        heldFactors |= 1u << factor;
+    }
     std::unique_ptr<Painter> paint() override
     {
         return std::make_unique<CairoPainter>(cairo_create(surface));
     }
     void flush() override { cairo_surface_flush(surface); }
 
+    // The drawing to use at scale, and its factor.
+    cairo_surface_t* drawingFor(double scale, int32_t& factor) const
+    {
+        factor = imageFactorFor(scale, heldFactors);
+        return factor == 1 ? surface : scaledSurfaces[factor];
+    }
+
+private:
+    const int32_t width;
+    const int32_t height;
     cairo_surface_t* const surface;
+    cairo_surface_t* scaledSurfaces[kLargestImageFactor + 1] = {};
+    uint32_t heldFactors = 0;
 };
 
 }  // namespace
@@ -34,15 +71,16 @@ public:
 std::unique_ptr<Image> Image::wrap(uint8_t* pixels, int32_t width, int32_t height)
 {
     if (!pixels || width <= 0 || height <= 0) return nullptr;
-    return std::make_unique<CairoImage>(cairo_image_surface_create_for_data(
-        pixels, CAIRO_FORMAT_ARGB32, width, height, width * 4));
+    return std::make_unique<CairoImage>(pixels, width, height);
 }
 
-CairoPainter::CairoPainter(cairo_t* context) : cr(context)
+CairoPainter::CairoPainter(cairo_t* context, double scale) : cr(context), deviceScale(scale)
 {
     // Artwork is pixel-aligned: no anti-aliasing of edges, as the panel was drawn for.
     cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
     cairo_set_line_width(cr, 1.0);
+    // Everything below is in panel pixels; Cairo makes them device pixels.
+    if (scale != 1.0) cairo_scale(cr, scale, scale);
 }
 
 CairoPainter::~CairoPainter()
@@ -98,13 +136,24 @@ void CairoPainter::drawImage(Image& image, const Rect& area, int32_t sourceX, in
                              uint8_t alpha)
 {
     // The one image kind of this backend.
-    cairo_surface_t* source = static_cast<CairoImage&>(image).surface;
+    int32_t factor = 1;
+    cairo_surface_t* source = static_cast<CairoImage&>(image).drawingFor(deviceScale, factor);
     cairo_save(cr);
     cairo_rectangle(cr, area.left, area.top, area.right - area.left, area.bottom - area.top);
     cairo_clip(cr);
     cairo_set_source_surface(cr, source, area.left - sourceX, area.top - sourceY);
-    // Whole-pixel copies: no smoothing between neighbouring artwork pixels.
-    cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
+    if (factor != 1) {
+        // The drawing's pixels are 1 / factor panel pixels, wherever the area cuts it: the
+        // same place for every part of the image that is drawn.
+        cairo_matrix_t toDrawing;
+        cairo_matrix_init_scale(&toDrawing, factor, factor);
+        cairo_matrix_translate(&toDrawing, sourceX - area.left, sourceY - area.top);
+        cairo_pattern_set_matrix(cairo_get_source(cr), &toDrawing);
+    }
+    // Whole-pixel copies where the drawing has the device's pixels: no smoothing between
+    // neighbouring artwork pixels; anywhere else the drawing is filtered to the device's.
+    cairo_pattern_set_filter(cairo_get_source(cr), factor == deviceScale ? CAIRO_FILTER_NEAREST
+                                                                          : CAIRO_FILTER_GOOD);
     if (alpha == 255) {
         cairo_paint(cr);
     } else {

@@ -11,12 +11,13 @@ namespace platform {
 class CairoPainter : public Painter
 {
 public:
-    // Takes over context, which it destroys.
-    explicit CairoPainter(cairo_t* context);
+    // Takes over context, which it destroys; draws each panel pixel as scale device pixels.
+    explicit CairoPainter(cairo_t* context, double scale = 1.0);
     ~CairoPainter() override;
     CairoPainter(const CairoPainter&) = delete;
     CairoPainter& operator=(const CairoPainter&) = delete;
 
+    double scale() const override { return deviceScale; }
     void setClip(const Rect& area) override;
     void clear(const Colour& colour) override;
     void fillRect(const Rect& area, const Colour& colour) override;
@@ -31,6 +32,7 @@ public:
 
 private:
     cairo_t* cr;
+    double deviceScale;
 };
 
 }  // namespace platform

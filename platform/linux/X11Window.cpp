@@ -1,14 +1,18 @@
 // The editor's X11 child window: its own display connection, event translation, double
-// clicks by timing and distance, gathered repaints, and a Cairo surface over the window.
+// clicks by timing and distance, gathered repaints, a Cairo surface over the window, and the
+// desktop's scale from the server's resources.
 #include "platform/ChildWindow.h"
+#include "platform/Scale.h"
 #include "platform/linux/CairoPainter.h"
 
 #include <X11/Xlib.h>
+#include <X11/Xresource.h>
 #include <X11/Xutil.h>
 #include <cairo-xlib.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 namespace platform {
@@ -110,6 +114,7 @@ public:
     explicit X11Window(std::unique_ptr<Impl> impl);
     ~X11Window() override;
 
+    void setScale(double scale) override;
     void processEvents() override;
     void hide() override;
     void invalidate(const Rect& area) override;
@@ -138,9 +143,13 @@ struct X11Window::Impl
     int depth = 0;
     GC copyContext = nullptr;
     WindowListener* listener = nullptr;
+    // Device pixels per panel pixel, and the panel's size in panel pixels.
+    double scale = 1.0;
+    int32_t panelWidth = 0;
+    int32_t panelHeight = 0;
+    // Area waiting to be painted, in panel pixels; empty when right <= left.
     bool destroyed = false;
     bool hidden = false;
-    // Area waiting to be painted; empty when right <= left.
     int pendingLeft = 0, pendingTop = 0, pendingRight = 0, pendingBottom = 0;
     // The last press, for double clicks.
     unsigned int lastButton = 0;
@@ -200,6 +209,9 @@ struct X11Window::Impl
         XFlush(display);
     }
 
+    int32_t panelX(int x) const { return toPanel(x, scale); }
+    int32_t panelY(int y) const { return toPanel(y, scale); }
+
     void onButtonPress(const XButtonEvent& event)
     {
         const uint32_t state = pointerState(event.state);
@@ -207,7 +219,8 @@ struct X11Window::Impl
             const bool horizontal = event.button >= 6;
             const float distance = (event.button == 4 || event.button == 7) ? 1.0f : -1.0f;
             const unsigned int bit = 1u << event.button;
-            if (listener->windowWheel(event.x, event.y, distance, horizontal, state)) {
+            if (listener->windowWheel(panelX(event.x), panelY(event.y), distance, horizontal,
+                                      state)) {
                 passedWheelButtons &= ~bit;
             } else if (!hidden && !destroyed) {
                 passedWheelButtons |= bit;
@@ -218,9 +231,10 @@ struct X11Window::Impl
         const uint32_t bit = buttonBit(event.button);
         if (!bit) return;
         uint32_t extra = 0;
+        // The distance is in panel pixels: the same reach of the hand at any scale.
+        const double reach = kDoubleClickDistance * scale;
         if (event.button == lastButton && event.time - lastPressTime <= kDoubleClickTimeMs &&
-            std::abs(event.x - lastPressX) <= kDoubleClickDistance &&
-            std::abs(event.y - lastPressY) <= kDoubleClickDistance) {
+            std::abs(event.x - lastPressX) <= reach && std::abs(event.y - lastPressY) <= reach) {
             extra = kPointerDoubleClick;
             lastButton = 0;  // a third press starts over
         } else {
@@ -229,16 +243,20 @@ struct X11Window::Impl
             lastPressX = event.x;
             lastPressY = event.y;
         }
-        listener->windowMouseDown(event.x, event.y, state | bit | extra);
+        listener->windowMouseDown(panelX(event.x), panelY(event.y), state | bit | extra);
     }
 
     void dispatch(XEvent& event)
     {
         switch (event.type) {
-        case Expose:
-            addPending(event.xexpose.x, event.xexpose.y, event.xexpose.x + event.xexpose.width,
-                       event.xexpose.y + event.xexpose.height);
+        case Expose: {
+            const Rect exposed = toPanel({event.xexpose.x, event.xexpose.y,
+                                          event.xexpose.x + event.xexpose.width,
+                                          event.xexpose.y + event.xexpose.height},
+                                         scale);
+            addPending(exposed.left, exposed.top, exposed.right, exposed.bottom);
             break;
+        }
         case ButtonPress: onButtonPress(event.xbutton); break;
         case ButtonRelease:
             if (isWheel(event.xbutton.button)) {
@@ -246,24 +264,25 @@ struct X11Window::Impl
                 if (passedWheelButtons & bit) passToParent(event.xbutton);
                 passedWheelButtons &= ~bit;
             } else if (const uint32_t bit = buttonBit(event.xbutton.button)) {
-                listener->windowMouseUp(event.xbutton.x, event.xbutton.y,
+                listener->windowMouseUp(panelX(event.xbutton.x), panelY(event.xbutton.y),
                                         pointerState(event.xbutton.state) & ~bit);
             }
             break;
         case MotionNotify:
-            listener->windowMouseMoved(event.xmotion.x, event.xmotion.y,
+            listener->windowMouseMoved(panelX(event.xmotion.x), panelY(event.xmotion.y),
                                        pointerState(event.xmotion.state));
             break;
         // Crossings caused by grabs are not the pointer coming or going.
         case EnterNotify:
             if (event.xcrossing.mode == NotifyNormal) {
-                listener->windowMouseMoved(event.xcrossing.x, event.xcrossing.y,
+                listener->windowMouseMoved(panelX(event.xcrossing.x), panelY(event.xcrossing.y),
                                            pointerState(event.xcrossing.state));
             }
             break;
         case LeaveNotify:
             if (event.xcrossing.mode == NotifyNormal) {
-                listener->windowMouseExited(event.xcrossing.x, event.xcrossing.y,
+                listener->windowMouseExited(panelX(event.xcrossing.x),
+                                            panelY(event.xcrossing.y),
                                             pointerState(event.xcrossing.state));
             }
             break;
@@ -277,11 +296,56 @@ struct X11Window::Impl
         default: break;
         }
     }
+
+    // The image the panel is painted into, or the X surface of other visuals, of the
+    // window's device size.
+    void makeSurface(int width, int height)
+    {
+        if (copyContext) {
+            surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
+        } else {
+            surface = cairo_xlib_surface_create(display, window, visual, width, height);
+        }
+    }
 };
 
-std::unique_ptr<ChildWindow> ChildWindow::create(uintptr_t parent, int32_t width,
-                                                 int32_t height, WindowListener& listener)
+// X11 has no scale per window; the desktop's is the server's resource or the environment.
+double ChildWindow::parentScale(uintptr_t)
 {
+    return 0.0;
+}
+
+double ChildWindow::desktopScale()
+{
+    double scale = 0.0;
+    if (Display* display = XOpenDisplay(nullptr)) {
+        // The resources as the server held them when this connection opened.
+        if (const char* resources = XResourceManagerString(display)) {
+            XrmInitialize();
+            XrmDatabase database = XrmGetStringDatabase(resources);
+            char* type = nullptr;
+            XrmValue value{};
+            if (database && XrmGetResource(database, "Xft.dpi", "Xft.Dpi", &type, &value) &&
+                value.addr) {
+                scale = std::strtod(value.addr, nullptr) / 96.0;
+            }
+            if (database) XrmDestroyDatabase(database);
+        }
+        XCloseDisplay(display);
+    }
+    if (isUsableScale(scale)) return scale;
+    // A whole number of device pixels per pixel, as GTK reads it.
+    const char* gdkScale = std::getenv("GDK_SCALE");
+    if (!gdkScale || std::strspn(gdkScale, "0123456789") != std::strlen(gdkScale)) return 0.0;
+    scale = std::strtod(gdkScale, nullptr);
+    return isUsableScale(scale) ? scale : 0.0;
+}
+
+std::unique_ptr<ChildWindow> ChildWindow::create(uintptr_t parent, int32_t width,
+                                                 int32_t height, double scale,
+                                                 WindowListener& listener)
+{
+    if (!isUsableScale(scale)) scale = 1.0;
     Display* display = XOpenDisplay(nullptr);
     if (!display) return nullptr;
     watchDisplay(display);
@@ -293,9 +357,10 @@ std::unique_ptr<ChildWindow> ChildWindow::create(uintptr_t parent, int32_t width
                             PointerMotionMask | EnterWindowMask | LeaveWindowMask |
                             StructureNotifyMask;
     const Window window = XCreateWindow(
-        display, static_cast<Window>(parent), 0, 0, static_cast<unsigned>(std::max(width, 1)),
-        static_cast<unsigned>(std::max(height, 1)), 0, CopyFromParent, InputOutput,
-        CopyFromParent, CWBackPixmap | CWEventMask, &attributes);
+        display, static_cast<Window>(parent), 0, 0,
+        static_cast<unsigned>(std::max(scaledLength(width, scale), 1)),
+        static_cast<unsigned>(std::max(scaledLength(height, scale), 1)), 0, CopyFromParent,
+        InputOutput, CopyFromParent, CWBackPixmap | CWEventMask, &attributes);
     XSync(display, False);
     XWindowAttributes created{};
     if (displayFailed(display) || !XGetWindowAttributes(display, window, &created)) {
@@ -311,25 +376,38 @@ std::unique_ptr<ChildWindow> ChildWindow::create(uintptr_t parent, int32_t width
     impl->window = window;
     impl->parent = static_cast<Window>(parent);
     impl->listener = &listener;
+    impl->scale = scale;
+    impl->panelWidth = width;
+    impl->panelHeight = height;
+    impl->visual = created.visual;
     const Visual* visual = created.visual;
     const bool imageMatchesVisual = visual->c_class == TrueColor && created.depth >= 24 &&
                                     visual->red_mask == 0xFF0000 &&
                                     visual->green_mask == 0x00FF00 &&
                                     visual->blue_mask == 0x0000FF;
     if (imageMatchesVisual) {
-        impl->surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, created.width,
-                                                   created.height);
-        impl->visual = created.visual;
         impl->depth = created.depth;
         impl->copyContext = XCreateGC(display, window, 0, nullptr);
-    } else {
-        impl->surface = cairo_xlib_surface_create(display, window, created.visual,
-                                                  created.width, created.height);
     }
+    impl->makeSurface(created.width, created.height);
     return std::make_unique<X11Window>(std::move(impl));
 }
 
 X11Window::X11Window(std::unique_ptr<Impl> impl) : impl(std::move(impl)) {}
+
+void X11Window::setScale(double scale)
+{
+    if (!isUsableScale(scale) || scale == impl->scale || impl->destroyed) return;
+    impl->scale = scale;
+    const int width = std::max(scaledLength(impl->panelWidth, scale), 1);
+    const int height = std::max(scaledLength(impl->panelHeight, scale), 1);
+    XResizeWindow(impl->display, impl->window, static_cast<unsigned>(width),
+                  static_cast<unsigned>(height));
+    cairo_surface_destroy(impl->surface);
+    impl->makeSurface(width, height);
+    impl->addPending(0, 0, impl->panelWidth, impl->panelHeight);
+    XFlush(impl->display);
+}
 
 X11Window::~X11Window()
 {
@@ -371,11 +449,15 @@ void X11Window::paintPending()
     paint(area);
 }
 
-void X11Window::paint(const Rect& area)
+void X11Window::paint(const Rect& asked)
 {
     if (impl->destroyed || impl->hidden) return;
+    // Every device pixel the area touches is shown, so the panel paints every panel pixel
+    // that touches one of those.
+    const Rect device = toDevice(asked, impl->scale);
+    const Rect area = toPanel(device, impl->scale);
     {
-        CairoPainter painter(cairo_create(impl->surface));
+        CairoPainter painter(cairo_create(impl->surface), impl->scale);
         cairo_t* cr = painter.context();
         cairo_rectangle(cr, area.left, area.top, area.right - area.left,
                         area.bottom - area.top);
@@ -392,7 +474,7 @@ void X11Window::paint(const Rect& area)
         }
     }
     cairo_surface_flush(impl->surface);
-    if (impl->copyContext) impl->copyToWindow(area.left, area.top, area.right, area.bottom);
+    if (impl->copyContext) impl->copyToWindow(device.left, device.top, device.right, device.bottom);
     XFlush(impl->display);
 }
 
