@@ -4,6 +4,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -45,6 +46,10 @@ HostWindow::HostWindow(int x, int y, int width, int height)
                            CWOverrideRedirect | CWBackPixel, &attributes);
     XMapRaised(connection, window);
     XSync(connection, False);
+    currentLeft = x;
+    currentTop = y;
+    currentWidth = width;
+    currentHeight = height;
 }
 
 HostWindow::~HostWindow()
@@ -57,6 +62,19 @@ HostWindow::~HostWindow()
 void HostWindow::sync() const
 {
     if (connection) XSync(connection, False);
+}
+
+void HostWindow::resize(int width, int height)
+{
+    if (!window || width <= 0 || height <= 0) return;
+    const int screen = DefaultScreen(connection);
+    currentLeft = std::max(0, std::min(currentLeft, DisplayWidth(connection, screen) - width));
+    currentTop = std::max(0, std::min(currentTop, DisplayHeight(connection, screen) - height));
+    currentWidth = width;
+    currentHeight = height;
+    XMoveResizeWindow(connection, window, currentLeft, currentTop, static_cast<unsigned>(width),
+                      static_cast<unsigned>(height));
+    XSync(connection, False);
 }
 
 std::vector<uint32_t> readPixels(Display* display, unsigned long window, int x, int y,

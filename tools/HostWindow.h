@@ -33,10 +33,19 @@ public:
     void forget() { window = 0; }
     // Waits until the server has handled every request sent so far.
     void sync() const;
+    // Gives the window a new size, as a host does for an editor that asks, moved towards the
+    // screen's top left as far as it must to stay whole on the screen.
+    void resize(int width, int height);
+    int width() const { return currentWidth; }
+    int height() const { return currentHeight; }
 
 private:
     _XDisplay* connection = nullptr;
     unsigned long window = 0;
+    int currentLeft = 0;
+    int currentTop = 0;
+    int currentWidth = 0;
+    int currentHeight = 0;
     std::string reason;
 };
 

@@ -259,6 +259,8 @@ intptr_t PluginHost::answer(AEffect* effect, int32_t opcode, int32_t index, intp
     case audioMasterGetSampleRate: return static_cast<intptr_t>(timeInfo.sampleRate);
     case audioMasterGetBlockSize: return maxBlockSize;
     case audioMasterCanDo: return hostCanDo(static_cast<const char*>(ptr)) ? 1 : 0;
+    case audioMasterSizeWindow:
+        return sizeWindow && sizeWindow(index, static_cast<int32_t>(value)) ? 1 : 0;
     default: return 0;  // automation, idle and edit brackets need no answer
     }
 }

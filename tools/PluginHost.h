@@ -93,6 +93,9 @@ public:
     // Runs after each call has been recorded, on the plug-in's thread: a host that does
     // something of its own inside a callback.
     std::function<void(int32_t opcode)> reaction;
+    // Answers the editor's request for a window of width x height: true when the host made
+    // it so. Unset, the host refuses, as hosts that cannot resize do.
+    std::function<bool(int32_t width, int32_t height)> sizeWindow;
     // A renderer running for an hour has no use for a record of every time request.
     bool recordCalls = true;
 

@@ -536,34 +536,10 @@ TEST_F(PanelTest, DefaultPanelMatchesTheReferencePicture)
 {
     ASSERT_EQ(session.openEditor(), 1);
     const Picture screen = session.capture();
-    const std::string reference =
-        std::string(LYREVANE_SOURCE_DIR) + "/tests/editor/reference/default-panel.png";
-    if (std::getenv("LYREVANE_UPDATE_REFERENCE")) {
-        ASSERT_TRUE(screen.save(reference));
-        GTEST_SKIP() << "rewrote " << reference;
-    }
-    const Picture expected = Picture::load(reference);
-    ASSERT_EQ(expected.width, screen.width) << "missing or wrong size: " << reference;
-    ASSERT_EQ(expected.height, screen.height);
-    long total = 0;
-    int farOff = 0;
-    for (int y = 0; y < screen.height; ++y) {
-        for (int x = 0; x < screen.width; ++x) {
-            const long d = screen.distance(expected, x, y, 1, 1);
-            total += d;
-            for (int shift = 0; shift < 24; shift += 8) {
-                const int a = (screen.at(x, y) >> shift) & 0xFF;
-                const int b = (expected.at(x, y) >> shift) & 0xFF;
-                if (std::abs(a - b) > 16) {
-                    ++farOff;
-                    break;
-                }
-            }
-        }
-    }
-    const double pixels = static_cast<double>(screen.width) * screen.height;
-    EXPECT_LT(total / (pixels * 3), 2.0) << "mean difference per channel";
-    EXPECT_LE(farOff, pixels / 100) << "pixels differing by more than 16";
+    bool rewritten = false;
+    const Picture expected = paneltest::referencePicture("default-panel.png", screen, rewritten);
+    if (rewritten) GTEST_SKIP() << "rewrote the reference";
+    paneltest::expectMatchesReference(screen, expected);
 }
 
 // No display needed: a host that gives no parent window, or one that is not a window,

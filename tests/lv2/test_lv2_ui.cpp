@@ -14,6 +14,7 @@
 #include <vector>
 
 #include <lv2/atom/atom.h>
+#include <lv2/options/options.h>
 #include <lv2/ui/ui.h>
 
 #include "lv2/Lv2Ports.h"
@@ -112,17 +113,29 @@ protected:
         idleFunction = idleInterface->idle;
     }
 
-    void instantiate(bool withTouch = true)
+    // An option of the host's: ui:scaleFactor as a float, or another key.
+    LV2_Options_Option option(const char* key, const float& value)
+    {
+        return {LV2_OPTIONS_INSTANCE, 0, lv2.urids().map(key), sizeof value,
+                lv2.urids().map(LV2_ATOM__Float), &value};
+    }
+
+    // With scale, the host's options (ui:scaleFactor) come too.
+    void instantiate(bool withTouch = true, float scale = 0.0f)
     {
         // The same URID map as the plug-in's, as a host gives both.
         LV2_Feature map{LV2_URID__map, lv2.urids().feature()};
         LV2_Feature parent{LV2_UI__parent, window->parent()};
         LV2_Feature touch{LV2_UI__touch, &touchFeature};
         LV2_Feature resize{LV2_UI__resize, &resizeFeature};
-        const LV2_Feature* features[] = {&map, &parent, &resize, withTouch ? &touch : nullptr,
-                                         nullptr};
+        const LV2_Options_Option options[] = {option(LV2_UI__scaleFactor, scale), {}};
+        LV2_Feature optionsFeature{LV2_OPTIONS__options, const_cast<LV2_Options_Option*>(options)};
+        std::vector<const LV2_Feature*> features = {&parent, &resize, &map};
+        if (withTouch) features.push_back(&touch);
+        if (scale != 0.0f) features.push_back(&optionsFeature);
+        features.push_back(nullptr);
         ui = descriptor->instantiate(descriptor, kPluginUri, "", &Lv2UiTest::write, this,
-                                     &widget, features);
+                                     &widget, features.data());
         ASSERT_NE(ui, nullptr);
         // A host reports every control port right away.
         std::vector<float> defaults(kPortCount);
@@ -191,10 +204,20 @@ protected:
         static_cast<Lv2UiTest*>(handle)->touches.push_back({port, grabbed});
     }
 
+    // As a host does, the window takes the size the panel asks for.
     static int resized(LV2UI_Feature_Handle handle, int width, int height)
     {
-        static_cast<Lv2UiTest*>(handle)->sizeAsked = {width, height};
+        auto* self = static_cast<Lv2UiTest*>(handle);
+        self->sizeAsked = {width, height};
+        self->window->resize(width, height);
         return 0;
+    }
+
+    std::pair<int, int> widgetSize()
+    {
+        XWindowAttributes attributes{};
+        XGetWindowAttributes(display, reinterpret_cast<Window>(widget), &attributes);
+        return {attributes.width, attributes.height};
     }
 
     lv2host::Lv2Host lv2{LYREVANE_LV2_PATH, kPluginUri};
@@ -274,6 +297,38 @@ TEST_F(Lv2UiTest, DraggingAStringAndTheSoundSetSwitchWritePortsInsideTouches)
     ASSERT_EQ(writes.size(), 1u);
     EXPECT_EQ(writes[0].port, uint32_t{kEvents});
     EXPECT_EQ(writes[0].protocol, lv2.urids().map(LV2_ATOM__eventTransfer));
+}
+
+TEST_F(Lv2UiTest, TheHostsScaleFactorSizesThePanelAndLaterOptionsRescaleIt)
+{
+    instantiate(true, 2.0f);
+    EXPECT_EQ(sizeAsked, std::make_pair(1058, 450));
+    EXPECT_EQ(widgetSize(), std::make_pair(1058, 450));
+
+    const auto* options = static_cast<const LV2_Options_Interface*>(
+        descriptor->extension_data(LV2_OPTIONS__interface));
+    ASSERT_NE(options, nullptr);
+    const auto set = [&](const char* key, float value) {
+        const LV2_Options_Option list[] = {option(key, value), {}};
+        const uint32_t status = options->set(ui, list);
+        idle(100);
+        return status;
+    };
+    EXPECT_EQ(set(LV2_UI__scaleFactor, 1.5f), uint32_t{LV2_OPTIONS_SUCCESS});
+    EXPECT_EQ(sizeAsked, std::make_pair(793, 337));
+    EXPECT_EQ(widgetSize(), std::make_pair(793, 337));
+    // An unusable scale, or an option that is not the panel's, changes nothing.
+    EXPECT_EQ(set(LV2_UI__scaleFactor, 0.5f), uint32_t{LV2_OPTIONS_ERR_BAD_VALUE});
+    EXPECT_EQ(set(LV2_UI__updateRate, 30.0f), uint32_t{LV2_OPTIONS_ERR_BAD_KEY});
+    EXPECT_EQ(widgetSize(), std::make_pair(793, 337));
+
+    // The sound-set switch, clicked at its centre on the screen, in panel pixels divided out.
+    moveTo(static_cast<int>(kSoundSetX * 1.5), static_cast<int>(kSoundSetY * 1.5));
+    button(true);
+    button(false);
+    ASSERT_EQ(writes.size(), 1u);
+    EXPECT_EQ(writes[0].port, uint32_t{kSoundSet});
+    EXPECT_EQ(writes[0].value(), 1.0f);
 }
 
 TEST_F(Lv2UiTest, PortEventsFromTheHostShowOnThePanel)

@@ -9,6 +9,7 @@
 #include <cairo.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <memory>
 #include <thread>
@@ -105,6 +106,52 @@ long Picture::distance(const Picture& other, int left, int top, int w, int h) co
     return sum;
 }
 
+ReferenceMatch compareWithReference(const Picture& screen, const Picture& reference)
+{
+    ReferenceMatch match;
+    match.sameSize = screen.width == reference.width && screen.height == reference.height &&
+                     screen.width > 0 && screen.height > 0;
+    if (!match.sameSize) return match;
+    long total = 0;
+    for (int y = 0; y < screen.height; ++y) {
+        for (int x = 0; x < screen.width; ++x) {
+            const long d = screen.distance(reference, x, y, 1, 1);
+            total += d;
+            match.differingPixels += d > 0;
+            for (int shift = 0; shift < 24; shift += 8) {
+                const int a = (screen.at(x, y) >> shift) & 0xFF;
+                const int b = (reference.at(x, y) >> shift) & 0xFF;
+                if (std::abs(a - b) > 16) {
+                    ++match.farOff;
+                    break;
+                }
+            }
+        }
+    }
+    match.meanDifference = total / (static_cast<double>(screen.width) * screen.height * 3);
+    return match;
+}
+
+Picture referencePicture(const std::string& name, const Picture& screen, bool& rewritten)
+{
+    const std::string path = std::string(LYREVANE_SOURCE_DIR) + "/tests/editor/reference/" + name;
+    rewritten = std::getenv("LYREVANE_UPDATE_REFERENCE") != nullptr;
+    if (rewritten) {
+        EXPECT_TRUE(screen.save(path)) << path;
+    }
+    return Picture::load(path);
+}
+
+void expectMatchesReference(const Picture& screen, const Picture& reference)
+{
+    const ReferenceMatch match = compareWithReference(screen, reference);
+    ASSERT_TRUE(match.sameSize) << "reference " << reference.width << " x " << reference.height
+                                << ", screen " << screen.width << " x " << screen.height;
+    const double pixels = static_cast<double>(screen.width) * screen.height;
+    EXPECT_LT(match.meanDifference, 2.0) << "mean difference per channel";
+    EXPECT_LE(match.farOff, pixels / 100) << "pixels differing by more than 16";
+}
+
 std::string artwork(const std::string& name)
 {
     return std::string(LYREVANE_SOURCE_DIR) + "/resources/images/" + name;
@@ -136,6 +183,11 @@ void PanelSession::start()
     ASSERT_TRUE(host.load(LYREVANE_MODULE_PATH)) << host.error();
     ASSERT_NE(host.open(), nullptr);
     host.startUp();
+    host.sizeWindow = [this](int32_t width, int32_t height) {
+        if (!acceptResize) return false;
+        hostWindow->resize(width, height);
+        return true;
+    };
     // Like a host's window, it takes the keys and wheel turns that reach it.
     XSelectInput(display, hostWindow->id(), KeyPressMask | ButtonPressMask);
     XSync(display, False);
@@ -148,6 +200,14 @@ PanelSession::~PanelSession()
 
 intptr_t PanelSession::openEditor()
 {
+    ERect* size = nullptr;
+    if (host.dispatch(effEditGetRect, 0, 0, &size) == 1 && size) {
+        const int width = size->right - size->left;
+        const int height = size->bottom - size->top;
+        if (width != hostWindow->width() || height != hostWindow->height()) {
+            hostWindow->resize(width, height);
+        }
+    }
     const intptr_t result = host.dispatch(effEditOpen, 0, 0, hostWindow->parent());
     idle(150);
     return result;
@@ -173,8 +233,11 @@ void PanelSession::moveTo(int x, int y)
     int rootX = 0;
     int rootY = 0;
     Window child = 0;
-    XTranslateCoordinates(display, hostWindow->id(), DefaultRootWindow(display), x, y, &rootX,
-                          &rootY, &child);
+    // The device pixel whose centre lies in the middle of panel pixel (x, y).
+    const int deviceX = static_cast<int>(std::floor((x + 0.5) * scale));
+    const int deviceY = static_cast<int>(std::floor((y + 0.5) * scale));
+    XTranslateCoordinates(display, hostWindow->id(), DefaultRootWindow(display), deviceX,
+                          deviceY, &rootX, &rootY, &child);
     XTestFakeMotionEvent(display, -1, rootX, rootY, CurrentTime);
     idle(30);
 }
@@ -263,13 +326,29 @@ Picture PanelSession::capture()
 Picture PanelSession::grab()
 {
     Picture picture;
-    picture.pixels = harness::readPixels(display, hostWindow->id(), 0, 0, kPanelWidth,
-                                         kPanelHeight);
+    picture.pixels = harness::readPixels(display, hostWindow->id(), 0, 0, hostWindow->width(),
+                                         hostWindow->height());
     if (!picture.pixels.empty()) {
-        picture.width = kPanelWidth;
-        picture.height = kPanelHeight;
+        picture.width = hostWindow->width();
+        picture.height = hostWindow->height();
     }
     return picture;
+}
+
+std::pair<int, int> PanelSession::editorWindowSize()
+{
+    Window root = 0, parent = 0, *children = nullptr;
+    unsigned int count = 0;
+    std::pair<int, int> size{0, 0};
+    if (!XQueryTree(display, hostWindow->id(), &root, &parent, &children, &count)) return size;
+    if (count > 0) {
+        XWindowAttributes attributes{};
+        if (XGetWindowAttributes(display, children[count - 1], &attributes)) {
+            size = {attributes.width, attributes.height};
+        }
+    }
+    if (children) XFree(children);
+    return size;
 }
 
 void PanelSession::playChord(int chord)

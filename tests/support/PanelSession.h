@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tools/HostWindow.h"
@@ -34,6 +35,22 @@ struct Picture
     long distance(const Picture& other, int left, int top, int width, int height) const;
 };
 
+// A panel picture against a committed reference: the mean difference per channel, and the
+// pixels with a channel more than 16 levels off. Empty reference pictures match nothing.
+struct ReferenceMatch
+{
+    bool sameSize = false;
+    double meanDifference = 0.0;
+    long farOff = 0;
+    long differingPixels = 0;
+};
+ReferenceMatch compareWithReference(const Picture& screen, const Picture& reference);
+// The reference picture of this name under tests/editor/reference; with
+// LYREVANE_UPDATE_REFERENCE set, screen is written there first (and the test should say so).
+Picture referencePicture(const std::string& name, const Picture& screen, bool& rewritten);
+// What the reference checks of the panel allow: another compiler's or library's rounding.
+void expectMatchesReference(const Picture& screen, const Picture& reference);
+
 // One of the committed images under resources/images.
 std::string artwork(const std::string& name);
 
@@ -47,8 +64,14 @@ public:
 
     std::string skipReason;
     harness::PluginHost host;
+    // Device pixels per panel pixel of the panel under test: pointer actions at panel
+    // coordinates land on the device pixel at their centre.
+    double scale = 1.0;
+    // Whether the host's window takes the size the editor asks for while open.
+    bool acceptResize = true;
 
-    // effEditOpen in the session's window, then idles until the panel has painted.
+    // effEditOpen in the session's window, sized first to what effEditGetRect answers as a
+    // host does, then idles until the panel has painted.
     intptr_t openEditor();
     void closeEditor();
     // effEditIdle for a while, as a host's timer would.
@@ -78,8 +101,12 @@ public:
 
     // What the window shows once its painting has settled.
     Picture capture();
-    // The host's window, an X11 window id.
+    // The host's window, an X11 window id, and its size.
     unsigned long window() const { return hostWindow ? hostWindow->id() : 0; }
+    int windowWidth() const { return hostWindow ? hostWindow->width() : 0; }
+    int windowHeight() const { return hostWindow ? hostWindow->height() : 0; }
+    // The size of the editor's own window inside it, 0 x 0 without one.
+    std::pair<int, int> editorWindowSize();
 
     // The chord that the instrument plays, selected by its key.
     void playChord(int chord);

@@ -6,12 +6,14 @@
 #include <X11/extensions/XTest.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <memory>
 #include <thread>
 #include <vector>
 
 #include "ToolkitFixtures.h"
+#include "platform/Scale.h"
 #include "vstgui/CFrame.h"
 #include "vstgui/COnOffButton.h"
 #include "tools/HostWindow.h"
@@ -139,6 +141,87 @@ TEST_F(HostWindowFixture, WindowPaintsItsViewsAndFollowsThePointer)
     pump();
     EXPECT_EQ(windowPixel(110, 58), (Rgba{0, 255, 0, 255}));
     EXPECT_NE(editor.log.find("begin73;change73;end73;"), std::string::npos);
+}
+
+TEST_F(HostWindowFixture, ScaledWindowDrawsTheLargerDrawingAndTakesThePointerInFramePixels)
+{
+    // The 1x image is red; its 2x drawing is blue on the left and green on the right, so
+    // the window shows which one it drew. A 3x drawing of the wrong size is not used.
+    ImageResources resources;
+    resources.add(3, makePng(10, 10, [](int, int) { return Rgba{255, 0, 0, 255}; }));
+    resources.add(2003, makePng(20, 20, [](int x, int) {
+        return x < 10 ? Rgba{0, 0, 255, 255} : Rgba{0, 255, 0, 255};
+    }));
+    resources.add(3003, makePng(29, 30, [](int, int) { return Rgba{255, 255, 255, 255}; }));
+    resources.add(4, makePng(10, 10, [](int, int) { return Rgba{255, 0, 0, 255}; }));
+    resources.install();
+    frame->release();
+    host->resize(400, 200);
+    editor.setFrame(frame = new CFrame(CRect(0, 0, 200, 100), host->parent(), &editor, 2.0));
+    frame->setBackgroundColour(CColour{0, 0, 128, 255});
+    auto* picture = new CBitmap(3);
+    frame->setBackground(picture);
+    picture->release();
+    auto* handle = new CBitmap(4);
+    auto* slider =
+        new CHorizontalSlider(CRect(0, 50, 200, 60), &listener, 1, 0, 190, handle, nullptr);
+    handle->release();
+    frame->addView(slider);
+
+    pump();
+    XWindowAttributes attributes{};
+    XGetWindowAttributes(display, frame->getWindowId(), &attributes);
+    EXPECT_EQ(attributes.width, 400);
+    EXPECT_EQ(attributes.height, 200);
+    EXPECT_EQ(windowPixel(3, 3), (Rgba{0, 0, 255, 255}));
+    EXPECT_EQ(windowPixel(19, 19), (Rgba{0, 255, 0, 255}));
+    // Without a usable 2x drawing the 1x one is enlarged: red, not white.
+    EXPECT_EQ(windowPixel(10, 110), (Rgba{255, 0, 0, 255}));
+
+    // A drag of 95 frame pixels is 190 of the window's: half the travel.
+    pointerTo(9, 109);
+    button(true);
+    pointerTo(9 + 190, 109);
+    button(false);
+    EXPECT_FLOAT_EQ(slider->getValue(), 0.5f);
+
+    // At 3, the 3x drawing of the wrong size is passed over for the 2x one, enlarged.
+    frame->setScale(3.0);
+    pump();
+    XGetWindowAttributes(display, frame->getWindowId(), &attributes);
+    EXPECT_EQ(attributes.width, 600);
+    EXPECT_EQ(attributes.height, 300);
+    EXPECT_EQ(windowPixel(4, 4), (Rgba{0, 0, 255, 255}));
+    EXPECT_EQ(windowPixel(25, 25), (Rgba{0, 255, 0, 255}));
+    // Unusable scales change nothing.
+    frame->setScale(0.5);
+    frame->setScale(std::nan(""));
+    EXPECT_EQ(frame->getScale(), 3.0);
+}
+
+TEST(ScaleChoice, ImagesAreDrawnFromTheSmallestDrawingAtOrAboveTheScale)
+{
+    using platform::imageFactorFor;
+    using platform::kAllImageFactors;
+    EXPECT_EQ(imageFactorFor(1.0, kAllImageFactors), 1);
+    EXPECT_EQ(imageFactorFor(1.25, kAllImageFactors), 2);
+    EXPECT_EQ(imageFactorFor(2.0, kAllImageFactors), 2);
+    EXPECT_EQ(imageFactorFor(2.5, kAllImageFactors), 3);
+    EXPECT_EQ(imageFactorFor(4.0, kAllImageFactors), 3);  // none reaches it: the largest
+    EXPECT_EQ(imageFactorFor(1.5, 1u << 3), 3);
+    EXPECT_EQ(imageFactorFor(2.5, 1u << 2), 2);
+    EXPECT_EQ(imageFactorFor(2.0, 0), 1);
+    // The window's pixels and the frame's meet without gaps or overlaps.
+    EXPECT_EQ(platform::scaledLength(529, 1.5), 793);
+    EXPECT_EQ(platform::scaledLength(225, 1.1), 247);
+    EXPECT_EQ(platform::toPanel(312, 1.5), 208);
+    EXPECT_EQ(platform::toPanel(-1, 2.0), -1);
+    const platform::Rect device = platform::toDevice({25, 0, 48, 16}, 1.5);
+    EXPECT_EQ(device.left, 37);
+    EXPECT_EQ(device.right, 72);
+    const platform::Rect back = platform::toPanel(device, 1.5);
+    EXPECT_EQ(back.left, 24);
+    EXPECT_EQ(back.right, 48);
 }
 
 TEST_F(HostWindowFixture, DestroyedParentStopsTheFrameQuietly)
