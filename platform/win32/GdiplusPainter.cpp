@@ -1,6 +1,7 @@
 // Drawing with GDI+ on 32-bit premultiplied pixels: images of the toolkit and the child
 // window's back buffer alike. Pixel offsets of one half and nearest-neighbour sampling make
-// every image draw a whole-pixel copy; edges are never smoothed.
+// every image draw a whole-pixel copy where the drawing has the device's pixels; edges are
+// never smoothed. A scaled window's painter draws panel pixels through a scale transform.
 #include "platform/win32/GdiplusPainter.h"
 
 #include <gdiplus.h>
@@ -8,6 +9,8 @@
 #include <algorithm>
 #include <mutex>
 #include <string>
+
+#include "platform/Scale.h"
 
 namespace platform {
 
@@ -26,16 +29,23 @@ Gdiplus::Color toColor(const Colour& colour)
 class GdiplusPainter : public Painter
 {
 public:
-    GdiplusPainter(uint8_t* pixels, int32_t width, int32_t height)
-        : use(), target(width, height, width * 4, PixelFormat32bppPARGB, pixels), graphics(&target)
+    GdiplusPainter(uint8_t* pixels, int32_t width, int32_t height, double scale)
+        : use(),
+          target(width, height, width * 4, PixelFormat32bppPARGB, pixels),
+          graphics(&target),
+          deviceScale(scale)
     {
         graphics.SetPageUnit(Gdiplus::UnitPixel);
         graphics.SetInterpolationMode(Gdiplus::InterpolationModeNearestNeighbor);
         graphics.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHalf);
         graphics.SetSmoothingMode(Gdiplus::SmoothingModeNone);
+        // Everything below is in panel pixels; GDI+ makes them device pixels.
+        if (scale != 1.0) graphics.ScaleTransform(Gdiplus::REAL(scale), Gdiplus::REAL(scale));
     }
 
     ~GdiplusPainter() override { graphics.Flush(Gdiplus::FlushIntentionSync); }
+
+    double scale() const override { return deviceScale; }
 
     void setClip(const Rect& area) override
     {
@@ -116,9 +126,14 @@ private:
         return wide;
     }
 
+    // A drawing of a factor other than the device's, filtered to it.
+    void drawFiltered(Gdiplus::Bitmap& drawing, int32_t factor, const Rect& area,
+                      int32_t sourceX, int32_t sourceY, Gdiplus::ImageAttributes& attributes);
+
     GdiplusUse use;  // first: GDI+ is up before the bitmap and down after it
     Gdiplus::Bitmap target;
     Gdiplus::Graphics graphics;
+    double deviceScale;
 };
 
 class GdiplusImage : public Image
@@ -130,11 +145,24 @@ public:
     {
     }
 
+    void addScaled(int32_t factor, uint8_t* scaledPixels) override
+    {
+        if (factor < 2 || factor > kLargestImageFactor || scaledPixels == nullptr) return;
+        scaled[factor] = std::make_unique<Gdiplus::Bitmap>(width * factor, height * factor,
+                                                           width * factor * 4,
+                                                           PixelFormat32bppPARGB, scaledPixels);
+        heldFactors |= 1u << factor;
+    }
     std::unique_ptr<Painter> paint() override { return paintPixels(pixels, width, height); }
     // Each painter flushes as it goes, and the bitmap reads the pixels where they lie.
     void flush() override {}
 
-    Gdiplus::Bitmap& source() { return bitmap; }
+    // The drawing to use at scale, and its factor.
+    Gdiplus::Bitmap& drawingFor(double scale, int32_t& factor)
+    {
+        factor = imageFactorFor(scale, heldFactors);
+        return factor == 1 ? bitmap : *scaled[factor];
+    }
 
 private:
     GdiplusUse use;
@@ -142,6 +170,8 @@ private:
     int32_t width;
     int32_t height;
     Gdiplus::Bitmap bitmap;
+    std::unique_ptr<Gdiplus::Bitmap> scaled[kLargestImageFactor + 1];
+    uint32_t heldFactors = 0;
 };
 
 void GdiplusPainter::drawImage(Image& image, const Rect& area, int32_t sourceX,
@@ -150,13 +180,8 @@ void GdiplusPainter::drawImage(Image& image, const Rect& area, int32_t sourceX,
     const INT width = area.right - area.left;
     const INT height = area.bottom - area.top;
     if (width <= 0 || height <= 0 || alpha == 0) return;
-    Gdiplus::Bitmap& source = static_cast<GdiplusImage&>(image).source();
-    const Gdiplus::Rect destination(area.left, area.top, width, height);
-    if (alpha == 255) {
-        graphics.DrawImage(&source, destination, sourceX, sourceY, width, height,
-                           Gdiplus::UnitPixel);
-        return;
-    }
+    int32_t factor = 1;
+    Gdiplus::Bitmap& source = static_cast<GdiplusImage&>(image).drawingFor(deviceScale, factor);
     // The colour matrix scales alpha only: the pixels are premultiplied, and GDI+ scales
     // their colours with it when it blends.
     Gdiplus::ColorMatrix matrix = {{{1, 0, 0, 0, 0},
@@ -165,9 +190,52 @@ void GdiplusPainter::drawImage(Image& image, const Rect& area, int32_t sourceX,
                                     {0, 0, 0, alpha * 0.003921569f, 0},
                                     {0, 0, 0, 0, 1}}};
     Gdiplus::ImageAttributes attributes;
-    attributes.SetColorMatrix(&matrix);
-    graphics.DrawImage(&source, destination, sourceX, sourceY, width, height,
+    if (alpha != 255) attributes.SetColorMatrix(&matrix);
+    if (factor != deviceScale) {
+        drawFiltered(source, factor, area, sourceX, sourceY, attributes);
+        return;
+    }
+    // The drawing has the device's pixels: a whole-pixel copy.
+    const Gdiplus::Rect destination(area.left, area.top, width, height);
+    if (alpha == 255) {
+        graphics.DrawImage(&source, destination, sourceX * factor, sourceY * factor,
+                           width * factor, height * factor, Gdiplus::UnitPixel);
+        return;
+    }
+    graphics.DrawImage(&source, destination, sourceX * factor, sourceY * factor, width * factor,
+                       height * factor, Gdiplus::UnitPixel, &attributes);
+}
+
+void GdiplusPainter::drawFiltered(Gdiplus::Bitmap& drawing, int32_t factor, const Rect& area,
+                                  int32_t sourceX, int32_t sourceY,
+                                  Gdiplus::ImageAttributes& attributes)
+{
+    // A little of the drawing around the area is drawn too and clipped away, so that the
+    // filter reads the real neighbours at the area's edges: a part of the image redrawn
+    // alone looks as it does drawn with the rest. The mirrored edge of the drawing itself
+    // keeps its border from fading to transparent.
+    constexpr INT kMargin = 2;  // drawing pixels
+    const INT left = std::max<INT>(0, sourceX * factor - kMargin);
+    const INT top = std::max<INT>(0, sourceY * factor - kMargin);
+    const INT right = std::min<INT>(INT(drawing.GetWidth()),
+                                    (sourceX + area.right - area.left) * factor + kMargin);
+    const INT bottom = std::min<INT>(INT(drawing.GetHeight()),
+                                     (sourceY + area.bottom - area.top) * factor + kMargin);
+    if (right <= left || bottom <= top) return;
+    const Gdiplus::REAL perPixel = 1.0f / Gdiplus::REAL(factor);
+    const Gdiplus::RectF destination(area.left + (left - sourceX * factor) * perPixel,
+                                     area.top + (top - sourceY * factor) * perPixel,
+                                     (right - left) * perPixel, (bottom - top) * perPixel);
+    attributes.SetWrapMode(Gdiplus::WrapModeTileFlipXY);
+    const Gdiplus::GraphicsState state = graphics.Save();
+    graphics.SetClip(Gdiplus::Rect(area.left, area.top, area.right - area.left,
+                                   area.bottom - area.top),
+                     Gdiplus::CombineModeIntersect);
+    graphics.SetInterpolationMode(Gdiplus::InterpolationModeHighQualityBilinear);
+    graphics.DrawImage(&drawing, destination, Gdiplus::REAL(left), Gdiplus::REAL(top),
+                       Gdiplus::REAL(right - left), Gdiplus::REAL(bottom - top),
                        Gdiplus::UnitPixel, &attributes);
+    graphics.Restore(state);
 }
 
 }  // namespace
@@ -190,9 +258,10 @@ GdiplusUse::~GdiplusUse()
     }
 }
 
-std::unique_ptr<Painter> paintPixels(uint8_t* pixels, int32_t width, int32_t height)
+std::unique_ptr<Painter> paintPixels(uint8_t* pixels, int32_t width, int32_t height,
+                                     double scale)
 {
-    return std::make_unique<GdiplusPainter>(pixels, width, height);
+    return std::make_unique<GdiplusPainter>(pixels, width, height, scale);
 }
 
 std::unique_ptr<Image> Image::wrap(uint8_t* pixels, int32_t width, int32_t height)

@@ -20,7 +20,9 @@ public:
     GdiplusUse& operator=(const GdiplusUse&) = delete;
 };
 
-// A painter over 32-bit premultiplied pixels (the toolkit's layout) that stay the caller's.
-std::unique_ptr<Painter> paintPixels(uint8_t* pixels, int32_t width, int32_t height);
+// A painter over 32-bit premultiplied pixels (the toolkit's layout) that stay the caller's,
+// drawing each panel pixel as scale of them.
+std::unique_ptr<Painter> paintPixels(uint8_t* pixels, int32_t width, int32_t height,
+                                     double scale = 1.0);
 
 }  // namespace platform

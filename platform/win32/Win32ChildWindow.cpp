@@ -1,7 +1,7 @@
 // The editor's child window under Win32: the window class "Plugin%p" of the module, its
 // window procedure, capture while a button is held, wheel, double clicks and leave tracking,
-// and a 32-bit back buffer that each paint is composed in by GDI+ before one copy to the
-// window, so the panel never shows half drawn.
+// a 32-bit back buffer that each paint is composed in by GDI+ before one copy to the
+// window, so the panel never shows half drawn, and the scale of the host's window's density.
 #include "platform/ChildWindow.h"
 
 #include <windows.h>
@@ -10,12 +10,25 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "platform/Scale.h"
 #include "platform/win32/GdiplusPainter.h"
 #include "platform/win32/Win32Module.h"
+
+// Sent on Windows 8.1 and later to a top-level window moved to a screen of another density,
+// and on Windows 10 1703 and later to child windows of a window that changed.
+#ifndef WM_DPICHANGED
+#define WM_DPICHANGED 0x02E0
+#endif
+#ifndef WM_DPICHANGED_AFTERPARENT
+#define WM_DPICHANGED_AFTERPARENT 0x02E3
+#endif
 
 namespace platform {
 
 namespace {
+
+// Windows' density of a scale of 1.
+constexpr double kBaseDpi = 96.0;
 
 // Frames of every instance share the one class; it goes with the last of them.
 int liveWindows = 0;
@@ -95,7 +108,8 @@ public:
     explicit Win32ChildWindow(WindowListener& listener) : listener(&listener) {}
     ~Win32ChildWindow() override;
     // Registers the class, makes the back buffer and the window; false on any failure.
-    bool open(HWND parent, int32_t windowWidth, int32_t windowHeight);
+    bool open(HWND parent, int32_t windowWidth, int32_t windowHeight, double windowScale);
+    void setScale(double newScale) override;
     void processEvents() override;
     void hide() override;
     void invalidate(const Rect& area) override;
@@ -112,6 +126,11 @@ public:
     bool hidden = false;
     bool destroyed = false;
     bool trackingLeave = false;
+    // The panel's size in panel pixels, the back buffer's in device pixels, and the scale
+    // between them.
+    int32_t panelWidth = 0;
+    int32_t panelHeight = 0;
+    double scale = 1.0;
     int width = 0;
     int height = 0;
     HDC bufferDevice = nullptr;
@@ -121,6 +140,9 @@ public:
 
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
     void compose(const Rect& area);
+    // A back buffer of the device size for the scale; false when it cannot be made.
+    bool makeBuffer();
+    void freeBuffer();
 };
 
 namespace {
@@ -143,8 +165,9 @@ LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARA
 
 LRESULT Win32ChildWindow::handle(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    const int x = GET_X_LPARAM(lParam);
-    const int y = GET_Y_LPARAM(lParam);
+    // Client coordinates of the mouse messages, in panel pixels.
+    const int x = toPanel(GET_X_LPARAM(lParam), scale);
+    const int y = toPanel(GET_Y_LPARAM(lParam), scale);
     if (hidden && message != WM_DESTROY && message != WM_PAINT) {
         return DefWindowProcW(window, message, wParam, lParam);
     }
@@ -154,7 +177,8 @@ LRESULT Win32ChildWindow::handle(UINT message, WPARAM wParam, LPARAM lParam)
         HDC device = BeginPaint(window, &paintInfo);
         const RECT& area = paintInfo.rcPaint;
         if (!hidden && area.right > area.left && area.bottom > area.top) {
-            compose({area.left, area.top, area.right, area.bottom});
+            // Every panel pixel that touches a device pixel to be shown is painted.
+            compose(toPanel(Rect{area.left, area.top, area.right, area.bottom}, scale));
             BitBlt(device, area.left, area.top, area.right - area.left, area.bottom - area.top,
                    bufferDevice, area.left, area.top, SRCCOPY);
         }
@@ -193,11 +217,12 @@ LRESULT Win32ChildWindow::handle(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_MOUSEWHEEL:
     case WM_MOUSEHWHEEL: {
         // The wheel's point is on the screen; notches are 120 units, whole ones only.
-        POINT point = {x, y};
+        POINT point = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
         ScreenToClient(window, &point);
         const float distance = static_cast<float>(GET_WHEEL_DELTA_WPARAM(wParam) / WHEEL_DELTA);
         const bool horizontal = message == WM_MOUSEHWHEEL;
-        if (listener->windowWheel(point.x, point.y, distance, horizontal, keyboardState())) {
+        if (listener->windowWheel(toPanel(point.x, scale), toPanel(point.y, scale), distance,
+                                  horizontal, keyboardState())) {
             return 0;
         }
         break;  // unused: default processing hands it to the parent, the host
@@ -207,9 +232,18 @@ LRESULT Win32ChildWindow::handle(UINT message, WPARAM wParam, LPARAM lParam)
         POINT point;
         GetCursorPos(&point);
         ScreenToClient(window, &point);
-        listener->windowMouseExited(point.x, point.y, currentState());
+        listener->windowMouseExited(toPanel(point.x, scale), toPanel(point.y, scale),
+                                    currentState());
         return 0;
     }
+    case WM_DPICHANGED:
+        // The new density is in the low word; the frame decides whether to take it.
+        listener->windowScaleChanged(LOWORD(wParam) / kBaseDpi);
+        return 0;
+    case WM_DPICHANGED_AFTERPARENT:
+        listener->windowScaleChanged(ChildWindow::parentScale(
+            reinterpret_cast<uintptr_t>(GetParent(window))));
+        return 0;
     case WM_DESTROY:
         destroyed = true;
         SetWindowLongPtrW(window, GWLP_USERDATA, 0);
@@ -224,19 +258,17 @@ LRESULT Win32ChildWindow::handle(UINT message, WPARAM wParam, LPARAM lParam)
 void Win32ChildWindow::compose(const Rect& area)
 {
     std::unique_ptr<Painter> painter =
-        paintPixels(static_cast<uint8_t*>(bufferPixels), width, height);
+        paintPixels(static_cast<uint8_t*>(bufferPixels), width, height, scale);
     painter->setClip(area);
     listener->windowPaint(*painter, area);
     painter.reset();
     GdiFlush();
 }
 
-bool Win32ChildWindow::open(HWND parent, int32_t windowWidth, int32_t windowHeight)
+bool Win32ChildWindow::makeBuffer()
 {
-    if (!registerClass()) return false;
-    registered = true;
-    width = std::max(windowWidth, 1);
-    height = std::max(windowHeight, 1);
+    width = std::max(scaledLength(panelWidth, scale), 1);
+    height = std::max(scaledLength(panelHeight, scale), 1);
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(info.bmiHeader);
     info.bmiHeader.biWidth = width;
@@ -248,6 +280,29 @@ bool Win32ChildWindow::open(HWND parent, int32_t windowWidth, int32_t windowHeig
     buffer = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bufferPixels, nullptr, 0);
     if (bufferDevice == nullptr || buffer == nullptr) return false;
     previousBitmap = SelectObject(bufferDevice, buffer);
+    return true;
+}
+
+void Win32ChildWindow::freeBuffer()
+{
+    if (previousBitmap != nullptr) SelectObject(bufferDevice, previousBitmap);
+    if (buffer != nullptr) DeleteObject(buffer);
+    if (bufferDevice != nullptr) DeleteDC(bufferDevice);
+    previousBitmap = nullptr;
+    buffer = nullptr;
+    bufferDevice = nullptr;
+    bufferPixels = nullptr;
+}
+
+bool Win32ChildWindow::open(HWND parent, int32_t windowWidth, int32_t windowHeight,
+                            double windowScale)
+{
+    if (!registerClass()) return false;
+    registered = true;
+    panelWidth = windowWidth;
+    panelHeight = windowHeight;
+    scale = isUsableScale(windowScale) ? windowScale : 1.0;
+    if (!makeBuffer()) return false;
     window = CreateWindowExW(WS_EX_COMPOSITED, className, L"Window",
                              WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 0,
                              width, height, parent, nullptr, instanceHandle(), nullptr);
@@ -264,10 +319,25 @@ Win32ChildWindow::~Win32ChildWindow()
         SetWindowLongPtrW(window, GWLP_USERDATA, 0);
         DestroyWindow(window);
     }
-    if (previousBitmap != nullptr) SelectObject(bufferDevice, previousBitmap);
-    if (buffer != nullptr) DeleteObject(buffer);
-    if (bufferDevice != nullptr) DeleteDC(bufferDevice);
+    freeBuffer();
     if (registered) unregisterClass();
+}
+
+void Win32ChildWindow::setScale(double newScale)
+{
+    if (!isUsableScale(newScale) || newScale == scale || destroyed) return;
+    const double previous = scale;
+    freeBuffer();
+    scale = newScale;
+    if (!makeBuffer()) {
+        // Without memory for the larger buffer the panel stays as it was.
+        freeBuffer();
+        scale = previous;
+        makeBuffer();
+    }
+    SetWindowPos(window, nullptr, 0, 0, width, height,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    InvalidateRect(window, nullptr, FALSE);
 }
 
 void Win32ChildWindow::processEvents()
@@ -286,7 +356,8 @@ void Win32ChildWindow::hide()
 void Win32ChildWindow::invalidate(const Rect& area)
 {
     if (destroyed || hidden || area.right <= area.left || area.bottom <= area.top) return;
-    const RECT rect = {area.left, area.top, area.right, area.bottom};
+    const Rect device = toDevice(area, scale);
+    const RECT rect = {device.left, device.top, device.right, device.bottom};
     InvalidateRect(window, &rect, FALSE);
 }
 
@@ -318,13 +389,41 @@ uintptr_t Win32ChildWindow::nativeHandle() const
 }
 
 std::unique_ptr<ChildWindow> ChildWindow::create(uintptr_t parent, int32_t width,
-                                                 int32_t height, WindowListener& listener)
+                                                 int32_t height, double scale,
+                                                 WindowListener& listener)
 {
     HWND parentWindow = reinterpret_cast<HWND>(parent);
     if (parentWindow == nullptr || !IsWindow(parentWindow)) return nullptr;
     auto made = std::make_unique<Win32ChildWindow>(listener);
-    if (!made->open(parentWindow, width, height)) return nullptr;
+    if (!made->open(parentWindow, width, height, scale)) return nullptr;
     return made;
+}
+
+double ChildWindow::parentScale(uintptr_t parent)
+{
+    // The density Windows gives the host's window, which is 96 for a host that lets Windows
+    // enlarge its windows itself; the process's own setting is the host's, never ours.
+    // GetDpiForWindow exists from Windows 10 1607 on; before, the screen's density.
+    using DpiForWindow = UINT(WINAPI*)(HWND);
+    static const auto dpiForWindow = reinterpret_cast<DpiForWindow>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    HWND window = reinterpret_cast<HWND>(parent);
+    UINT dpi = 0;
+    if (window != nullptr && dpiForWindow != nullptr && IsWindow(window)) dpi = dpiForWindow(window);
+    if (dpi == 0) {
+        HDC screen = GetDC(nullptr);
+        if (screen != nullptr) {
+            dpi = static_cast<UINT>(std::max(GetDeviceCaps(screen, LOGPIXELSX), 0));
+            ReleaseDC(nullptr, screen);
+        }
+    }
+    const double scale = dpi / kBaseDpi;
+    return isUsableScale(scale) ? scale : 0.0;
+}
+
+double ChildWindow::desktopScale()
+{
+    return 0.0;  // Windows speaks through the window's density
 }
 
 }  // namespace platform

@@ -111,9 +111,9 @@ protected:
         ASSERT_EQ(on.openEditor(), 1);
     }
 
-    Picture reference2x(const Picture& screen, bool& rewritten)
+    static Picture reference2x()
     {
-        return paneltest::referencePicture("default-panel@2x.png", screen, rewritten);
+        return Picture::load(paneltest::referencePath("default-panel@2x.png"));
     }
 
     // Parameter writes that the same gestures in panel pixels make at scale, in a session of
@@ -161,14 +161,13 @@ TEST_F(ScaledPanel, AtScaleOneThePictureIsTheReferenceBitForBit)
     EXPECT_EQ(editorRect(session.host), std::make_pair(529, 225));
     openAt(session, 1.0);
     const Picture screen = session.capture();
-    const Picture reference = Picture::load(std::string(LYREVANE_SOURCE_DIR) +
-                                            "/tests/editor/reference/default-panel.png");
+    const Picture reference = Picture::load(paneltest::referencePath("default-panel.png"));
     const paneltest::ReferenceMatch match = paneltest::compareWithReference(screen, reference);
     ASSERT_TRUE(match.sameSize);
     EXPECT_EQ(match.differingPixels, 0);
 }
 
-TEST_F(ScaledPanel, AtTwoThePictureMatchesItsReferenceAndFretWiresStayAsSharp)
+TEST_F(ScaledPanel, AtTwoThePictureMatchesTheReferenceAndFretWiresStayAsSharp)
 {
     openAt(session, 1.0);
     const Picture single = session.capture();
@@ -180,7 +179,8 @@ TEST_F(ScaledPanel, AtTwoThePictureMatchesItsReferenceAndFretWiresStayAsSharp)
     EXPECT_EQ(session.editorWindowSize(), std::make_pair(1058, 450));
     const Picture twice = session.capture();
     bool rewritten = false;
-    const Picture reference = reference2x(twice, rewritten);
+    const Picture reference =
+        paneltest::referencePicture("default-panel@2x.png", twice, rewritten);
     if (rewritten) GTEST_SKIP() << "rewrote the 2x reference";
     paneltest::expectMatchesReference(twice, reference);
 
@@ -238,9 +238,7 @@ TEST_F(ScaledPanel, TheHostsScaleSizesTheEditorBeforeItOpensAndResizesItAfter)
     session.idle();
     EXPECT_EQ(session.editorWindowSize(), std::make_pair(1058, 450));
     EXPECT_EQ(editorRect(session.host), std::make_pair(1058, 450));
-    bool rewritten = false;
-    const Picture shown = session.capture();
-    paneltest::expectMatchesReference(shown, reference2x(shown, rewritten));
+    paneltest::expectMatchesReference(session.capture(), reference2x());
 
     // A host that refuses keeps the panel whole at the scale it has.
     session.acceptResize = false;
@@ -252,7 +250,7 @@ TEST_F(ScaledPanel, TheHostsScaleSizesTheEditorBeforeItOpensAndResizesItAfter)
     session.idle();
     EXPECT_EQ(session.editorWindowSize(), std::make_pair(1058, 450));
     EXPECT_EQ(editorRect(session.host), std::make_pair(1058, 450));
-    paneltest::expectMatchesReference(session.capture(), reference2x(shown, rewritten));
+    paneltest::expectMatchesReference(session.capture(), reference2x());
     session.host.clearCalls();
     session.click(kSoundSetX, kSoundSetY);
     ASSERT_EQ(session.host.callCount(audioMasterAutomate), 1u);
@@ -267,9 +265,7 @@ TEST_F(ScaledPanel, TheDesktopsDpiScalesThePanelAndTheUsersScaleOverridesIt)
     openAt(session, 1.0);  // no host scale: the desktop's
     session.scale = 2.0;
     EXPECT_EQ(session.editorWindowSize(), std::make_pair(1058, 450));
-    bool rewritten = false;
-    const Picture shown = session.capture();
-    paneltest::expectMatchesReference(shown, reference2x(shown, rewritten));
+    paneltest::expectMatchesReference(session.capture(), reference2x());
     session.closeEditor();
 
     setenv("LYREVANE_SCALE", "1.5", 1);

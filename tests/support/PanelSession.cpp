@@ -132,9 +132,14 @@ ReferenceMatch compareWithReference(const Picture& screen, const Picture& refere
     return match;
 }
 
+std::string referencePath(const std::string& name)
+{
+    return std::string(LYREVANE_SOURCE_DIR) + "/tests/editor/reference/" + name;
+}
+
 Picture referencePicture(const std::string& name, const Picture& screen, bool& rewritten)
 {
-    const std::string path = std::string(LYREVANE_SOURCE_DIR) + "/tests/editor/reference/" + name;
+    const std::string path = referencePath(name);
     rewritten = std::getenv("LYREVANE_UPDATE_REFERENCE") != nullptr;
     if (rewritten) {
         EXPECT_TRUE(screen.save(path)) << path;

@@ -45,8 +45,10 @@ struct ReferenceMatch
     long differingPixels = 0;
 };
 ReferenceMatch compareWithReference(const Picture& screen, const Picture& reference);
-// The reference picture of this name under tests/editor/reference; with
-// LYREVANE_UPDATE_REFERENCE set, screen is written there first (and the test should say so).
+// The path of the reference picture of this name, under tests/editor/reference.
+std::string referencePath(const std::string& name);
+// That reference picture; with LYREVANE_UPDATE_REFERENCE set, screen is written there first
+// (and the test should say so).
 Picture referencePicture(const std::string& name, const Picture& screen, bool& rewritten);
 // What the reference checks of the panel allow: another compiler's or library's rounding.
 void expectMatchesReference(const Picture& screen, const Picture& reference);

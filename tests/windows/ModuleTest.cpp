@@ -357,4 +357,68 @@ TEST_F(ModuleTest, HostClosingTheEditorInsideAClickIsSafe)
     }
 }
 
+// The panel at the density of the screen (set for the whole wine prefix with its LogPixels
+// value: CTest runs this again with 192, for 2x), in a host that is made for high densities
+// as today's hosts are, so that Windows leaves its windows' pixels alone.
+TEST_F(ModuleTest, EditorOpensAtTheDensityOfTheHostsWindow)
+{
+    SetProcessDPIAware();
+    host.dispatch(effOpen);
+    host.startUp();
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
+    ReleaseDC(nullptr, screen);
+    ASSERT_TRUE(dpi == 96 || dpi == 192) << "a density of " << dpi << " has no reference";
+    const int32_t scale = dpi / 96;
+    ERect* size = nullptr;
+    ASSERT_EQ(host.dispatch(effEditGetRect, 0, 0, &size), 1);
+    const int32_t width = size->right - size->left;
+    const int32_t height = size->bottom - size->top;
+    EXPECT_EQ(width, 529 * scale);
+    EXPECT_EQ(height, 225 * scale);
+    EditorWindow hostWindow(width, height);
+    ASSERT_EQ(host.dispatch(effEditOpen, 0, 0, hostWindow.window), 1);
+    hostWindow.settle(host);
+    HWND child = FindWindowExW(hostWindow.window, nullptr, nullptr, nullptr);
+    ASSERT_NE(child, nullptr);
+
+    const std::string capturePath =
+        LYREVANE_RENDERS_DIR "/editor-windows-" + std::to_string(dpi) + "dpi.png";
+    ASSERT_TRUE(wintest::writePng(capturePath, EditorWindow::capture(child, width, height)));
+    const wintest::RgbaPicture reference =
+        wintest::readPng(scale == 2 ? LYREVANE_PANEL_REFERENCE_2X : LYREVANE_PANEL_REFERENCE);
+    ASSERT_EQ(reference.width, uint32_t(width));
+    const wintest::PictureMatch match =
+        wintest::compare(wintest::readPng(capturePath), reference);
+    std::printf("editor window at %d dpi: %.2f%% of pixels within 8 levels of the Linux "
+                "reference, %.2f%% identical, largest %d\n",
+                dpi, 100.0 * match.withinEight, 100.0 * match.identical, match.largest);
+    EXPECT_GE(match.withinEight, 0.95);
+
+    // A click lands where it shows: the sound-set switch at its place times the scale.
+    host.clearCalls();
+    const LPARAM place = MAKELPARAM(kSoundSetX * scale, kSoundSetY * scale);
+    ASSERT_TRUE(PostMessageW(child, WM_LBUTTONDOWN, MK_LBUTTON, place));
+    ASSERT_TRUE(PostMessageW(child, WM_LBUTTONUP, 0, place));
+    hostWindow.settle(host);
+    EXPECT_EQ(host.getParameter(75), 1.0f);
+
+    // Moved to a screen of 1.5 times the base density: the host is asked for the size there,
+    // and the panel takes it when the host does.
+    host.sizeWindow = [&](int32_t newWidth, int32_t newHeight) {
+        return SetWindowPos(hostWindow.window, nullptr, 0, 0, newWidth, newHeight,
+                            SWP_NOMOVE | SWP_NOZORDER) != 0;
+    };
+    host.clearCalls();
+    SendMessageW(child, 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(144, 144), 0);
+    hostWindow.settle(host);
+    ASSERT_EQ(host.callCount(audioMasterSizeWindow), 1u);
+    RECT client{};
+    GetClientRect(child, &client);
+    EXPECT_EQ(client.right, 793);
+    EXPECT_EQ(client.bottom, 337);
+    host.dispatch(effEditClose);
+    hostWindow.settle(host);
+}
+
 }  // namespace

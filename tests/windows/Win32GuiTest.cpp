@@ -103,6 +103,39 @@ TEST(GdiplusPainterTest, ImagesCopyWholePixelsAndBlendByAlphaWithinTheClip)
 // The images as the module decodes them from its resources (libpng built from Debian's source,
 // the Linux build's decoder) against GDI+'s own decoder reading the committed files,
 // premultiplied by the toolkit's rounding rule: the same bytes.
+// A painter at a scale draws an image from its drawing at that factor pixel for pixel, and
+// from a larger one filtered down; the 1x pixels are not used while a drawing reaches the
+// scale.
+TEST(GdiplusPainterTest, ScaledPaintersDrawFromTheDrawingOfTheirScale)
+{
+    Pixels single(2, 2);
+    Pixels twice(4, 4);
+    for (size_t i = 0; i < single.bytes.size(); i += 4) single.bytes[i + 2] = single.bytes[i + 3] = 255;
+    for (int32_t y = 0; y < 4; ++y) {
+        for (int32_t x = 0; x < 4; ++x) {
+            uint8_t* p = &twice.bytes[(size_t(y) * 4 + x) * 4];
+            p[x < 2 ? 0 : 1] = 255;  // blue on the left, green on the right
+            p[3] = 255;
+        }
+    }
+    auto image = platform::Image::wrap(single.bytes.data(), 2, 2);
+    image->addScaled(2, twice.bytes.data());
+
+    Pixels exact(8, 8);
+    Pixels filtered(6, 6);
+    platform::paintPixels(exact.bytes.data(), 8, 8, 2.0)->drawImage(*image, {1, 1, 3, 3}, 0, 0, 255);
+    platform::paintPixels(filtered.bytes.data(), 6, 6, 1.5)->drawImage(*image, {0, 0, 2, 2}, 0, 0, 255);
+    EXPECT_EQ(exact.at(2, 2), 0xFF0000FFu);
+    EXPECT_EQ(exact.at(3, 5), 0xFF0000FFu);
+    EXPECT_EQ(exact.at(4, 2), 0xFF00FF00u);
+    EXPECT_EQ(exact.at(5, 5), 0xFF00FF00u);
+    EXPECT_EQ(exact.at(1, 1), 0u);  // outside the area
+    EXPECT_EQ(exact.at(6, 6), 0u);
+    EXPECT_EQ(filtered.at(0, 0), 0xFF0000FFu);
+    EXPECT_EQ(filtered.at(2, 2), 0xFF00FF00u);
+    EXPECT_EQ(filtered.at(3, 3), 0u);
+}
+
 TEST(PngDecodingTest, ResourcesDecodeToTheSamePixelsAsGdiplusDecodesTheFiles)
 {
     platform::GdiplusUse gdiplus;
@@ -142,7 +175,7 @@ TEST(PngDecodingTest, ResourcesDecodeToTheSamePixelsAsGdiplusDecodesTheFiles)
         file.UnlockBits(&data);
         EXPECT_EQ(decoded, expected);
     }
-    EXPECT_EQ(images, 9);
+    EXPECT_EQ(images, 27);  // nine images, each drawn at 1x, 2x and 3x
 }
 
 struct Recorder : platform::WindowListener {
@@ -153,6 +186,7 @@ struct Recorder : platform::WindowListener {
     int eventDepth = 0;
     void windowEventBegins() override { ++eventDepth; }
     void windowEventEnds() override { --eventDepth; }
+    double scaleAsked = 0.0;
 
     void windowPaint(platform::Painter& painter, const Rect& area) override
     {
@@ -170,6 +204,7 @@ struct Recorder : platform::WindowListener {
         return takeWheel;
     }
     void windowDestroyed() override { events.push_back("destroyed"); }
+    void windowScaleChanged(double scale) override { scaleAsked = scale; }
 
     void add(const char* what, int32_t x, int32_t y, uint32_t state)
     {
@@ -211,7 +246,7 @@ TEST(Win32ChildWindowTest, ReportsRealMouseMessagesAndPaintsInOneCopy)
     ASSERT_NE(parent, nullptr);
     Recorder recorder;
     auto window = platform::ChildWindow::create(reinterpret_cast<uintptr_t>(parent), 100, 50,
-                                                recorder);
+                                                1.0, recorder);
     ASSERT_NE(window, nullptr);
     HWND child = reinterpret_cast<HWND>(window->nativeHandle());
     EXPECT_EQ(GetParent(child), parent);
@@ -266,6 +301,45 @@ TEST(Win32ChildWindowTest, ReportsRealMouseMessagesAndPaintsInOneCopy)
 
     window.reset();
     EXPECT_FALSE(IsWindow(child));
+    DestroyWindow(parent);
+}
+
+TEST(Win32ChildWindowTest, AScaledWindowReportsPanelPixelsAndTakesANewScaleWhenTold)
+{
+    HWND parent = makeParent();
+    ASSERT_NE(parent, nullptr);
+    Recorder recorder;
+    auto window = platform::ChildWindow::create(reinterpret_cast<uintptr_t>(parent), 100, 50,
+                                                2.0, recorder);
+    ASSERT_NE(window, nullptr);
+    HWND child = reinterpret_cast<HWND>(window->nativeHandle());
+    RECT client{};
+    GetClientRect(child, &client);
+    EXPECT_EQ(client.right, 200);
+    EXPECT_EQ(client.bottom, 100);
+
+    // Device pixel (41, 21) lies in panel pixel (20, 10).
+    SendMessageW(child, WM_LBUTTONDOWN, MK_LBUTTON, at(41, 21));
+    SendMessageW(child, WM_LBUTTONUP, 0, at(41, 21));
+    EXPECT_EQ(recorder.events[recorder.events.size() - 2], "down 20,10 2");
+
+    // The system's new density is the listener's to take; the window keeps its own until told.
+    SendMessageW(child, 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(144, 144), 0);
+    EXPECT_EQ(recorder.scaleAsked, 1.5);
+    GetClientRect(child, &client);
+    EXPECT_EQ(client.right, 200);
+    window->setScale(1.5);
+    GetClientRect(child, &client);
+    EXPECT_EQ(client.right, 150);
+    EXPECT_EQ(client.bottom, 75);
+    recorder.paints = 0;
+    window->paint({0, 0, 100, 50});
+    EXPECT_GE(recorder.paints, 1);
+    HDC device = GetDC(child);
+    EXPECT_EQ(GetPixel(device, 149, 74), RGB(255, 0, 0));
+    ReleaseDC(child, device);
+
+    window.reset();
     DestroyWindow(parent);
 }
 
