@@ -15,7 +15,6 @@
 #include <string>
 #include <vector>
 
-extern char** environ;
 
 namespace paneltest {
 
