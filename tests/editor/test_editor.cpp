@@ -10,27 +10,12 @@
 #include "tests/support/EditChecks.h"
 #include "tests/support/PanelSession.h"
 
-using paneltest::artwork;
-using paneltest::PanelSession;
-using paneltest::Picture;
+using namespace paneltest;  // the session, its pictures and the places of the controls
 using harness::HostCall;
 
 namespace {
 
 constexpr float kStringStep = 0.05263158f;
-
-// Where things sit on the panel.
-int stringTop(int string) { return 144 - 16 * string; }
-int stringCellLeft(int position) { return 24 + 24 * position; }
-// A press centres the handle under the pointer, so pressing here puts it at position k.
-int stringPressX(int position) { return 35 + 24 * position; }
-int chordPressX(int chord) { return 59 + 24 * chord; }
-constexpr int kShowChordX = 492;
-constexpr int kShowChordY = 8;
-constexpr int kResetX = 492;
-constexpr int kResetY = 24;
-constexpr int kSoundSetX = 135;
-constexpr int kSoundSetY = 196;
 
 float stringValue(int position)
 {

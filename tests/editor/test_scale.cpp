@@ -13,25 +13,16 @@
 #include "tests/support/PanelSession.h"
 #include "tests/support/PrivateDisplay.h"
 
+using namespace paneltest;  // the session, its pictures and the places of the controls
 using harness::HostCall;
-using paneltest::PanelSession;
-using paneltest::Picture;
-using paneltest::PrivateDisplay;
 
 namespace {
 
 constexpr int32_t kScaleIndex = fourCharCode('P', 'r', 'e', 'S');
 constexpr int32_t kScaleValue = fourCharCode('A', 'e', 'C', 's');
 
-// Where the panel's controls sit, in panel pixels.
-int stringY(int string) { return 152 - 16 * string; }
-int stringPressX(int position) { return 35 + 24 * position; }
-int chordPressX(int chord) { return 59 + 24 * chord; }
-constexpr int kShowChordX = 492;
-constexpr int kResetX = 492;
-constexpr int kResetY = 24;
-constexpr int kSoundSetX = 135;
-constexpr int kSoundSetY = 196;
+// The middle of string s's row.
+int stringY(int string) { return stringTop(string) + 8; }
 
 intptr_t sendScale(harness::PluginHost& host, float scale)
 {

@@ -33,12 +33,12 @@ namespace {
 constexpr int kWidth = paneltest::kPanelWidth;
 constexpr int kHeight = paneltest::kPanelHeight;
 // Where the string sliders and the sound-set switch sit on the panel.
-int stringY(int string) { return 144 - 16 * string + 8; }
-int stringPressX(int position) { return 35 + 24 * position; }
-constexpr int kSoundSetX = 135;
-constexpr int kSoundSetY = 196;
-constexpr int kResetX = 492;
-constexpr int kResetY = 24;
+using paneltest::kResetX;
+using paneltest::kResetY;
+using paneltest::kSoundSetX;
+using paneltest::kSoundSetY;
+using paneltest::stringPressX;
+int stringY(int string) { return paneltest::stringTop(string) + 8; }
 
 struct PortWrite {
     uint32_t port;

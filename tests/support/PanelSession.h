@@ -18,6 +18,19 @@ namespace paneltest {
 constexpr int kPanelWidth = 529;
 constexpr int kPanelHeight = 225;
 
+// Where things sit on the panel, in panel pixels.
+inline int stringTop(int string) { return 144 - 16 * string; }
+inline int stringCellLeft(int position) { return 24 + 24 * position; }
+// A press centres the handle under the pointer, so pressing here puts it at position k.
+inline int stringPressX(int position) { return 35 + 24 * position; }
+inline int chordPressX(int chord) { return 59 + 24 * chord; }
+constexpr int kShowChordX = 492;
+constexpr int kShowChordY = 8;
+constexpr int kResetX = 492;
+constexpr int kResetY = 24;
+constexpr int kSoundSetX = 135;
+constexpr int kSoundSetY = 196;
+
 // Opaque pixels, 0x00RRGGBB, top row first.
 struct Picture
 {
