@@ -147,9 +147,9 @@ struct X11Window::Impl
     double scale = 1.0;
     int32_t panelWidth = 0;
     int32_t panelHeight = 0;
-    // Area waiting to be painted, in panel pixels; empty when right <= left.
     bool destroyed = false;
     bool hidden = false;
+    // Area waiting to be painted, in panel pixels; empty when right <= left.
     int pendingLeft = 0, pendingTop = 0, pendingRight = 0, pendingBottom = 0;
     // The last press, for double clicks.
     unsigned int lastButton = 0;
