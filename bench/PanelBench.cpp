@@ -1,7 +1,8 @@
 // Cost of drawing the panel whole at a scale, as after the host's window was uncovered: the
 // instrument with its editor, opened as a host opens it (the scale given before) in a window
 // on the X display, then the frame painted from its views into the window's image and copied
-// to the window. Needs an X display; the scale is range(0) / 100.
+// to the window. Needs an X display; the scale is range(0) / 100. A program of its own: the
+// engine's benchmarks link no GUI.
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
