@@ -741,7 +741,7 @@ constexpr int kFactors[] = {1, 2, 3};
 
 std::string fileName(const Image& image, int factor)
 {
-    const std::string name = image.file;
+    std::string name = image.file;
     if (factor == 1) return name;
     return name.substr(0, name.rfind('.')) + "@" + std::to_string(factor) + "x.png";
 }
