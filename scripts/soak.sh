@@ -9,7 +9,7 @@ seconds=${1:-3600}
 "$root/scripts/install-deps.sh"
 # shellcheck source=scripts/xvfb.sh
 . "$root/scripts/xvfb.sh"
-lyrevane_start_xvfb
+lyrevane_private_display
 
 cmake -S "$root" -B "$root/build/soak" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$root/build/soak" --target test_hardening -j "$(nproc)"

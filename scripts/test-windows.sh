@@ -11,7 +11,7 @@ LYREVANE_WERROR=ON "$root/scripts/build-windows.sh" "$@" "$out"
 
 # shellcheck source=scripts/xvfb.sh
 . "$root/scripts/xvfb.sh"
-lyrevane_start_xvfb
+lyrevane_private_display
 
 export WINEPREFIX=$out/wineprefix WINEDEBUG=-all
 # No prompt to fetch the .NET and HTML engines: nothing here uses them, and a prompt would wait.

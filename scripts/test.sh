@@ -11,7 +11,7 @@ cd "$root"
 "$root/scripts/install-deps.sh"
 # shellcheck source=scripts/xvfb.sh
 . "$root/scripts/xvfb.sh"
-lyrevane_start_xvfb
+lyrevane_private_display
 
 jobs=$(nproc)
 quick=0

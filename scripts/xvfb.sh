@@ -18,8 +18,21 @@ lyrevane_start_xvfb() {
     return 1
   fi
   export DISPLAY=":$(head -n 1 "$display_file")"
+  export LYREVANE_XVFB_DISPLAY=$DISPLAY
   rm -f "$display_file"
   trap lyrevane_stop_xvfb EXIT
+}
+
+# For tests: a display of their own even inside a desktop session, shared by the scripts a test
+# run calls. Pointer events sent with XTest then move no real pointer, no window of the user's
+# covers a captured panel, and the desktop's scale (its Xft.dpi, GDK_SCALE, LYREVANE_SCALE)
+# does not enlarge the panels that tests compare at scale 1; the tests of scale set their own.
+lyrevane_private_display() {
+  unset GDK_SCALE LYREVANE_SCALE
+  if [ "${DISPLAY:-}" != "${LYREVANE_XVFB_DISPLAY:-}" ]; then
+    unset DISPLAY
+  fi
+  lyrevane_start_xvfb
 }
 
 lyrevane_stop_xvfb() {

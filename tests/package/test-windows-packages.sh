@@ -23,7 +23,7 @@ name=$(basename "$zip" .zip)
 
 # shellcheck source=scripts/xvfb.sh
 . "$source/scripts/xvfb.sh"
-lyrevane_start_xvfb
+lyrevane_private_display
 work=$(mktemp -d "${TMPDIR:-/tmp}/lyrevane-windows-packages.XXXXXX")
 export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 cleanup() {
