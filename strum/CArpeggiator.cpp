@@ -46,6 +46,7 @@ int CArpeggiator::pushNoteEvent(int32_t time, uint32_t packed)
 void CArpeggiator::resetStrum()
 {
     eventCount = 0;
+    queuedReleases = 0;
     std::fill(std::begin(eventQueue), std::end(eventQueue), TimedMsg{0, 0});
     std::fill(std::begin(noteCount), std::end(noteCount), 0);
 }
@@ -79,6 +80,8 @@ void CArpeggiator::processBlock(float tempo, float position, int32_t blockLength
 
 void CArpeggiator::sortEvents()
 {
+    // Sorting mixes the releases with the rest; they are all due in this block anyway.
+    queuedReleases = 0;
     // Insertion sort: stable (equal times keep their scheduling order), allocation-free
     // unlike std::stable_sort, and nearly linear on the mostly ordered queue.
     for (int32_t i = 1; i < eventCount; ++i) {
@@ -122,8 +125,8 @@ void CArpeggiator::moveDueEvents(int32_t blockLength)
 // chord key cuts the ringing strings exactly where it is played, whatever the block size.
 void CArpeggiator::allNotesOff(int32_t time)
 {
-    eventCount = 0;
-    std::fill(std::begin(eventQueue), std::end(eventQueue), TimedMsg{0, 0});
+    eventCount = queuedReleases;
+    std::fill(std::begin(eventQueue) + eventCount, std::end(eventQueue), TimedMsg{0, 0});
     for (uint32_t note = 0; note < kNoteCount; ++note) {
         for (int32_t k = 0; k < noteCount[note]; ++k) {
             if (pushEvent(time, packMsg(kNoteOffKind, 0, note, 0)) == 0) {
@@ -132,4 +135,5 @@ void CArpeggiator::allNotesOff(int32_t time)
         }
         noteCount[note] = 0;
     }
+    queuedReleases = eventCount;
 }

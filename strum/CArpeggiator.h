@@ -33,7 +33,8 @@ public:
 
     void sortEvents();
     void moveDueEvents(int32_t blockLength);
-    // Releases every sounding note at the given offset and drops everything scheduled.
+    // Releases every sounding note at the given offset and drops everything scheduled but
+    // the releases of an earlier call not yet handed over.
     void allNotesOff(int32_t time);
 
 protected:
@@ -43,4 +44,8 @@ protected:
     int32_t noteCount[kNoteCount];
     int32_t eventCount;
     TimedMsg eventQueue[kEventCapacity];
+    // The queue's first entries are the releases allNotesOff scheduled in this block: the
+    // counts of their notes are zero already, so a second call must keep them, or those
+    // notes would ring for good (two chord changes in one block).
+    int32_t queuedReleases;
 };

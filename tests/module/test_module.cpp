@@ -468,4 +468,27 @@ TEST_F(ModuleTest, ChordKeyAfterARateChangeNeverRepeatsAnOldStrum)
     EXPECT_LT(loudest, 0.001f) << "the old strum came back on the new chord";
 }
 
+TEST_F(ModuleTest, TwoChordKeysInOneBlockStillReleaseTheStrum)
+{
+    // A strum rings; two chord keys land together in a later block (a second apart from the
+    // strum, so neither repeats it). The strings stop as they would for the last key alone.
+    const auto render = [](const std::vector<harness::MidiEvent>& keys) {
+        PluginHost h;
+        EXPECT_TRUE(h.load(LYREVANE_MODULE_PATH)) << h.error();
+        EXPECT_NE(h.open(), nullptr);
+        h.startUp(44100.0f, kBlock);
+        return h.renderSong(88200, kBlock, keys);
+    };
+    const int32_t change = 44100 + 100;
+    const std::vector<float> one = render({{0, kNoteOn, kStrumDownKey, 100},
+                                           {change, kNoteOn, kFirstChordKey + 9, 100}});
+    const std::vector<float> two = render({{0, kNoteOn, kStrumDownKey, 100},
+                                           {change, kNoteOn, kFirstChordKey + 2, 100},
+                                           {change, kNoteOn, kFirstChordKey + 9, 100}});
+    EXPECT_EQ(two, one);
+    float loudest = 0.0f;
+    for (size_t i = change + 4410; i < two.size(); ++i) loudest = std::max(loudest, std::fabs(two[i]));
+    EXPECT_EQ(loudest, 0.0f) << "strings of the first chord ring on";
+}
+
 }  // namespace
