@@ -420,3 +420,51 @@ TEST_F(Lv2PlayingTest, OutOfRangePortsAndAbsurdTransportsStaySafe)
     EXPECT_LE(peak, 8.0f);
     EXPECT_GT(peak, 0.0f);
 }
+
+TEST_F(Lv2PlayingTest, AChordChangeReadTwiceInOneBlockSilencesTheOldChord)
+{
+    // C held and strummed; a second later the hand moves to Am, the A first: the lone A
+    // reads as A major, then the triad as Am, two changes in one block. Nothing is strummed
+    // after, so once the old strings are released the instrument falls silent.
+    Take take;
+    take.frames = 88200;
+    take.moves = {{0, false, 0.0}};
+    const int64_t change = 44100 + 300;
+    take.keys = {{0, kNoteOn, 36, 90},        {0, kNoteOn, 40, 90},
+                 {0, kNoteOn, 43, 90},        {0, kNoteOn, 60, 100},
+                 {change, kNoteOff, 36, 0},   {change, kNoteOff, 40, 0},
+                 {change, kNoteOff, 43, 0},   {change, kNoteOn, 33, 90},
+                 {change, kNoteOn, 36, 90},   {change, kNoteOn, 40, 90}};
+    start(take);
+    host.control(kChordInput) = 1.0f;
+    const std::vector<float> played = renderLv2Take(host, take);
+    EXPECT_EQ(host.control(kRecognisedChord), 9.0f * chords::kQualityCount + 1);  // Am
+    EXPECT_GT(loudest({played.begin(), played.begin() + change}), 0.05f);
+    EXPECT_EQ(loudest({played.begin() + change + 4410, played.end()}), 0.0f)
+        << "strings of C ring on";
+}
+
+TEST_F(Lv2PlayingTest, AChordIsReadFromAllItsNotesWhateverTheOrder)
+{
+    // Minor chords with an added ninth, pressed root first: the vocabulary has no such
+    // chord, and the nearest it has is the minor triad, not the lone root's major chord.
+    struct Case {
+        std::vector<uint8_t> notes;
+        int root;
+    };
+    const Case cases[] = {{{33, 35, 36, 40}, 9}, {{40, 42, 43, 47}, 4}, {{38, 40, 41, 45}, 2}};
+    Take take;
+    start(take);
+    host.control(kChordInput) = 1.0f;
+    for (const Case& c : cases) {
+        std::vector<lv2host::Midi> press, release;
+        for (uint8_t note : c.notes) {
+            press.push_back({static_cast<int64_t>(press.size()), {kNoteOn, note, 90}});
+            release.push_back({0, {kNoteOff, note, 0}});
+        }
+        host.run(256, press);
+        EXPECT_EQ(host.control(kRecognisedChord), float(c.root * chords::kQualityCount + 1))
+            << int(c.notes[0]);
+        host.run(256, release);
+    }
+}
