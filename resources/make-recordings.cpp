@@ -46,6 +46,8 @@ struct Voicing {
     double attackLevel;      // a share of each partial that settles within the first tenths; 0 none
     double bodyLoss;         // extra 1/T60 where the body draws most from the string, near 1 kHz
     double brilliance;       // how much more strongly partials above kBrillianceHz radiate; 1 none
+    double neighbourLevel;   // a weak neighbouring mode beside each partial, on average; 0 none
+    double neighbourHz;      // how far from the partial it sits, on average
 };
 
 // Stiffness by string: wound strings are stiff for their pitch, the plain third of an
@@ -61,11 +63,13 @@ constexpr Voicing kAcoustic = {10.0, 12.0, 1.0 / 5500.0, 0.0,
                                {0.35, 0.55, 0.5, 0.5, 0.5, 0.5},
                                {8000, 8000, 8000, 4000, 4000, 4000},
                                0.75, 2.25, 0.6, 0.0,
-                               0.3, 0.5, {0, 0, 0, 0.3, 0.27, 0.18}, 0.0, 0.11, 2.0};
+                               0.3, 0.5, {0, 0, 0, 0.3, 0.27, 0.18}, 0.0, 0.11, 2.0, 0.0, 0.0};
+// The electric's solid body and neck still ring a little between the string's partials, as
+// real clean electrics do some 45 dB below them; each partial beats with a neighbour.
 constexpr Voicing kElectric = {12.0, 28.0, 1.0 / 15000.0, 0.06,
                                {4.5e-5, 3.1e-5, 4.5e-5, 5.0e-5, 3.0e-5, 2.5e-5},
-                               0.12, {0, 0, 0, 0, 0, 0}, {0, 0, 0, 0, 0, 0}, 0.4, 1.5, 0.15, 6.0,
-                               0.35, 2.5, {0, 0, 0, 0.4, 0.4, 0.4}, 0.8, 0.0, 1.0};
+                               0.2, {0, 0, 0, 0, 0, 0}, {0, 0, 0, 0, 0, 0}, 0.4, 1.5, 0.15, 6.0,
+                               0.35, 2.5, {0, 0, 0, 0.4, 0.4, 0.4}, 0.8, 0.0, 1.0, 0.05, 2.5};
 
 constexpr double kPluckPosition = 0.13;    // fraction of the scale from the bridge
 constexpr double kPickCorner = 7000.0;     // the pick's width rounds off the kink
@@ -73,6 +77,7 @@ constexpr double kBrillianceHz = 3500.0;   // where the top starts to radiate mo
 constexpr double kHighestPartial = 12000.0;
 constexpr double kPeakLevel = 0.70794578;  // -3 dBFS
 constexpr double kAttackT60 = 0.45;        // how fast the attack share settles, seconds
+constexpr double kNeighbourT60 = 0.3;      // a neighbouring mode's ring against its partial's
 constexpr double kScrapeSeconds = 0.005;   // time constant of the pick's scrape
 constexpr double kBodyLossOctaves = 0.7;   // width of the body's pull on the string
 constexpr int kTrailingZeros = 64;         // the sampler loops the last two samples
@@ -232,6 +237,8 @@ void addStringPartials(std::vector<Partial>& partials, const Recording& rec,
     // The pickup's comb is left at its open-string place on purpose: moving it too would
     // hollow out the notes around the twelfth fret and unbalance a strum across the set.
     const double pluckPosition = kPluckPosition * std::pow(2.0, fret / 12.0);
+    // A generator of their own, so that the string's other draws stay as they were.
+    Random neighbours(0xD1B54A32D192ED03ULL * uint64_t(rec.resourceId));
 
     for (int k = 1;; ++k) {
         const double kk = double(k) * k;
@@ -278,6 +285,16 @@ void addStringPartials(std::vector<Partial>& partials, const Recording& rec,
         // off the pick; this also keeps each note's peak in its attack.
         if (voicing.attackLevel > 0) {
             partials.push_back(makePartial(f - below, voicing.attackLevel * amplitude, kAttackT60));
+        }
+        // Real partials do not fall smoothly even within the first second: a neighbouring
+        // mode of the string on its neck, a few hertz off, beats against each one and dies
+        // sooner, so the wobble shows in the attack and fades as the pair settles.
+        if (voicing.neighbourLevel > 0) {
+            double offset = voicing.neighbourHz * (1.0 + 0.5 * neighbours.bipolar());
+            if (neighbours.next() & 1) offset = -offset;
+            const double level = voicing.neighbourLevel * (1.0 + 0.5 * neighbours.bipolar());
+            partials.push_back(
+                makePartial(f - below + offset, level * amplitude, kNeighbourT60 * t60));
         }
     }
 }

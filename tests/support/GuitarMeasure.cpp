@@ -252,20 +252,24 @@ GuitarMeasures measureGuitar(const Note& note)
                                      1 << 18);
     const std::vector<double> series = partialSeries(fine, f0, std::min(5000.0, rate / 2 - f0));
 
-    {
+    // A partial's level wanders round its decay as the polarisations and neighbouring modes
+    // pull it; over the first second, where a listener hears a note's life, and over 2.5 s.
+    const auto partialScatter = [&](double from, double to) {
         double scatter = 0;
         int counted = 0;
         for (size_t k = 0; k < 4 && k < series.size(); ++k) {
             const int frame = 4096;
-            const Fit fit = decayCourse(note, onset, 0.2, 2.5, frame, 40.0, [&](long start) {
+            const Fit fit = decayCourse(note, onset, from, to, frame, 40.0, [&](long start) {
                 return toneLevelDb(x, start, frame, series[k], rate);
             });
             if (std::isnan(fit.scatter)) continue;
             scatter += fit.scatter;
             ++counted;
         }
-        m.beatingDb = counted > 0 ? scatter / counted : kNaN;
-    }
+        return counted > 0 ? scatter / counted : kNaN;
+    };
+    m.beatingDb = partialScatter(0.2, 2.5);
+    m.beatingFirstSecondDb = partialScatter(0.05, 1.0 - 4096 / rate);
 
     {
         const int frame = int(0.05 * rate);

@@ -20,6 +20,7 @@ struct GuitarMeasures {
     double betweenPartialsDb;   // energy between the partials, 0.3-0.67 s, against the partials
     double lowBandDb;           // share of 80-250 Hz in the first second
     double beatingDb;           // RMS scatter of partials 1-4 around a straight decay
+    double beatingFirstSecondDb;  // the same over the first second, where beats show most
     double decayRatio;          // early (0.1-0.6 s) over late broadband decay rate
     double pickDb;              // share above 4 kHz in the first 10 ms after the onset
     double pickFlatness;        // spectral flatness 1-10 kHz in the first 10 ms (noise: ~0.5)
