@@ -52,7 +52,9 @@ SongClock songClockOf(const VstTimeInfo& time)
     clock.barStart = (time.flags & kVstBarsValid)
                          ? time.barStartPos * beatsPerQuarter
                          : std::floor(clock.beat / clock.beatsPerBar) * clock.beatsPerBar;
-    clock.beatsPerMinute = time.tempo;
+    // Hosts state the tempo in quarter notes a minute, whatever the beat unit (a VST host's
+    // tempo always is; Ardour's time:beatsPerMinute in 6/8 too).
+    clock.beatsPerMinute = time.tempo * beatsPerQuarter;
     clock.frame = std::isfinite(time.samplePos) ? time.samplePos : 0.0;
     return clock;
 }

@@ -66,7 +66,10 @@ void Lv2Transport::read(const LV2_Atom_Object* object)
         if (meter) time.barStartPos = std::floor(time.ppqPos / quartersPerBar) * quartersPerBar;
     } else if (numberOf(barAtom, bars) && numberOf(barBeatAtom, value) &&
                numberOf(perBarAtom, perBar)) {
-        time.ppqPos = (bars * perBar + value) * 4.0 / unit;
+        // Ardour counts the whole beats of barBeat in the beat unit but its fraction in
+        // quarter notes (0.96 of an eighth reads 0.48); in quarter-note meters both agree.
+        const double wholeBeats = std::floor(value);
+        time.ppqPos = (bars * perBar + wholeBeats) * 4.0 / unit + (value - wholeBeats);
         barsKnown = meter;
         time.barStartPos = bars * perBar * 4.0 / unit;
     }

@@ -14,6 +14,8 @@ namespace {
 constexpr double kFarthestBeat = 1e9;
 // The largest bar a host may state, in beats.
 constexpr double kLongestBar = 64.0;
+// How far a host may round the beat it states: Ardour 7 rounds to 1/1920 of a beat.
+constexpr double kHostRounding = 1.0 / 1920.0;
 // A humanised stroke moves at most this share of the way to its nearest neighbour step, so
 // strokes never trade places.
 constexpr double kNudgeShare = 0.45;
@@ -115,6 +117,9 @@ void PatternPlayer::lock(const SongClock& clock, double beatsPerBar)
     grid.sample = songSample;
     grid.beat = clock.beat;
     grid.tempo = heldTempo(clock.beatsPerMinute);
+    statedTempo = grid.tempo;
+    hostAnchorBeat = clock.beat;
+    hostAnchorSample = songSample;
     grid.samplesPerBeat = 60.0 * sampleRate / grid.tempo;
     grid.barLine = clock.barStart;
     grid.beatsPerBar = beatsPerBar;
@@ -141,9 +146,23 @@ void PatternPlayer::follow(const SongClock& clock, double beatsPerBar)
         return;
     }
     const double tempo = heldTempo(clock.beatsPerMinute);
-    // A new tempo takes over from this block's start, where the grid (more exact than a
-    // host's rounded beat) says the song is; the steps go on where they were.
-    if (tempo != grid.tempo) reanchor(expected, tempo);
+    const double drift = std::fabs(clock.beat - expected) * grid.samplesPerBeat;
+    const double sinceHostAnchor = static_cast<double>(songSample - hostAnchorSample);
+    if (tempo != statedTempo) {
+        // A new tempo takes over from this block's start, where the grid (more exact than a
+        // host's rounded beat) says the song is; the steps go on where they were.
+        statedTempo = tempo;
+        reanchor(expected, tempo);
+    } else if (drift > kHostRounding * grid.samplesPerBeat + 1.0 && sinceHostAnchor > 0.0) {
+        // The host's beats run at another pace than the tempo it states (Ardour states a
+        // ramp's first tempo all through it): its beats are the truth. The grid takes the
+        // host's beat now, and the pace of its beats since the grid last took one, long
+        // enough a stretch for the host's rounding to matter little.
+        const double pace = (clock.beat - hostAnchorBeat) / sinceHostAnchor * 60.0 * sampleRate;
+        reanchor(clock.beat, heldTempo(pace));
+        hostAnchorBeat = clock.beat;
+        hostAnchorSample = songSample;
+    }
 }
 
 void PatternPlayer::reanchor(double beat, double tempo)

@@ -116,6 +116,9 @@ private:
     int32_t played = 0;
     double lastFrame = 0.0;  // the host's frame count at the last block's start
     double nextFrame = 0.0;  // and where it should stand at the next one
+    double statedTempo = 120.0;  // the host's, which a ramp may leave behind its beats
+    double hostAnchorBeat = 0.0;   // the host's beat where the grid last took it
+    int64_t hostAnchorSample = 0;  // and the sample there
     Grid grid;
     Cursor cursor;
 };

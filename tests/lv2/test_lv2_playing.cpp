@@ -8,6 +8,8 @@
 
 #include <lv2/units/units.h>
 
+#include <functional>
+
 #include "strum/ChordZone.h"
 #include "strum/PatternPlayer.h"
 #include "strum/PatternTable.h"
@@ -466,5 +468,122 @@ TEST_F(Lv2PlayingTest, AChordIsReadFromAllItsNotesWhateverTheOrder)
         EXPECT_EQ(host.control(kRecognisedChord), float(c.root * chords::kQualityCount + 1))
             << int(c.notes[0]);
         host.run(256, release);
+    }
+}
+
+namespace {
+
+// A song as Ardour 7 plays it: a time:Position at every block while it rolls, with the
+// frame, the bar and beat rounded as Ardour rounds them (to 1/1920 of a beat), its meter,
+// and the tempo it states, which need not be the pace of its beats.
+struct ArdourSong {
+    Take take;
+    double beatsPerBar = 4.0;
+    int32_t beatUnit = 4;
+    std::function<double(int64_t)> quartersAt;  // the song's position at a sample
+    std::function<double(int64_t)> statedTempo;
+};
+
+std::vector<float> renderArdour(Lv2Host& host, const ArdourSong& song)
+{
+    const Take& take = song.take;
+    std::vector<float> out;
+    size_t next = 0;
+    for (int64_t start = 0; start < take.frames; start += take.block) {
+        const auto frames = static_cast<int32_t>(std::min<int64_t>(take.block, take.frames - start));
+        std::vector<lv2host::Midi> due;
+        for (; next < take.keys.size() && take.keys[next].frame < start + frames; ++next) {
+            const SongEvent& e = take.keys[next];
+            due.push_back({e.frame - start, {e.status, e.data1, e.data2}});
+        }
+        lv2host::Position at{0, song.statedTempo(start), 1.0,
+                             std::round(song.quartersAt(start) * 1920.0) / 1920.0, start};
+        at.beatsPerBar = song.beatsPerBar;
+        at.beatUnit = song.beatUnit;
+        host.run(frames, due, {at});
+        out.insert(out.end(), host.left().begin(), host.left().begin() + frames);
+    }
+    return out;
+}
+
+// The samples where sound starts after a silence of at least a few milliseconds.
+std::vector<int64_t> attacks(const std::vector<float>& samples)
+{
+    std::vector<int64_t> found;
+    int64_t silent = 1000;
+    for (size_t i = 0; i < samples.size(); ++i) {
+        if (samples[i] != 0.0f && silent >= 1000) found.push_back(static_cast<int64_t>(i));
+        silent = samples[i] == 0.0f ? silent + 1 : 0;
+    }
+    return found;
+}
+
+}  // namespace
+
+TEST_F(Lv2PlayingTest, InSixEightTheStrokesLandOnTheHostsEighths)
+{
+    // Ardour at a quarter note of 100 in 6/8 states 100 beats a minute, beat unit 8, six a
+    // bar. Steady downs play every eighth (13230 samples), the pattern's accent again on the
+    // fifth as it starts over inside the longer bar.
+    ArdourSong song;
+    song.take.frames = 200000;
+    song.take.keys = {{0, kNoteOn, kEMajorKey, 100}};
+    song.beatsPerBar = 6.0;
+    song.beatUnit = 8;
+    song.quartersAt = [](int64_t sample) { return sample / 44100.0 * 100.0 / 60.0; };
+    song.statedTempo = [](int64_t) { return 100.0; };
+    std::vector<SongEvent> keyed = song.take.keys;
+    for (int64_t eighth = 0; eighth * 13230 < song.take.frames; ++eighth) {
+        keyed.push_back({eighth * 13230, kNoteOn, 60,
+                         static_cast<uint8_t>(eighth % 6 == 0 || eighth % 6 == 4 ? 113 : 100)});
+    }
+    start(song.take);
+    host.control(kPattern) = 1.0f;
+    EXPECT_EQ(firstDifference(renderArdour(host, song), renderVstTake(song.take, keyed)), -1);
+}
+
+TEST_F(Lv2PlayingTest, ThroughATempoRampTheStrokesFollowTheHostsBeats)
+{
+    // A bar at 80, a ramp to 160 over four bars (the tempo rising evenly in time, eight
+    // seconds), two bars at 160. Through the ramp Ardour keeps stating 80. Rock eighths
+    // (short strokes, silence between them) are held to where the host's eighths fall.
+    const double rate = 44100.0;
+    const double rampStart = 3.0;  // seconds: one bar at 80
+    const double rampLength = 8.0;
+    const auto quartersAtSeconds = [&](double t) {
+        if (t < rampStart) return t * 80.0 / 60.0;
+        const double r = std::min(t - rampStart, rampLength);
+        const double ramped = (80.0 * r + 40.0 * r * r / rampLength) / 60.0;
+        return 4.0 + ramped + std::max(t - rampStart - rampLength, 0.0) * 160.0 / 60.0;
+    };
+    const auto secondsAtQuarter = [&](double q) {
+        if (q < 4.0) return q * 60.0 / 80.0;
+        if (q >= 20.0) return rampStart + rampLength + (q - 20.0) * 60.0 / 160.0;
+        const double a = 40.0 / rampLength;
+        return rampStart + (-80.0 + std::sqrt(6400.0 + 4.0 * a * 60.0 * (q - 4.0))) / (2.0 * a);
+    };
+    ArdourSong song;
+    song.take.frames = std::llround((rampStart + rampLength + 3.1) * rate);
+    song.take.keys = {{0, kNoteOn, kEMajorKey, 100}};
+    song.quartersAt = [&](int64_t sample) { return quartersAtSeconds(sample / rate); };
+    song.statedTempo = [&](int64_t sample) { return sample / rate < rampStart + rampLength ? 80.0 : 160.0; };
+    std::vector<SongEvent> keyed = song.take.keys;
+    for (int eighth = 0; secondsAtQuarter(eighth / 2.0) * rate < song.take.frames; ++eighth) {
+        keyed.push_back({std::llround(secondsAtQuarter(eighth / 2.0) * rate), kNoteOn, 64,
+                         static_cast<uint8_t>(eighth % 4 == 0 ? 113 : 100)});
+    }
+    start(song.take);
+    host.control(kPattern) = 11.0f;
+    const std::vector<int64_t> played = attacks(renderArdour(host, song));
+    const std::vector<int64_t> expected = attacks(renderVstTake(song.take, keyed));
+    EXPECT_EQ(played.size(), expected.size());
+    ASSERT_GT(expected.size(), 40u);
+    for (size_t i = 0; i < std::min(played.size(), expected.size()); ++i) {
+        // Within Ardour's rounding of the beat: 1/1920 of a beat, 17 samples at 80 and 9 at
+        // 160.
+        const double seconds = static_cast<double>(expected[i]) / rate;
+        const double tempo = (quartersAtSeconds(seconds + 0.01) - quartersAtSeconds(seconds)) * 6000.0;
+        EXPECT_NEAR(played[i], expected[i], 60.0 * rate / tempo / 1920.0 + 2.0)
+            << "stroke " << i << " at " << expected[i];
     }
 }

@@ -119,13 +119,17 @@ void Lv2Host::forgePosition(const Position& at)
         lv2_atom_forge_int(&forge, 4);
     } else if (at.beat >= 0) {
         // A bar of no length (as a faulty host may state) puts every beat in bar 0.
-        const double bar = at.beatsPerBar > 0.0 ? std::floor(at.beat / at.beatsPerBar) : 0.0;
+        const double beats = at.beat * at.beatUnit / 4.0;
+        const double bar = at.beatsPerBar > 0.0 ? std::floor(beats / at.beatsPerBar) : 0.0;
+        const double inBar = beats - bar * at.beatsPerBar;
+        const double whole = std::floor(inBar);
         key(LV2_TIME__barBeat);
-        lv2_atom_forge_float(&forge, static_cast<float>(at.beat - bar * at.beatsPerBar));
+        lv2_atom_forge_float(&forge,
+                             static_cast<float>(whole + (inBar - whole) * 4.0 / at.beatUnit));
         key(LV2_TIME__bar);
         lv2_atom_forge_long(&forge, static_cast<int64_t>(bar));
         key(LV2_TIME__beatUnit);
-        lv2_atom_forge_int(&forge, 4);
+        lv2_atom_forge_int(&forge, at.beatUnit);
         key(LV2_TIME__beatsPerBar);
         lv2_atom_forge_float(&forge, static_cast<float>(at.beatsPerBar));
     }

@@ -31,6 +31,9 @@ struct Position {
     int64_t songFrame = -1;    // the song position in samples
     bool withBeat = false;
     double beatsPerBar = 4.0;  // the bar stated with the bar keys
+    // Its beat unit; as Ardour 7 states other units than the quarter, the tempo and the
+    // fraction of barBeat stay in quarter notes.
+    int32_t beatUnit = 4;
 };
 
 // Interns URIs as LV2 hosts do; the plug-in maps only while it is being instantiated.
