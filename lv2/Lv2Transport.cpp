@@ -39,11 +39,17 @@ void Lv2Transport::read(const LV2_Atom_Object* object)
                         &beatAtom, bar, &barAtom, barBeat, &barBeatAtom, beatUnit, &unitAtom,
                         beatsPerBar, &perBarAtom, 0);
 
+    // Where the clock stood by its own count, to tell a loop's seam from a jump.
+    const double predictedFrame = time.samplePos;
+    const bool rolledOn = known && framesKnown && speed != 0.0;
     double value = 0.0;
     if (numberOf(tempoAtom, value)) time.tempo = value;
     if (numberOf(speedAtom, value)) speed = value;
-    if (numberOf(frameAtom, value)) {
-        time.samplePos = value;
+    bool seam = false;
+    double newFrame = 0.0;
+    const bool frameGiven = numberOf(frameAtom, newFrame);
+    if (frameGiven) {
+        time.samplePos = newFrame;
         framesKnown = true;
     }
     // Beats count in the time signature's unit (4 a quarter note, 8 an eighth). Ardour and
@@ -73,8 +79,32 @@ void Lv2Transport::read(const LV2_Atom_Object* object)
         barsKnown = meter;
         time.barStartPos = bars * perBar * 4.0 / unit;
     }
+    if (frameGiven && rolledOn && speed != 0.0) {
+        // Ardour plays through a loop's end in one run and starts the next at the loop's
+        // start plus what ran past the end, stating the loop nowhere: a jump back while
+        // rolling shows it, and a jump back by as much again is its seam, no jump at all.
+        const double back = predictedFrame - newFrame;
+        seam = loopKnown && std::fabs(back - loopFrames) <= 1.0;
+        if (!seam && back > 1.0) {
+            learnLoop(back);
+        } else if (back < -1.0) {
+            loopKnown = false;
+        }
+    }
     known = true;
-    changed = true;
+    // The block driver lets the strings ring on through a seam.
+    changed = !seam;
+}
+
+void Lv2Transport::learnLoop(double frames)
+{
+    // A loop starts on a sixteenth note (a host's rounding of its beat is far finer).
+    loopKnown = false;
+    if (!(time.tempo > 0.0) || !(rate > 0.0) || !std::isfinite(time.ppqPos)) return;
+    loopFrames = frames;
+    loopStartPpq = std::floor(time.ppqPos * 4.0 + 1e-6) / 4.0;
+    loopEndPpq = loopStartPpq + frames * time.tempo / (60.0 * rate);
+    loopKnown = true;
 }
 
 const VstTimeInfo* Lv2Transport::nextBlock(int32_t frames, double sampleRate)
@@ -86,6 +116,12 @@ const VstTimeInfo* Lv2Transport::nextBlock(int32_t frames, double sampleRate)
                  (meterKnown ? kVstTimeSigValid : 0);
     changed = false;
     answer = time;
+    if (loopKnown) {
+        answer.flags |= kVstCyclePosValid | kVstTransportCycleActive;
+        answer.cycleStartPos = loopStartPpq;
+        answer.cycleEndPos = loopEndPpq;
+    }
+    rate = sampleRate;
     if (sampleRate > 0.0 && frames > 0) {
         time.ppqPos += frames / sampleRate * speed * time.tempo / 60.0;
         if (framesKnown) time.samplePos += frames * speed;

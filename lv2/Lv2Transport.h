@@ -24,6 +24,8 @@ public:
 
 private:
     bool numberOf(const LV2_Atom* atom, double& value) const;
+    // The loop a jump back of this many frames while rolling closes, in quarter notes.
+    void learnLoop(double frames);
 
     LV2_URID position, bpm, speedKey, frame, beat, bar, barBeat, beatUnit, beatsPerBar;
     LV2_URID atomFloat, atomDouble, atomInt, atomLong;
@@ -39,6 +41,11 @@ private:
     bool meterKnown = false;
     double quartersPerBar = 4.0;
     double speed = 0.0;  // 0 stopped, 1 playing
+    bool loopKnown = false;
+    double loopFrames = 0.0;
+    double loopStartPpq = 0.0;
+    double loopEndPpq = 0.0;
+    double rate = 0.0;  // the last block's sample rate
     VstTimeInfo time{};    // tempo, ppqPos, samplePos, the bar's start and the meter
     VstTimeInfo answer{};  // the current block's, while time moves on to the next
 };

@@ -97,6 +97,13 @@ void PatternPlayer::startBlock(const SongClock* clock, int32_t blockFrames, doub
         }
         lastFrame = clock->frame;
         nextFrame = clock->frame + frames;
+        wrapped = false;
+        loopEndsAt = -1;
+        const double toLoopEnd = (clock->loopEnd - beatAtSample(songSample)) * grid.samplesPerBeat;
+        if (clock->loopEnd > clock->loopStart && toLoopEnd > -0.5 && toLoopEnd < frames + 0.5) {
+            loopEndsAt = static_cast<int32_t>(std::clamp<int64_t>(std::llround(toLoopEnd), 0, frames));
+            loopStartBeat = clock->loopStart;
+        }
     } else if (mode == Mode::locked) {
         // The transport stopped: strings ring on, and a pattern waits for a chord held anew.
         mode = Mode::silent;
@@ -135,12 +142,25 @@ void PatternPlayer::follow(const SongClock& clock, double beatsPerBar)
     // fall on the grid's: otherwise the host jumped (or changed its meter), and the pattern
     // starts again from there.
     const double expected = beatAtSample(songSample);
-    const bool framesGiven = clock.frame != 0.0 || lastFrame != 0.0;
+    // Past a loop's end the host's frames start again; its beats must then be where the
+    // grid went on from the loop's start.
+    const bool framesGiven = (clock.frame != 0.0 || lastFrame != 0.0) && !wrapped;
     const bool jumped = framesGiven ? !(std::fabs(clock.frame - nextFrame) <= 1.0)
-                                    : std::fabs(clock.beat - expected) * grid.samplesPerBeat > 1.0;
+                                    : std::fabs(clock.beat - expected) * grid.samplesPerBeat >
+                                          (wrapped ? kHostRounding * grid.samplesPerBeat : 0.0) + 1.0;
     const double bars = (clock.barStart - grid.barLine) / beatsPerBar;
     const bool sameBars = beatsPerBar == grid.beatsPerBar &&
                           std::fabs(bars - std::round(bars)) * beatsPerBar * grid.samplesPerBeat < 1.0;
+    const double loopBeats = clock.loopEnd - clock.loopStart;
+    if (jumped && framesGiven && loopBeats > 0.0 &&
+        std::fabs(nextFrame - clock.frame - loopBeats * grid.samplesPerBeat) <= 1.0) {
+        // Back by the loop's length: the seam of a loop not known before it. The grid's own
+        // beat, one loop back, is exact where the host's is rounded.
+        SongClock seam = clock;
+        seam.beat = expected - loopBeats;
+        lock(seam, beatsPerBar);
+        return;
+    }
     if (jumped || !sameBars) {
         lock(clock, beatsPerBar);
         return;
@@ -171,6 +191,17 @@ void PatternPlayer::reanchor(double beat, double tempo)
     grid.beat = beat;
     grid.tempo = tempo;
     grid.samplesPerBeat = 60.0 * sampleRate / tempo;
+}
+
+void PatternPlayer::wrapLoop()
+{
+    // The loop's start follows its end at once, as if its bars were played straight through.
+    grid.sample = songSample + loopEndsAt;
+    grid.beat = loopStartBeat;
+    earliest = std::max(earliest, loopEndsAt);
+    loopEndsAt = -1;
+    wrapped = true;
+    restartAt(loopStartBeat);
 }
 
 void PatternPlayer::hold(int32_t time)
@@ -268,6 +299,10 @@ bool PatternPlayer::nextStroke(int32_t before, Stroke& stroke)
         grid.sample + std::llround((start + swung(offset) - grid.beat) * grid.samplesPerBeat) +
         humaniser.timeOffset(position, sampleRate, limit);
     const int64_t time = sample - songSample;
+    if (loopEndsAt >= 0 && time >= loopEndsAt && loopEndsAt < before) {
+        wrapLoop();
+        return nextStroke(before, stroke);
+    }
     if (time >= before) return false;
     if (played >= kMostStrokesPerBlock) {
         restartAt(beatAtSample(songSample + frames));
@@ -286,5 +321,6 @@ bool PatternPlayer::nextStroke(int32_t before, Stroke& stroke)
 
 void PatternPlayer::endBlock()
 {
+    if (loopEndsAt >= 0 && mode == Mode::locked) wrapLoop();
     songSample += frames;
 }

@@ -18,6 +18,10 @@ struct SongClock {
     // The song position in samples, 0 when the host gives none. Hosts may round the beat
     // they state (Ardour 7 to 1/1920 of a beat, 15 samples at 100 bpm); the samples are exact.
     double frame = 0.0;
+    // The loop the host plays, when it runs through the loop's end within a block rather
+    // than splitting the block there (Ardour 7); loopEnd > loopStart when there is one.
+    double loopStart = 0.0;
+    double loopEnd = 0.0;
 };
 
 // One stroke of a pattern, as a key of the strum engine would play it.
@@ -89,6 +93,7 @@ private:
     void lock(const SongClock& clock, double beatsPerBar);
     void follow(const SongClock& clock, double beatsPerBar);
     void reanchor(double beat, double tempo);
+    void wrapLoop();
     void restartAt(double beat);
     void advance();
     int32_t spanBars() const;
@@ -119,6 +124,11 @@ private:
     double statedTempo = 120.0;  // the host's, which a ramp may leave behind its beats
     double hostAnchorBeat = 0.0;   // the host's beat where the grid last took it
     int64_t hostAnchorSample = 0;  // and the sample there
+    // Where in this block the host's loop ends (-1 when it does not), and the beat it
+    // starts again from; whether the last block ran through the loop's end.
+    int32_t loopEndsAt = -1;
+    double loopStartBeat = 0.0;
+    bool wrapped = false;
     Grid grid;
     Cursor cursor;
 };
