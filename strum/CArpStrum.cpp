@@ -70,6 +70,7 @@ CArpStrum::CArpStrum()
       lateChordWindow(kLateChordWindow)
 {
     loadDefaultChords();
+    tunings::openStrings(0, 0, openStrings);
 }
 
 void CArpStrum::processBlock(float tempo, float position, int32_t blockLength,
@@ -136,29 +137,66 @@ void CArpStrum::setChordInput(ChordInput input)
     playingHeld = false;
 }
 
+void CArpStrum::setNeck(int32_t tuning, int32_t capo)
+{
+    tuning = tunings::heldTuning(tuning);
+    capo = tunings::heldCapo(capo);
+    if (tuning == tuningNumber.load(relaxed) && capo == capoFret.load(relaxed)) return;
+    tuningNumber.store(tuning, relaxed);
+    capoFret.store(capo, relaxed);
+    tunings::openStrings(tuning, capo, openStrings);
+    // The hand keeps holding the same sounding chord, fingered for the strings as they are
+    // now; what rings goes on ringing until the next stroke.
+    chords::Fingering fingering;
+    if (playingHeld && voicingTable.choose(openStrings, zone.root(), zone.quality(),
+                                           voicings::neckPosition(heldFrets), fingering)) {
+        heldFrets = fingering;
+    }
+}
+
+chords::ChordNotes CArpStrum::soundingChord(uint32_t chord) const
+{
+    chords::ChordNotes notes{};
+    notes.fill(kMuted);
+    if (chord >= kChordCount) return notes;
+    tunings::OpenStrings open;
+    tunings::openStrings(tuning(), capo(), open);
+    for (int32_t s = 0; s < kStringCount; ++s) {
+        const int32_t note = chordBank[chord][s].load(relaxed);
+        if (note >= 0) notes[s] = note - openNotes[s] + open[s];
+    }
+    return notes;
+}
+
 void CArpStrum::playHeldChord(int32_t time)
 {
     heldChord.store(zone.chordNumber(), relaxed);
-    const int position =
-        playingHeld ? voicings::neckPosition(heldStrings) : [this] {
-            int32_t notes[kStringCount];
-            for (int32_t s = 0; s < kStringCount; ++s) notes[s] = stringNote(s);
-            return voicings::neckPosition(notes);
-        }();
+    const int position = playingHeld ? voicings::neckPosition(heldFrets) : [this] {
+        int32_t notes[kStringCount];
+        for (int32_t s = 0; s < kStringCount; ++s) {
+            notes[s] = chordBank[selectedChord.load(relaxed)][s].load(relaxed);
+        }
+        return voicings::neckPosition(notes);
+    }();
     chords::Fingering fingering;
-    if (!voicingTable.choose(zone.root(), zone.quality(), position, fingering)) return;
-    const chords::ChordNotes notes = chords::notesOfFingering(fingering);
-    if (playingHeld && std::equal(notes.begin(), notes.end(), std::begin(heldStrings))) return;
+    if (!voicingTable.choose(openStrings, zone.root(), zone.quality(), position, fingering)) {
+        return;
+    }
+    if (playingHeld && fingering == heldFrets) return;
     allNotesOff(time);
-    std::copy(notes.begin(), notes.end(), std::begin(heldStrings));
+    heldFrets = fingering;
     playingHeld = true;
     changedChord(time);
 }
 
 int32_t CArpStrum::stringNote(int32_t string) const
 {
-    return playingHeld ? heldStrings[string]
-                       : chordBank[selectedChord.load(relaxed)][string].load(relaxed);
+    if (playingHeld) {
+        return heldFrets[string] < 0 ? kMuted : openStrings[string] + heldFrets[string];
+    }
+    // The bank keeps each fret as the note it sounds in the standard tuning without a capo.
+    const int32_t note = chordBank[selectedChord.load(relaxed)][string].load(relaxed);
+    return note < 0 ? kMuted : note - openNotes[string] + openStrings[string];
 }
 
 void CArpStrum::play(KeyAction action, int32_t argument, int32_t time, int32_t velocity)

@@ -8,6 +8,7 @@
 #include "strum/ChordZone.h"
 #include "strum/KeyAction.h"
 #include "strum/PatternPlayer.h"
+#include "strum/Tunings.h"
 #include "strum/Voicings.h"
 
 #include <array>
@@ -54,6 +55,16 @@ public:
     PatternPlayer& patternPlayer() { return patterns; }
     // Switching lets go of the zone; the next strum plays the selected chord key's chord.
     void setChordInput(ChordInput input);
+    // The tuning (a number of tunings::kTunings) and the capo's fret, each held to its range.
+    // Chords stay frets above the capo; the strings sound as tuned, from the next stroke on,
+    // and a held chord is fingered anew for them. tuning() and capo() may be read on any
+    // thread.
+    void setNeck(int32_t tuning, int32_t capo);
+    int32_t tuning() const { return tuningNumber.load(std::memory_order_relaxed); }
+    int32_t capo() const { return capoFret.load(std::memory_order_relaxed); }
+    // The notes a chord key's chord sounds on the strings as tuned, lowest string first, -1
+    // for a muted string: what names it. Any thread.
+    chords::ChordNotes soundingChord(uint32_t chord) const;
     // The chord last recognised in the zone: root x the namer's vocabulary size + quality,
     // -1 before any. Any thread.
     int32_t recognisedChord() const { return heldChord.load(std::memory_order_relaxed); }
@@ -108,6 +119,12 @@ protected:
     ChordZone zone;
     voicings::VoicingTable voicingTable;
     bool playingHeld = false;  // the held chord sounds rather than the selected chord key's
-    int32_t heldStrings[kStringCount] = {kMuted, kMuted, kMuted, kMuted, kMuted, kMuted};
+    chords::Fingering heldFrets{};  // above the capo
     std::atomic<int32_t> heldChord{-1};
+
+    // What the open strings sound, the tuning with its capo; audio thread only. The tuning
+    // and capo themselves are read by the key names' thread: independent words, relaxed.
+    tunings::OpenStrings openStrings{};
+    std::atomic<int32_t> tuningNumber{0};
+    std::atomic<int32_t> capoFret{0};
 };

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <limits>
 
+#include "strum/VoicingFinder.h"
 #include "strum/VoicingTable.h"
 
 namespace voicings {
@@ -52,19 +53,17 @@ VoicingTable::VoicingTable()
 VoicingTable::Factory::Factory()
 {
     fingering.fill(-1);
-    // Fingerings with the root in the bass first; a slash chord's stands in only for a
-    // chord no set fingers so.
-    for (const bool rootInBass : {true, false}) {
-        for (int i = 0; i < static_cast<int>(std::size(kFactoryFingerings)); ++i) {
-            const chords::ChordNotes notes = chords::notesOfFingering(kFactoryFingerings[i]);
-            const int32_t bass = chords::lowestNote(notes.data(), chords::kStringCount);
-            if (bass < 0) continue;
-            const chords::Reading reading = chords::identify(
-                chords::pitchClassesOf(notes.data(), chords::kStringCount), bass % 12);
-            if (!reading.fits() || (reading.root == reading.bass) != rootInBass) continue;
-            int16_t& slot = fingering[reading.root * chords::kQualityCount + reading.quality];
-            if (slot < 0) slot = static_cast<int16_t>(i);
-        }
+    // Only fingerings with the root in the bass: a held chord is played from its root, and
+    // where the sets finger a chord only over another bass (C#/G#) a movable shape does.
+    for (int i = 0; i < static_cast<int>(std::size(kFactoryFingerings)); ++i) {
+        const chords::ChordNotes notes = chords::notesOfFingering(kFactoryFingerings[i]);
+        const int32_t bass = chords::lowestNote(notes.data(), chords::kStringCount);
+        if (bass < 0) continue;
+        const chords::Reading reading = chords::identify(
+            chords::pitchClassesOf(notes.data(), chords::kStringCount), bass % 12);
+        if (!reading.fits() || reading.root != reading.bass) continue;
+        int16_t& slot = fingering[reading.root * chords::kQualityCount + reading.quality];
+        if (slot < 0) slot = static_cast<int16_t>(i);
     }
 }
 
@@ -90,6 +89,21 @@ bool VoicingTable::choose(int root, int quality, int position, chords::Fingering
         return true;
     }
     return nearestShape(root, quality, position, fingering);
+}
+
+bool VoicingTable::choose(const int32_t (&open)[chords::kStringCount], int root, int quality,
+                          int position, chords::Fingering& fingering) const
+{
+    const int32_t shift = open[0] - chords::kOpenStrings[0];
+    bool standardMoved = true;
+    for (int s = 1; s < chords::kStringCount; ++s) {
+        standardMoved &= open[s] - chords::kOpenStrings[s] == shift;
+    }
+    if (standardMoved && root >= 0 && root <= 11) {
+        return choose(static_cast<int>(((root - shift) % 12 + 12) % 12), quality, position,
+                      fingering);
+    }
+    return findVoicing(open, root, quality, root, position, fingering);
 }
 
 bool VoicingTable::nearestShape(int root, int quality, int position,

@@ -33,6 +33,12 @@ public:
     // the factory sets' where they have one, else the shape nearest the neck position of
     // the chord before; false when no shape fits.
     bool choose(int root, int quality, int position, chords::Fingering& fingering) const;
+    // The same on strings that sound open as given (a tuning with its capo), frets counted
+    // from the capo: where they are the standard tuning moved by some semitones (a capo, a
+    // tuning a half or a whole step down) the standard fingering of the chord as many
+    // semitones away, as a guitarist keeps his shapes; otherwise the voicing finder's.
+    bool choose(const int32_t (&open)[chords::kStringCount], int root, int quality, int position,
+                chords::Fingering& fingering) const;
 
     // The factory sets' fingering of a chord, null when they have none.
     const chords::Fingering* factoryFingering(int root, int quality) const;
