@@ -12,6 +12,8 @@ namespace {
 // Host positions beyond this many beats (years of music) are taken for garbage: the sample
 // arithmetic below stays far inside 64 bits.
 constexpr double kFarthestBeat = 1e9;
+// Patterns are written in bars of at most this many beats (the half-time ballad in two).
+constexpr int32_t kLongestPatternBar = 4;
 // The largest bar a host may state, in beats.
 constexpr double kLongestBar = 64.0;
 // How far a host may round the beat it states: Ardour 7 rounds to 1/1920 of a beat.
@@ -32,10 +34,10 @@ bool usable(const SongClock& clock)
            std::isfinite(clock.barStart) && std::fabs(clock.barStart) < kFarthestBeat;
 }
 
-int64_t floorDiv(int64_t a, int64_t b)
+int64_t floorMod(int64_t a, int64_t b)
 {
-    const int64_t q = a / b;
-    return (a % b != 0 && (a < 0) != (b < 0)) ? q - 1 : q;
+    const int64_t r = a % b;
+    return r < 0 ? r + b : r;
 }
 
 }  // namespace
@@ -88,7 +90,8 @@ void PatternPlayer::startBlock(const SongClock* clock, int32_t blockFrames, doub
     }
     if (rolling) {
         double beatsPerBar = clock->beatsPerBar;
-        if (!(beatsPerBar >= 1.0)) beatsPerBar = current->beats;  // 0, negative or NaN
+        // 0, negative or NaN: no bar, and the pattern keeps its own.
+        if (!(beatsPerBar >= 1.0)) beatsPerBar = patternBarCells() / current->stepsPerBeat;
         beatsPerBar = std::min(beatsPerBar, kLongestBar);
         if (mode != Mode::locked || restartPending) {
             lock(*clock, beatsPerBar);
@@ -217,7 +220,7 @@ void PatternPlayer::hold(int32_t time)
     grid.samplesPerBeat = 60.0 * sampleRate / lastTempo;
     grid.barLine = 0.0;
     grid.barNumber = 0;
-    grid.beatsPerBar = current->beats;
+    grid.beatsPerBar = patternBarCells() / current->stepsPerBeat;
     earliest = std::max(earliest, time);
     mode = Mode::free;
     restartAt(0.0);
@@ -229,20 +232,45 @@ void PatternPlayer::release()
     if (mode == Mode::free) mode = Mode::silent;
 }
 
-int32_t PatternPlayer::spanBars() const
+int32_t PatternPlayer::patternBars() const
 {
-    return std::max(1, static_cast<int32_t>(std::ceil(current->beats / grid.beatsPerBar - 1e-9)));
+    return std::max(1, (current->beats + kLongestPatternBar - 1) / kLongestPatternBar);
 }
 
-double PatternPlayer::spanStart(int64_t spanBar) const
+double PatternPlayer::patternBarCells() const
 {
-    return grid.barLine + static_cast<double>(spanBar - grid.barNumber) * grid.beatsPerBar;
+    return static_cast<double>(current->beats * current->stepsPerBeat) / patternBars();
 }
 
-double PatternPlayer::offsetInSpan(const Cursor& at) const
+bool PatternPlayer::inPatternBar(int32_t step, int64_t bar) const
 {
-    return at.repeat * static_cast<double>(current->beats) +
-           static_cast<double>(current->steps[at.step].cell) / current->stepsPerBeat;
+    const double first = static_cast<double>(floorMod(bar, patternBars())) * patternBarCells();
+    return step < current->stepCount && current->steps[step].cell >= first - 1e-9 &&
+           current->steps[step].cell < first + patternBarCells() - 1e-9;
+}
+
+void PatternPlayer::enterBar(int64_t bar)
+{
+    // A bar of the pattern without steps is passed over (at most all of them once).
+    for (int32_t tries = 0; tries < patternBars(); ++tries, ++bar) {
+        int32_t step = 0;
+        while (step < current->stepCount && !inPatternBar(step, bar)) ++step;
+        cursor = {bar, 0, step};
+        if (step < current->stepCount) return;
+    }
+    cursor.step = 0;
+}
+
+double PatternPlayer::barStart(int64_t bar) const
+{
+    return grid.barLine + static_cast<double>(bar - grid.barNumber) * grid.beatsPerBar;
+}
+
+double PatternPlayer::offsetInBar(const Cursor& at) const
+{
+    const double barCells = patternBarCells();
+    const double first = static_cast<double>(floorMod(at.bar, patternBars())) * barCells;
+    return (at.repeat * barCells + current->steps[at.step].cell - first) / current->stepsPerBeat;
 }
 
 double PatternPlayer::swung(double offset) const
@@ -265,33 +293,32 @@ double PatternPlayer::beatAtSample(int64_t sample) const
 
 void PatternPlayer::restartAt(double beat)
 {
-    const int64_t bar =
-        grid.barNumber +
-        static_cast<int64_t>(std::floor((beat - grid.barLine) / grid.beatsPerBar + 1e-9));
-    const int32_t span = spanBars();
-    cursor = {floorDiv(bar, span) * span, 0, 0};
+    enterBar(grid.barNumber +
+             static_cast<int64_t>(std::floor((beat - grid.barLine) / grid.beatsPerBar + 1e-9)));
     // A step within half a sample before the position still counts as on it.
     const double from = beat - 0.5 / grid.samplesPerBeat;
-    while (spanStart(cursor.spanBar) + offsetInSpan(cursor) < from) advance();
+    while (barStart(cursor.bar) + offsetInBar(cursor) < from) advance();
 }
 
 void PatternPlayer::advance()
 {
-    if (++cursor.step == current->stepCount) {
-        cursor.step = 0;
-        ++cursor.repeat;
+    // The pattern starts again at every bar line, so its accent stays on the downbeat: a bar
+    // shorter than the pattern's plays its first beats, a longer one repeats them.
+    ++cursor.step;
+    if (!inPatternBar(cursor.step, cursor.bar)) {
+        const int64_t bar = cursor.bar;
+        const int32_t repeat = cursor.repeat + 1;
+        enterBar(bar);
+        cursor.repeat = repeat;
     }
-    // A pattern shorter than its bars starts again inside them, and at their end.
-    if (offsetInSpan(cursor) >= spanBars() * grid.beatsPerBar - 1e-9) {
-        cursor = {cursor.spanBar + spanBars(), 0, 0};
-    }
+    if (offsetInBar(cursor) >= grid.beatsPerBar - 1e-9) enterBar(cursor.bar + 1);
 }
 
 bool PatternPlayer::nextStroke(int32_t before, Stroke& stroke)
 {
     if (mode == Mode::silent || !current || frames == 0) return false;
-    const double start = spanStart(cursor.spanBar);
-    const double offset = offsetInSpan(cursor);
+    const double start = barStart(cursor.bar);
+    const double offset = offsetInBar(cursor);
     const double beat = start + offset;
     const int64_t position = std::llround(beat * Humaniser::kTicksPerBeat);
     const double limit = kNudgeShare * closestSteps * (1.0 - swing) * grid.samplesPerBeat;

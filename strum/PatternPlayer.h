@@ -83,9 +83,9 @@ private:
         int64_t barNumber = 0;
         double beatsPerBar = 4.0;
     };
-    // The next step: which span of bars, which repeat of the pattern inside it, which step.
+    // The next step: which bar, which repeat of the pattern's bar inside it, which step.
     struct Cursor {
-        int64_t spanBar = 0;
+        int64_t bar = 0;
         int32_t repeat = 0;
         int32_t step = 0;
     };
@@ -96,10 +96,16 @@ private:
     void wrapLoop();
     void restartAt(double beat);
     void advance();
-    int32_t spanBars() const;
-    double spanStart(int64_t spanBar) const;
-    // Beats from the cursor's span start to its step, straight and swung.
-    double offsetInSpan(const Cursor& at) const;
+    // The pattern's bars (four beats at most each), the cells of one, whether a step lies
+    // in the pattern's bar that plays in this bar of the song, and the cursor at a bar's
+    // first step.
+    int32_t patternBars() const;
+    double patternBarCells() const;
+    bool inPatternBar(int32_t step, int64_t bar) const;
+    void enterBar(int64_t bar);
+    double barStart(int64_t bar) const;
+    // Beats from the cursor's bar line to its step.
+    double offsetInBar(const Cursor& at) const;
     double swung(double offset) const;
     double beatAtSample(int64_t sample) const;
 

@@ -653,3 +653,35 @@ TEST_F(Lv2PlayingTest, ALoopSoundsLikeItsBarsPlayedStraightThrough)
         EXPECT_LT(apart, 1e-5f) << "loop of beats " << c.fromBeat << " to " << c.toBeat;
     }
 }
+
+TEST_F(Lv2PlayingTest, APatternStartsAgainAtEveryBarLine)
+{
+    // Steady downs (a bar of four) in 3/4 at 120: the first three beats in every bar, the
+    // accent on each downbeat. The waltz (a bar of three) in 4/4 repeats its first beat.
+    struct Case {
+        int32_t pattern;
+        double beatsPerBar;
+        std::vector<int> accented;  // beats of the bar
+    };
+    for (const Case& c : {Case{1, 3.0, {0}}, Case{9, 4.0, {0, 3}}}) {
+        ArdourSong song;
+        song.take.frames = 12 * 22050;
+        song.take.keys = {{0, kNoteOn, kEMajorKey, 100}};
+        song.beatsPerBar = c.beatsPerBar;
+        song.quartersAt = [](int64_t sample) { return sample / 22050.0; };
+        song.statedTempo = [](int64_t) { return 120.0; };
+        std::vector<SongEvent> keyed = song.take.keys;
+        for (int beat = 0; beat < 12; ++beat) {
+            const int inBar = beat % static_cast<int>(c.beatsPerBar);
+            const bool accent = std::count(c.accented.begin(), c.accented.end(), inBar) > 0;
+            // The waltz picks the bass string, then two short downs.
+            const uint8_t key = c.pattern == 1 ? 60 : inBar % 3 == 0 ? kPickKeys[0] : 64;
+            keyed.push_back({beat * 22050, kNoteOn, key,
+                             static_cast<uint8_t>(accent ? 113 : 100)});
+        }
+        start(song.take);
+        host.control(kPattern) = static_cast<float>(c.pattern);
+        EXPECT_EQ(firstDifference(renderArdour(host, song), renderVstTake(song.take, keyed)), -1)
+            << c.beatsPerBar << " beats a bar";
+    }
+}

@@ -163,7 +163,9 @@ TEST(PatternPlayer, EveryPatternFallsOnTheBeatGridWhateverTheBlockSize)
         const StrumPattern& pattern = strumpatterns::kPatterns[number - 1];
         for (double tempo : {90.0, 120.0, 173.0}) {
             for (double rate : {44100.0, 48000.0}) {
-                Song song{tempo, rate, 64, 0.0, static_cast<double>(pattern.beats)};
+                // In bars of the pattern's own: four beats for the two-bar ballad.
+                Song song{tempo, rate, 64, 0.0, static_cast<double>(std::min(pattern.beats, 4)),
+                          std::llround(2 * pattern.beats * 60.0 * rate / tempo)};
                 Strokes expected;
                 for (int32_t repeat = 0; repeat < 2; ++repeat) {
                     for (int32_t i = 0; i < pattern.stepCount; ++i) {
