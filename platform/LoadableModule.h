@@ -28,6 +28,8 @@ public:
     bool isLoaded() const { return handle != nullptr; }
     // The exported symbol's address, or null.
     void* symbol(const char* name) const;
+    // The system's handle, which some formats' entry functions take.
+    void* nativeHandle() const { return handle; }
 
 private:
     explicit LoadableModule(void* handle) : handle(handle) {}
