@@ -119,13 +119,17 @@ void CArpStrum::noteEventOn(int32_t time, uint32_t packed)
     play(key.action, key.argument, time, velocity);
 }
 
-void CArpStrum::noteEventOff(int32_t time, uint32_t packed)
+void CArpStrum::noteEventOff(int32_t, uint32_t packed)
 {
     const uint32_t note = msgData1(packed);
     if (chordInput != ChordInput::heldNotes || !ChordZone::holds(note)) return;
-    const bool changed = zone.release(note);
+    // Lifting a finger never silences what rings: the chord the hand now holds takes over
+    // at the next stroke.
+    if (zone.release(note)) {
+        heldChord.store(zone.chordNumber(), relaxed);
+        heldChangeWaits = true;
+    }
     if (zone.empty()) patterns.release();
-    if (changed) playHeldChord(time);
 }
 
 void CArpStrum::setChordInput(ChordInput input)
@@ -135,6 +139,7 @@ void CArpStrum::setChordInput(ChordInput input)
     zone.clear();
     patterns.release();
     playingHeld = false;
+    heldChangeWaits = false;
 }
 
 void CArpStrum::setNeck(int32_t tuning, int32_t capo)
@@ -170,6 +175,12 @@ chords::ChordNotes CArpStrum::soundingChord(uint32_t chord) const
 
 void CArpStrum::playHeldChord(int32_t time)
 {
+    if (takeHeldChord(time)) changedChord(time);
+}
+
+bool CArpStrum::takeHeldChord(int32_t time)
+{
+    heldChangeWaits = false;
     heldChord.store(zone.chordNumber(), relaxed);
     const int position = playingHeld ? voicings::neckPosition(heldFrets) : [this] {
         int32_t notes[kStringCount];
@@ -180,13 +191,13 @@ void CArpStrum::playHeldChord(int32_t time)
     }();
     chords::Fingering fingering;
     if (!voicingTable.choose(openStrings, zone.root(), zone.quality(), position, fingering)) {
-        return;
+        return false;
     }
-    if (playingHeld && fingering == heldFrets) return;
+    if (playingHeld && fingering == heldFrets) return false;
     allNotesOff(time);
     heldFrets = fingering;
     playingHeld = true;
-    changedChord(time);
+    return true;
 }
 
 int32_t CArpStrum::stringNote(int32_t string) const
@@ -201,6 +212,7 @@ int32_t CArpStrum::stringNote(int32_t string) const
 
 void CArpStrum::play(KeyAction action, int32_t argument, int32_t time, int32_t velocity)
 {
+    if (action >= StrumUp && heldChangeWaits) takeHeldChord(time);
     if (action >= StrumUp) {
         lastAction = action;
         lastArg = argument;
@@ -316,6 +328,7 @@ void CArpStrum::selectChord(int32_t time, uint32_t chord)
     allNotesOff(time);
     selectedChord.store(static_cast<int32_t>(chord), relaxed);
     playingHeld = false;
+    heldChangeWaits = false;
     changedChord(time);
 }
 

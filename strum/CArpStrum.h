@@ -84,6 +84,9 @@ protected:
     // the new chord (the late chord change).
     void changedChord(int32_t time);
     void playHeldChord(int32_t time);
+    // Makes the zone's chord the one the strings play, releasing them when it differs;
+    // false when nothing changed.
+    bool takeHeldChord(int32_t time);
     // The note of a string of the chord being played, kMuted when it does not sound.
     int32_t stringNote(int32_t string) const;
     void perform(KeyAction action, int32_t argument, int32_t time, int32_t velocity);
@@ -119,6 +122,7 @@ protected:
     ChordZone zone;
     voicings::VoicingTable voicingTable;
     bool playingHeld = false;  // the held chord sounds rather than the selected chord key's
+    bool heldChangeWaits = false;  // a release changed the zone's chord; the next stroke takes it
     chords::Fingering heldFrets{};  // above the capo
     std::atomic<int32_t> heldChord{-1};
 

@@ -685,3 +685,32 @@ TEST_F(Lv2PlayingTest, APatternStartsAgainAtEveryBarLine)
             << c.beatsPerBar << " beats a bar";
     }
 }
+
+TEST_F(Lv2PlayingTest, LiftingAFingerLetsTheChordRingUntilTheNextStroke)
+{
+    // Am7 held under eighths at 120 (a stroke every 11025 samples); G lifted between two
+    // strokes. Nothing changes until the next stroke, which plays Am.
+    Take take;
+    take.frames = 80000;
+    const std::vector<SongEvent> am7 = {{0, kNoteOn, 33, 90}, {0, kNoteOn, 36, 90},
+                                        {0, kNoteOn, 40, 90}, {0, kNoteOn, 43, 90}};
+    const auto render = [&](const std::vector<SongEvent>& keys) {
+        take.keys = keys;
+        Lv2Host lv2(LYREVANE_LV2_PATH, kPluginUri);
+        EXPECT_TRUE(lv2.instantiate(take.rate, take.block)) << lv2.error();
+        lv2.control(kChordInput) = 1.0f;
+        lv2.control(kPattern) = 2.0f;
+        return renderLv2Take(lv2, take);
+    };
+    std::vector<SongEvent> lifted = am7;
+    const int64_t lift = 3 * 11025 + 5000;
+    lifted.push_back({lift, kNoteOff, 43, 0});
+    const std::vector<float> held = render(am7);
+    const std::vector<float> released = render(lifted);
+    const int64_t nextStroke = 4 * 11025;
+    EXPECT_EQ(firstDifference({held.begin(), held.begin() + nextStroke},
+                              {released.begin(), released.begin() + nextStroke}),
+              -1);
+    EXPECT_GT(loudest({released.begin() + lift, released.begin() + nextStroke}), 0.05f);
+    EXPECT_NE(firstDifference(held, released), -1) << "the next stroke plays Am";
+}
