@@ -85,6 +85,11 @@ void Lv2Instrument::run(uint32_t frames)
         std::min<uint32_t>(frames, std::numeric_limits<int32_t>::max()));
     const VstTimeInfo* time = transport.nextBlock(count, sampleRate);
     const bool transportChanged = time && (time->flags & kVstTransportChanged);
+    // A stop releases the strings (the block driver's jump) and ends the strum under way
+    // too, which the VST 2.4 module lets play on.
+    const bool rolling = time && (time->flags & kVstTransportPlaying);
+    if (wasRolling && !rolling) plektra.setParameter(kResetParameter, 1.0f);
+    wasRolling = rolling;
     plektra.renderBlock(transportChanged, time, left, right, count);
     if (playedChord) {
         *playedChord = std::round(plektra.getParameter(kSelectedChordParameter) / kChordStep);

@@ -61,6 +61,7 @@ private:
     float lastSeen[lv2ports::kPortCount] = {};  // the raw port value behind applied
     bool resetRose = false;  // the reset port went up in the last run
     bool chordsEdited = false;  // in this block; the host reads the key names again
+    bool wasRolling = false;    // the host's transport in the last block
     // The chord zone as the key names last told it: kNoZone with chord keys only, else the
     // recognised chord. Written by the audio thread, read when the host asks for the names:
     // one word that nothing else depends on, so relaxed ordering.

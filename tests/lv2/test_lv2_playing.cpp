@@ -714,3 +714,17 @@ TEST_F(Lv2PlayingTest, LiftingAFingerLetsTheChordRingUntilTheNextStroke)
     EXPECT_GT(loudest({released.begin() + lift, released.begin() + nextStroke}), 0.05f);
     EXPECT_NE(firstDifference(held, released), -1) << "the next stroke plays Am";
 }
+
+TEST_F(Lv2PlayingTest, AStopEndsTheStrumUnderWay)
+{
+    // A slow strum (640 samples between strings) from sample 1000, and a stop 1048 samples
+    // into it: the strings it struck are released, and the rest of it never plays.
+    Take take;
+    take.frames = 20000;
+    take.keys = {{0, kNoteOn, kEMajorKey, 100}, {1000, kNoteOn, 60, 10}};
+    take.moves = {{0, true, 0.0}, {2048, false, 0.1}};
+    start(take);
+    const std::vector<float> played = renderLv2Take(host, take);
+    EXPECT_GT(loudest({played.begin() + 1000, played.begin() + 2048}), 0.01f);
+    EXPECT_EQ(loudest({played.begin() + 2048 + 1000, played.end()}), 0.0f);
+}
