@@ -98,7 +98,9 @@ Plektra::Plektra(audioMasterCallback audioMaster, EditorFactory makeEditor)
     // Without memory for it the factory answers null and the instrument simply has none.
     if (makeEditor) setEditor(makeEditor(this));
     loadSoundSets(reader, acoustic, electric);
+    loadTakes(reader, takes);
     selectAcousticSet(sampler, acoustic);
+    selectTakes(sampler, SoundSet::acoustic, takes);
 }
 
 void Plektra::setParameter(int32_t index, float value)
@@ -184,6 +186,7 @@ void Plektra::applyPendingRequests()
             } else {
                 selectAcousticSet(sampler, acoustic);
             }
+            selectTakes(sampler, set, takes);
             setInForce = set;
         }
     }

@@ -63,6 +63,7 @@ private:
     CSampler sampler;
     CWaveData acoustic[kAcousticCount];
     CWaveData electric[kElectricCount];
+    StringTakes takes;
     CRiffReader reader;
 
     // Raised by setParameter on any thread, taken by the audio thread before a block. The

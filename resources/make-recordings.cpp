@@ -1,6 +1,7 @@
-// Synthesises the 25 guitar recordings as RIFF/WAVE files at build time: a modal model of a
+// Synthesises the guitar recordings as RIFF/WAVE files at build time: a modal model of a
 // plucked steel string in two polarisations, sympathetic open strings, a pick transient, then
-// an acoustic body ringing on its own or an electric pickup chain.
+// an acoustic body ringing on its own or an electric pickup chain. Besides the 25 ringing
+// notes, each open string of each set has a palm-muted and a dead take from the same model.
 //
 //   make-recordings OUTDIR              writes OUTDIR/<resource id>.wav for every recording
 //   make-recordings --listening OUTDIR  writes strummed E and C major chords of each set
@@ -70,6 +71,27 @@ constexpr Voicing kElectric = {12.0, 28.0, 1.0 / 15000.0, 0.06,
                                {4.5e-5, 3.1e-5, 4.5e-5, 5.0e-5, 3.0e-5, 2.5e-5},
                                0.2, {0, 0, 0, 0, 0, 0}, {0, 0, 0, 0, 0, 0}, 0.4, 1.5, 0.15, 6.0,
                                0.35, 2.5, {0, 0, 0, 0.4, 0.4, 0.4}, 0.8, 0.0, 1.0, 0.05, 2.5};
+
+// What a hand on the strings changes: it draws energy from every partial, the more the
+// higher the partial, and may take the top off the pluck itself or slap the strings.
+struct TakeShape {
+    double seconds;          // long enough for the string to die away
+    double fadeSeconds;      // the closing fade
+    double damping;          // extra 1/T60 of every partial and of the sympathetic strings
+    double dampingPerHz;     // extra 1/T60 per Hz of the partial
+    double pluckCorner;      // above it the hand rounds the pluck's partials off (Hz); 0 none
+    double slapLevel;        // the hand's slap against the string's first 10 ms; 0 none
+    double driveSeconds;     // the span whose level sets the amplifier's gain
+    double bodyShare;        // how much of the ringing note's push the body gets
+};
+
+// The picking hand's edge on the strings by the bridge: the low partials ring for a second
+// or so, those near 1 kHz for some tenths, and the pluck loses its top.
+constexpr TakeShape kPalmMuted = {3.0, 0.5, 0.5, 0.0022, 1200.0, 0.0, 0.02, 1.0};
+// The fretting hand resting on the strings: every partial dies within some tens of
+// milliseconds, the fundamental first among the strong ones, and the hand and the pick
+// slap the strings, a broadband burst.
+constexpr TakeShape kDead = {0.5, 0.2, 30.0, 0.004, 0.0, 1.5, 0.02, 0.3};
 
 constexpr double kPluckPosition = 0.13;    // fraction of the scale from the bridge
 constexpr double kPickCorner = 7000.0;     // the pick's width rounds off the kink
@@ -226,8 +248,12 @@ double partialT60(const Voicing& voicing, double f0, double freq)
 // it less) and a fraction of a hertz apart, so every partial beats and the note decays in
 // two stages like a real string.
 void addStringPartials(std::vector<Partial>& partials, const Recording& rec,
-                       const Voicing& voicing, Random& random)
+                       const Voicing& voicing, const TakeShape* hand, Random& random)
 {
+    // A hand on the string adds its losses to the string's own; the ringing take has none.
+    const auto damped = [hand](double t60, double freq) {
+        return hand ? 1.0 / (1.0 / t60 + hand->damping + hand->dampingPerHz * freq) : t60;
+    };
     const double f0 = recordings::noteFrequency(rec.rootNote);
     const int string = stringOf(rec.rootNote);
     const int fret = rec.rootNote - kOpenStrings[string];
@@ -266,6 +292,9 @@ void addStringPartials(std::vector<Partial>& partials, const Recording& rec,
         // real steel-string notes keep their brightness through the first 100 ms.
         const double x = (f / kBrillianceHz) * (f / kBrillianceHz);
         amplitude *= std::sqrt((1 + x * voicing.brilliance * voicing.brilliance) / (1 + x));
+        if (hand && hand->pluckCorner > 0) {
+            amplitude /= std::sqrt(1 + (f / hand->pluckCorner) * (f / hand->pluckCorner));
+        }
         const double t60 = partialT60(voicing, f0, f);
         const double second = voicing.secondLevel * (1.0 + 0.33 * random.bipolar());
         const double longer = voicing.secondLonger * (1.0 + 0.11 * random.bipolar());
@@ -279,12 +308,14 @@ void addStringPartials(std::vector<Partial>& partials, const Recording& rec,
             if (random.next() & 1) detune = -detune;
         }
         const double below = detune * second / (1 + second);
-        partials.push_back(makePartial(f - below, amplitude, t60));
-        partials.push_back(makePartial(f - below + detune, second * amplitude, longer * t60));
+        partials.push_back(makePartial(f - below, amplitude, damped(t60, f)));
+        partials.push_back(
+            makePartial(f - below + detune, second * amplitude, damped(longer * t60, f)));
         // Real picked notes fall 2 to 3 dB within their first 50 ms as the string settles
         // off the pick; this also keeps each note's peak in its attack.
         if (voicing.attackLevel > 0) {
-            partials.push_back(makePartial(f - below, voicing.attackLevel * amplitude, kAttackT60));
+            partials.push_back(
+                makePartial(f - below, voicing.attackLevel * amplitude, damped(kAttackT60, f)));
         }
         // Real partials do not fall smoothly even within the first second: a neighbouring
         // mode of the string on its neck, a few hertz off, beats against each one and dies
@@ -294,7 +325,7 @@ void addStringPartials(std::vector<Partial>& partials, const Recording& rec,
             if (neighbours.next() & 1) offset = -offset;
             const double level = voicing.neighbourLevel * (1.0 + 0.5 * neighbours.bipolar());
             partials.push_back(
-                makePartial(f - below + offset, level * amplitude, kNeighbourT60 * t60));
+                makePartial(f - below + offset, level * amplitude, damped(kNeighbourT60 * t60, f)));
         }
     }
 }
@@ -302,7 +333,7 @@ void addStringPartials(std::vector<Partial>& partials, const Recording& rec,
 // The open strings that the note's partials excite: each rings weakly where one of its
 // harmonics meets one of the note's, rising over some 40 ms as it picks up energy.
 void addSympatheticStrings(std::vector<Partial>& partials, const Recording& rec,
-                           const Voicing& voicing, double level)
+                           const Voicing& voicing, const TakeShape* hand, double level)
 {
     const double f0 = recordings::noteFrequency(rec.rootNote);
     const int played = stringOf(rec.rootNote);
@@ -314,7 +345,9 @@ void addSympatheticStrings(std::vector<Partial>& partials, const Recording& rec,
             const double ratio = freq / f0;
             if (std::fabs(ratio - std::round(ratio)) * f0 > 2.0 || ratio < 0.9) continue;
             const double amplitude = level / (h * std::round(ratio));
-            const double t60 = partialT60(voicing, open, freq);
+            double t60 = partialT60(voicing, open, freq);
+            // The hand lies across every string.
+            if (hand) t60 = 1.0 / (1.0 / t60 + hand->damping + hand->dampingPerHz * freq);
             partials.push_back(makePartial(freq, amplitude, t60));
             partials.push_back(makePartial(freq, -amplitude, 0.04 * 6.9 / 3.0));
         }
@@ -409,7 +442,7 @@ void acousticBody(std::vector<double>& signal)
     Biquad::peak(204.0, 3.0, 3.0).process(signal);  // top plate
 }
 
-void electricChain(std::vector<double>& signal)
+void electricChain(std::vector<double>& signal, double driveSeconds)
 {
     // Pickup inductance against cable capacitance: a resonant lowpass, and the strong, broad
     // presence near 2.3 kHz that real clean electrics show from G3 up, where those partials
@@ -421,9 +454,10 @@ void electricChain(std::vector<double>& signal)
     // drive then makes up the level those notes lose, keeping a strum balanced.
     Biquad::peak(150.0, 2.0, -8.0).process(signal);
     // A clean amplifier pushed a little: a cubic soft clip whose gain is set by the level
-    // of the first half second, so only the sharpest attacks get rounded.
+    // of the first half second, so only the sharpest attacks get rounded. A muted take is
+    // set by its pluck alone, as the amplifier's gain stays where the ringing notes set it.
     double energy = 0;
-    const int span = std::min(int(signal.size()), kSampleRate / 2);
+    const int span = std::min(int(signal.size()), int(driveSeconds * kSampleRate));
     for (int n = 0; n < span; ++n) energy += signal[n] * signal[n];
     const double drive = kDriveRms / std::sqrt(energy / span);
     for (double& s : signal) {
@@ -458,11 +492,11 @@ void roundAttackPeaks(std::vector<double>& signal)
 }
 
 // Fades, DC removal and level, ending in exact zeros; returns 16-bit samples.
-std::vector<int16_t> finish(std::vector<double>& signal)
+std::vector<int16_t> finish(std::vector<double>& signal, double fadeSeconds)
 {
     const int length = int(signal.size());
     const int soundEnd = length - kTrailingZeros;
-    const int fadeStart = soundEnd - int(kFadeSeconds * kSampleRate);
+    const int fadeStart = soundEnd - int(fadeSeconds * kSampleRate);
     for (int n = 0; n < length; ++n) {
         double gain = 1.0;
         if (n >= fadeStart) {
@@ -493,21 +527,26 @@ std::vector<int16_t> finish(std::vector<double>& signal)
 std::vector<int16_t> synthesise(const Recording& rec)
 {
     const Voicing& voicing = rec.set == SoundSet::acoustic ? kAcoustic : kElectric;
+    const TakeShape* hand = rec.take == Take::palmMuted ? &kPalmMuted
+                            : rec.take == Take::dead    ? &kDead
+                                                        : nullptr;
     Random random(0x9E3779B97F4A7C15ULL * uint64_t(rec.resourceId));
-    const int length = int(voicing.seconds * kSampleRate);
+    const int length = int((hand ? hand->seconds : voicing.seconds) * kSampleRate);
     std::vector<Partial> partials;
-    addStringPartials(partials, rec, voicing, random);
+    addStringPartials(partials, rec, voicing, hand, random);
     std::vector<double> signal = renderPartials(partials, length);
     const double stringPeak = peakOf(signal);
     partials.clear();
-    addSympatheticStrings(partials, rec, voicing, 0.01 * stringPeak);
+    addSympatheticStrings(partials, rec, voicing, hand, 0.01 * stringPeak);
     if (voicing.bodyLevel > 0) {
         // Against the string's level rather than its attack peak, which the brighter strings
         // raise without driving the body any harder.
         const int halfSecond = kSampleRate / 2;
         double energy = 0;
         for (int n = 0; n < halfSecond; ++n) energy += signal[n] * signal[n];
-        addBodyModes(partials, voicing.bodyLevel * std::sqrt(energy / halfSecond),
+        addBodyModes(partials,
+                     (hand ? hand->bodyShare : 1.0) * voicing.bodyLevel *
+                         std::sqrt(energy / halfSecond),
                      recordings::noteFrequency(rec.rootNote));
     }
     const std::vector<double> ring = renderPartials(partials, length);
@@ -516,13 +555,14 @@ std::vector<int16_t> synthesise(const Recording& rec)
     if (voicing.pickLevel[string] > 0) {
         addPickScrape(signal, voicing.pickLevel[string], voicing.pickCorner[string], random);
     }
+    if (hand && hand->slapLevel > 0) addPickScrape(signal, hand->slapLevel, 8000.0, random);
     if (rec.set == SoundSet::acoustic) {
         acousticBody(signal);
     } else {
-        electricChain(signal);
+        electricChain(signal, hand ? hand->driveSeconds : 0.5);
     }
     roundAttackPeaks(signal);
-    return finish(signal);
+    return finish(signal, hand ? hand->fadeSeconds : kFadeSeconds);
 }
 
 const char* const kNoteNames[] = {"C", "C#", "D", "D#", "E", "F", "F#", "G", "G#", "A", "A#", "B"};
@@ -618,7 +658,10 @@ bool writeRecordings(const std::filesystem::path& dir)
     for (const Recording& rec : recordings::kRecordings) {
         const std::string title = (rec.set == SoundSet::acoustic ? "Acoustic guitar "
                                                                   : "Electric guitar ") +
-                                  noteName(rec.rootNote);
+                                  noteName(rec.rootNote) +
+                                  (rec.take == Take::palmMuted ? ", palm-muted"
+                                   : rec.take == Take::dead    ? ", dead"
+                                                               : "");
         if (!writeFile(dir / (std::to_string(rec.resourceId) + ".wav"),
                        waveFile(synthesise(rec), title, rec.hasInfoList))) {
             return false;
@@ -641,7 +684,7 @@ void strum(std::vector<double>& mix, int start, const std::vector<int>& notes, S
         bool found = false;
         for (size_t i = 0; i < recordings::kRecordingCount; ++i) {
             const Recording& rec = recordings::kRecordings[i];
-            if (rec.set != set) continue;
+            if (rec.set != set || rec.take != Take::ringing) continue;
             if (!found || rec.rootNote <= note) chosen = i;
             found = true;
         }
@@ -667,7 +710,9 @@ void strum(std::vector<double>& mix, int start, const std::vector<int>& notes, S
 bool writeListening(const std::filesystem::path& dir)
 {
     std::vector<std::vector<int16_t>> takes;
-    for (const Recording& rec : recordings::kRecordings) takes.push_back(synthesise(rec));
+    for (const Recording& rec : recordings::kRecordings) {
+        takes.push_back(rec.take == Take::ringing ? synthesise(rec) : std::vector<int16_t>());
+    }
     const std::vector<int> eMajor = {40, 47, 52, 56, 59, 64};
     const std::vector<int> cMajor = {48, 52, 55, 60, 64};
     for (SoundSet set : {SoundSet::acoustic, SoundSet::electric}) {

@@ -1,27 +1,71 @@
 // Loading the recordings from their resources and laying a sound set onto the note map.
 #include "sound/SampleBank.h"
 
-using recordings::kRecordings;
+#include "platform/Resources.h"
 
-static_assert(recordings::kRecordingCount == kAcousticCount + kElectricCount,
-              "every recording belongs to one of the two sets");
+using recordings::kRecordings;
 
 namespace {
 
 constexpr FourCC kData = makeFourCC("data");
 
-// Lays one set onto the map. The set's rows of kRecordings start at firstRow, by rising root.
-template <size_t Count>
-void selectSet(CSampler& sampler, const CWaveData (&records)[Count], size_t firstRow)
+// The first row of a set and take in kRecordings; its rows follow one another, by rising root.
+constexpr size_t firstRow(SoundSet set, Take take)
 {
-    for (int32_t note = 0; note < CSampler::kNoteCount; ++note) {
-        size_t chosen = 0;
-        for (size_t i = 1; i < Count; ++i) {
-            if (kRecordings[firstRow + i].rootNote <= note) {
-                chosen = i;
-            }
+    size_t row = 0;
+    while (row < recordings::kRecordingCount &&
+           (kRecordings[row].set != set || kRecordings[row].take != take)) {
+        ++row;
+    }
+    return row;
+}
+
+constexpr bool rowsFollowOneAnother(SoundSet set, Take take)
+{
+    const size_t first = firstRow(set, take);
+    const auto count = static_cast<size_t>(recordingCount(set, take));
+    for (size_t row = first; row < first + count; ++row) {
+        if (row >= recordings::kRecordingCount || kRecordings[row].set != set ||
+            kRecordings[row].take != take) {
+            return false;
         }
-        sampler.mapNote(note, records[chosen]);
+    }
+    return true;
+}
+
+static_assert(rowsFollowOneAnother(SoundSet::acoustic, Take::ringing) &&
+                  rowsFollowOneAnother(SoundSet::electric, Take::ringing) &&
+                  rowsFollowOneAnother(SoundSet::acoustic, Take::palmMuted) &&
+                  rowsFollowOneAnother(SoundSet::electric, Take::palmMuted) &&
+                  rowsFollowOneAnother(SoundSet::acoustic, Take::dead) &&
+                  rowsFollowOneAnother(SoundSet::electric, Take::dead),
+              "the recordings of a set and take are listed together");
+static_assert(recordingCount(SoundSet::acoustic, Take::ringing) +
+                      recordingCount(SoundSet::electric, Take::ringing) +
+                      kSetCount * (kTakeCount - 1) * kOpenStringCount ==
+                  static_cast<int32_t>(recordings::kRecordingCount),
+              "every recording is a ringing note of a set or a take of an open string");
+
+// The record among count rows of a set and take that note plays: the highest root not above
+// it, else the lowest.
+size_t recordFor(int32_t note, size_t first, size_t count)
+{
+    size_t chosen = 0;
+    for (size_t i = 1; i < count; ++i) {
+        if (kRecordings[first + i].rootNote <= note) {
+            chosen = i;
+        }
+    }
+    return chosen;
+}
+
+template <size_t Count>
+void selectSet(CSampler& sampler, const CWaveData (&records)[Count], SoundSet set)
+{
+    static_assert(Count > 0, "a set has recordings");
+    const size_t first = firstRow(set, Take::ringing);
+    for (int32_t note = 0; note < CSampler::kNoteCount; ++note) {
+        sampler.mapNote(note, records[recordFor(note, first, Count)]);
     }
 }
 
@@ -53,6 +97,7 @@ void loadSoundSets(CRiffReader& reader, CWaveData (&acoustic)[kAcousticCount],
     int32_t acousticIndex = 0;
     int32_t electricIndex = 0;
     for (const recordings::Recording& recording : kRecordings) {
+        if (recording.take != Take::ringing) continue;
         CWaveData& record = recording.set == SoundSet::acoustic ? acoustic[acousticIndex++]
                                                                : electric[electricIndex++];
         loadWave(reader, recording.resourceId, record,
@@ -60,12 +105,42 @@ void loadSoundSets(CRiffReader& reader, CWaveData (&acoustic)[kAcousticCount],
     }
 }
 
+void loadTakes(CRiffReader& reader, StringTakes& takes)
+{
+    int32_t next[kSetCount][kTakeCount - 1] = {};
+    for (const recordings::Recording& recording : kRecordings) {
+        if (recording.take == Take::ringing) continue;
+        const auto set = static_cast<size_t>(recording.set);
+        const auto take = static_cast<size_t>(channelOf(recording.take) - 1);
+        CWaveData& record = takes[set][take][next[set][take]++];
+        // Looked up first: the reader reports a missing resource to the user, and the VST
+        // module leaves the takes out on purpose.
+        if (platform::findResource(recording.resourceId, "WAVE") != nullptr) {
+            loadWave(reader, recording.resourceId, record,
+                     static_cast<float>(noteFrequency(recording.rootNote)));
+        }
+    }
+}
+
 void selectAcousticSet(CSampler& sampler, const CWaveData (&acoustic)[kAcousticCount])
 {
-    selectSet(sampler, acoustic, 0);
+    selectSet(sampler, acoustic, SoundSet::acoustic);
 }
 
 void selectElectricSet(CSampler& sampler, const CWaveData (&electric)[kElectricCount])
 {
-    selectSet(sampler, electric, kAcousticCount);
+    selectSet(sampler, electric, SoundSet::electric);
+}
+
+void selectTakes(CSampler& sampler, SoundSet set, const StringTakes& takes)
+{
+    for (const Take take : {Take::palmMuted, Take::dead}) {
+        const size_t first = firstRow(set, take);
+        const CWaveData(&records)[kOpenStringCount] =
+            takes[static_cast<size_t>(set)][channelOf(take) - 1];
+        for (int32_t note = 0; note < CSampler::kNoteCount; ++note) {
+            const CWaveData& record = records[recordFor(note, first, kOpenStringCount)];
+            sampler.mapTake(take, note, record.pcm() != nullptr ? &record : nullptr);
+        }
+    }
 }

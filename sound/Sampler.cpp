@@ -114,7 +114,7 @@ CSampler::CSampler() : units(bestVectorUnits())
                                      rates);
 }
 
-void CSampler::noteOn(int32_t /*channel*/, int32_t note, int32_t velocity)
+void CSampler::noteOn(int32_t channel, int32_t note, int32_t velocity)
 {
     // The decoder passes data bytes unmasked, so anything may arrive here.
     if (!isValidNote(note) || velocity < 0 || velocity >= kVelocityCount) {
@@ -141,6 +141,10 @@ void CSampler::noteOn(int32_t /*channel*/, int32_t note, int32_t velocity)
     CSamplerVoice& voice = *picked;
     CWavePlayer& player = voice.player;
     const CWaveData* mapped = sampleMap[note][velocity];
+    if (channel > channelOf(Take::ringing) && channel < kTakeCount &&
+        takeMap[channel - 1][note] != nullptr) {
+        mapped = takeMap[channel - 1][note];
+    }
     player.wave = mapped != nullptr ? mapped : &player.ownWave;
     voice.envelope.setParameters(attackTime, decayTime, kSustainLevel, releaseTime, rates);
     voice.velocityGain = static_cast<float>(velocity) * kVelocityScale;
@@ -371,4 +375,19 @@ const CWaveData* CSampler::mapEntry(int32_t note, int32_t velocity) const
         return nullptr;
     }
     return sampleMap[note][velocity];
+}
+
+void CSampler::mapTake(Take take, int32_t note, const CWaveData* record)
+{
+    if (take != Take::ringing && channelOf(take) < kTakeCount && isValidNote(note)) {
+        takeMap[channelOf(take) - 1][note] = record;
+    }
+}
+
+const CWaveData* CSampler::takeEntry(Take take, int32_t note) const
+{
+    if (take == Take::ringing || channelOf(take) >= kTakeCount || !isValidNote(note)) {
+        return nullptr;
+    }
+    return takeMap[channelOf(take) - 1][note];
 }

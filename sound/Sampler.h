@@ -10,6 +10,7 @@
 #include <cstdint>
 
 #include "sound/NoteFrequency.h"
+#include "sound/Take.h"
 #include "sound/WaveData.h"
 
 struct EnvelopeRate
@@ -90,7 +91,9 @@ public:
     CSampler& operator=(const CSampler&) = delete;
 
     // Starts a voice (a free one, else the lowest releasing one; dropped when all 32 are
-    // held). Notes or velocities outside 0..127 are ignored. The channel is not used.
+    // held). Notes or velocities outside 0..127 are ignored. The channel names the take
+    // (sound/Take.h): 0 and any channel without a take mapped for the note play the ringing
+    // recording.
     void noteOn(int32_t channel, int32_t note, int32_t velocity);
     // Releases the lowest-numbered held voice playing this note, if any.
     void noteOff(int32_t note);
@@ -123,6 +126,11 @@ public:
     void mapNote(int32_t note, const CWaveData& record);
     // Null for an entry not yet filled or a note or velocity outside 0..127.
     const CWaveData* mapEntry(int32_t note, int32_t velocity) const;
+    // Makes note play record when a note-on asks for take (palm-muted or dead); null leaves
+    // that take of the note to the ringing recording.
+    void mapTake(Take take, int32_t note, const CWaveData* record);
+    // Null where the ringing recording plays that take of the note.
+    const CWaveData* takeEntry(Take take, int32_t note) const;
 
     const CSamplerVoice& voice(int32_t index) const { return voices[index]; }
     float bend() const { return engineBend; }
@@ -130,6 +138,8 @@ public:
 
 private:
     const CWaveData* sampleMap[kNoteCount][kVelocityCount] = {};
+    // The palm-muted and dead takes by note; every velocity plays the same one.
+    const CWaveData* takeMap[kTakeCount - 1][kNoteCount] = {};
     CSamplerVoice voices[kVoiceCount];
     float engineBend = 1.0f;
     EnvelopeRates rates{};

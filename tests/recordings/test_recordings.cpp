@@ -44,7 +44,7 @@ const std::vector<Loaded>& builtRecordings()
         for (const Recording& rec : kRecordings) {
             const std::string path = recordingPath(LYREVANE_RECORDINGS_DIR, rec);
             Loaded entry{rec, parseWave(readFileBytes(path)), {}};
-            if (entry.wave.valid && entry.wave.samples.size() > 2 * size_t(kSampleRate)) {
+            if (entry.wave.valid && entry.wave.samples.size() >= size_t(kSampleRate) / 2) {
                 entry.measured = measure(entry.wave.samples, rec);
             }
             loaded.push_back(entry);
@@ -52,6 +52,17 @@ const std::vector<Loaded>& builtRecordings()
         return loaded;
     }();
     return all;
+}
+
+// The ringing notes of the two sets, which the measures of a plucked note below describe;
+// the palm-muted and dead takes are held against them in tests/sound (TakesTest).
+std::vector<Loaded> ringingRecordings()
+{
+    std::vector<Loaded> ringing;
+    for (const Loaded& r : builtRecordings()) {
+        if (r.recording.take == Take::ringing) ringing.push_back(r);
+    }
+    return ringing;
 }
 
 // The sample loader walks chunk headers one after another, stepping into RIFF and LIST by
@@ -121,7 +132,10 @@ TEST(Recordings, FilesHaveTheLayoutTheLoaderExpects)
         EXPECT_EQ(walked.size(), 3 + (r.recording.hasInfoList ? 1 + r.wave.infoTexts.size() : 0));
         EXPECT_NE(std::find(walked.begin(), walked.end(), "data"), walked.end());
         const double seconds = double(r.wave.samples.size()) / kSampleRate;
-        EXPECT_DOUBLE_EQ(seconds, r.recording.set == SoundSet::acoustic ? 10.0 : 12.0);
+        const double ringing = r.recording.set == SoundSet::acoustic ? 10.0 : 12.0;
+        EXPECT_DOUBLE_EQ(seconds, r.recording.take == Take::palmMuted ? 3.0
+                                  : r.recording.take == Take::dead    ? 0.5
+                                                                      : ringing);
     }
     EXPECT_EQ(withInfo, 14);
 }
@@ -144,6 +158,7 @@ TEST(Recordings, LevelAndEdgesSuitTheSampler)
 TEST(Recordings, FundamentalSitsOnTheRoot)
 {
     for (const Loaded& r : builtRecordings()) {
+        if (r.recording.take == Take::dead) continue;  // a chuck, hardly a note
         SCOPED_TRACE(r.recording.resourceId);
         EXPECT_LE(std::fabs(r.measured.pitchErrorCents), 1.0);
         // Stiff strings' upper partials run sharp; the note must still sound in tune.
@@ -153,7 +168,7 @@ TEST(Recordings, FundamentalSitsOnTheRoot)
 
 TEST(Recordings, DecayLikeAPluckedString)
 {
-    for (const Loaded& r : builtRecordings()) {
+    for (const Loaded& r : ringingRecordings()) {
         SCOPED_TRACE(r.recording.resourceId);
         const Measurements& m = r.measured;
         // Real notes rise up to 1.2 dB after their maximum as their partials beat.
@@ -174,7 +189,7 @@ TEST(Recordings, NoClicksAfterTheAttack)
 TEST(Recordings, NotesOfASetAreEquallyLoudSoAStrumIsBalanced)
 {
     std::map<SoundSet, std::pair<double, double>> range;  // quietest, loudest
-    for (const Loaded& r : builtRecordings()) {
+    for (const Loaded& r : ringingRecordings()) {
         auto [it, added] = range.try_emplace(r.recording.set, r.measured.loudnessDb,
                                              r.measured.loudnessDb);
         it->second.first = std::min(it->second.first, r.measured.loudnessDb);
@@ -218,7 +233,7 @@ struct Measured {
 std::vector<Measured> setOf(SoundSet set)
 {
     std::vector<Measured> notes;
-    for (const Loaded& r : builtRecordings()) {
+    for (const Loaded& r : ringingRecordings()) {
         if (r.recording.set == set) {
             notes.push_back({r.recording, measureGuitar(asNote(r.wave.samples, r.recording))});
         }
