@@ -138,13 +138,8 @@ public:
         : left(frames), right(frames), controls(lv2ports::kPortCount)
     {
         lv2_atom_forge_init(&forge, urids.feature());
-        Plektra defaults(nullptr);
-        for (uint32_t port = lv2ports::kFirstString; port < lv2ports::kSoundSet; ++port) {
-            controls[port] = static_cast<float>(lv2ports::fretOfParameter(
-                defaults.getParameter(lv2ports::parameterOfPort(port))));
-        }
-        for (const lv2ports::AidPort& aid : lv2ports::kAidPorts) {
-            controls[aid.port] = aid.defaultValue;
+        for (uint32_t port = lv2ports::kFirstControl; port < lv2ports::kPortCount; ++port) {
+            controls[port] = ::controls::range(lv2ports::controlOf(port)).defaultValue;
         }
         for (const auto& [port, value] : settings) controls[port] = value;
         for (uint32_t port = lv2ports::kFirstString; port < lv2ports::kPortCount; ++port) {

@@ -9,43 +9,31 @@
 
 #include <lv2/atom/util.h>
 #include <lv2/midi/midi.h>
+#include <lv2/time/time.h>
 
 using namespace lv2ports;
 
-namespace {
-
-// A control value held to the port's range and rounded to the integer the port carries; a
-// value that is not a number leaves the port as it was.
-int32_t heldTo(float value, Range range, int32_t previous)
-{
-    if (std::isnan(value)) return previous;
-    return static_cast<int32_t>(
-        std::lround(std::clamp(value, float(range.minimum), float(range.maximum))));
-}
-
-}  // namespace
-
 Lv2Instrument::Lv2Instrument(double sampleRate, LV2_URID_Map& map,
                              const LyrevaneMidnamUpdate* keyNamesChanged)
-    : transport(map),
-      midiEvent(map.map(map.handle, LV2_MIDI__MidiEvent)),
+    : instrument(sampleRate), midiEvent(map.map(map.handle, LV2_MIDI__MidiEvent)),
       atomObject(map.map(map.handle, LV2_ATOM__Object)),
       atomBlank(map.map(map.handle, LV2_ATOM__Blank)),
       resetMessage(map.map(map.handle, kResetMessageUri)),
-      sampleRate(sampleRate),
+      position(map.map(map.handle, LV2_TIME__Position)),
+      bpm(map.map(map.handle, LV2_TIME__beatsPerMinute)),
+      speedKey(map.map(map.handle, LV2_TIME__speed)), frame(map.map(map.handle, LV2_TIME__frame)),
+      beat(map.map(map.handle, LV2_TIME__beat)), bar(map.map(map.handle, LV2_TIME__bar)),
+      barBeat(map.map(map.handle, LV2_TIME__barBeat)),
+      beatUnit(map.map(map.handle, LV2_TIME__beatUnit)),
+      beatsPerBar(map.map(map.handle, LV2_TIME__beatsPerBar)),
+      atomFloat(map.map(map.handle, LV2_ATOM__Float)),
+      atomDouble(map.map(map.handle, LV2_ATOM__Double)),
+      atomInt(map.map(map.handle, LV2_ATOM__Int)), atomLong(map.map(map.handle, LV2_ATOM__Long)),
       keyNamesChanged(keyNamesChanged && keyNamesChanged->update ? keyNamesChanged : nullptr)
 {
-    plektra.setSampleRate(static_cast<float>(sampleRate));
-    for (uint32_t port = kFirstString; port < kSoundSet; ++port) {
-        applied[port] = fretOfParameter(plektra.getParameter(parameterOfPort(port)));
-        lastSeen[port] = static_cast<float>(applied[port]);
-    }
-    for (uint32_t port = kFirstString; port < kPlayedChord; ++port) {
+    for (uint32_t port = kFirstControl; port < kPortCount; ++port) {
+        lastSeen[port] = instrument.value(controlOf(port));
         controls[port] = &lastSeen[port];
-    }
-    for (const AidPort& aid : kAidPorts) {
-        lastSeen[aid.port] = aid.defaultValue;
-        controls[aid.port] = &lastSeen[aid.port];
     }
 }
 
@@ -67,60 +55,28 @@ void Lv2Instrument::connect(uint32_t port, void* data)
     }
 }
 
-void Lv2Instrument::activate()
-{
-    // As a VST host's resume: the next block starts from wherever the host's clock is. An
-    // instance activated again must not sound of what it played before: no string rings on
-    // and no strum under way goes on.
-    plektra.resume();
-    plektra.setParameter(kResetParameter, 1.0f);
-}
+void Lv2Instrument::activate() { instrument.activate(); }
 
 void Lv2Instrument::run(uint32_t frames)
 {
-    applyControls();
-    applyPlayingAids();
-    queueEvents();
-    const auto count = static_cast<int32_t>(
-        std::min<uint32_t>(frames, std::numeric_limits<int32_t>::max()));
-    const VstTimeInfo* time = transport.nextBlock(count, sampleRate);
-    const bool transportChanged = time && (time->flags & kVstTransportChanged);
-    // A stop releases the strings (the block driver's jump) and ends the strum under way
-    // too, which the VST 2.4 module lets play on.
-    const bool rolling = time && (time->flags & kVstTransportPlaying);
-    if (wasRolling && !rolling) plektra.setParameter(kResetParameter, 1.0f);
-    wasRolling = rolling;
-    plektra.renderBlock(transportChanged, time, left, right, count);
-    if (playedChord) {
-        *playedChord = std::round(plektra.getParameter(kSelectedChordParameter) / kChordStep);
-    }
-    if (recognisedChord) *recognisedChord = static_cast<float>(plektra.recognisedChord());
-    const int32_t zone = heldAidValue(kChordInput, lastSeen[kChordInput]) >= 1.0f
-                             ? plektra.recognisedChord()
-                             : lv2keynames::kNoZone;
-    if (zone != zoneChord.load(std::memory_order_relaxed)) {
-        zoneChord.store(zone, std::memory_order_relaxed);
-        chordsEdited = true;
-    }
+    instrument.beginBlock(left, right, frames);
+    // A control port's value is that of the whole block: its change acts from the block's
+    // start, before the block's events.
+    passControls();
+    passEvents();
+    instrument.endBlock();
+    if (playedChord) *playedChord = instrument.value(controls::kPlayedChord);
+    if (recognisedChord) *recognisedChord = instrument.value(controls::kRecognisedChord);
     // The document is written when the host asks for it, on its own thread; here the host is
     // only told, which allocates nothing.
-    if (chordsEdited && keyNamesChanged) {
+    if (instrument.keyNamesChanged() && keyNamesChanged) {
         keyNamesChanged->update(keyNamesChanged->handle);
     }
-    chordsEdited = false;
 }
 
 std::string Lv2Instrument::keyNames()
 {
-    lv2keynames::Bank chords{};
-    for (uint32_t port = kFirstString; port < kSoundSet; ++port) {
-        const int32_t parameter = parameterOfPort(port);
-        const int32_t fret = fretOfParameter(plektra.getParameter(parameter));
-        const int32_t string = parameter % ChordValues::kStringCount;
-        chords[parameter / ChordValues::kStringCount][string] =
-            fret == kMuted ? -1 : chords::kOpenStrings[string] + fret;
-    }
-    return lv2keynames::document(model(), chords, zoneChord.load(std::memory_order_relaxed));
+    return lv2keynames::document(model(), instrument.keyNames());
 }
 
 std::string Lv2Instrument::model() const
@@ -131,95 +87,104 @@ std::string Lv2Instrument::model() const
     return text;
 }
 
-void Lv2Instrument::applyPlayingAids()
+void Lv2Instrument::passControls()
 {
-    bool anyChange = false;
-    for (const AidPort& aid : kAidPorts) {
-        const float value = *controls[aid.port];
-        // NaN never equals itself: a port left at NaN counts as changed once only.
-        if (value == lastSeen[aid.port] || (std::isnan(value) && std::isnan(lastSeen[aid.port]))) {
-            continue;
-        }
-        lastSeen[aid.port] = value;
-        anyChange = true;
-    }
-    if (!anyChange) return;
-    auto held = [this](uint32_t port) { return heldAidValue(port, lastSeen[port]); };
-    plektra.setChordInput(held(kChordInput) >= 1.0f ? ChordInput::heldNotes
-                                                     : ChordInput::chordKeys);
-    PatternPlayer& patterns = plektra.patternPlayer();
-    patterns.setPattern(static_cast<int32_t>(held(kPattern)));
-    patterns.setSwing(held(kSwing));
-    patterns.setVelocity(static_cast<int32_t>(held(kPatternVelocity)));
-    patterns.setHumanise(held(kHumaniseTime), held(kHumaniseVelocity),
-                         static_cast<uint32_t>(held(kSeed)));
-}
-
-void Lv2Instrument::applyControls()
-{
-    // Hosts change a port now and then; one branch-free pass over the 74 of them decides
-    // whether this block has anything to apply, which keeps the block as cheap as the VST
+    // Hosts change a port now and then; one branch-free pass over the control ports decides
+    // whether this block has anything to pass on, which keeps the block as cheap as the VST
     // module's.
     const bool resetRoseLastRun = resetRose;
     resetRose = false;
     bool anyChange = false;
-    for (uint32_t port = kFirstString; port < kPlayedChord; ++port) {
+    for (uint32_t port = kFirstControl; port < kPortCount; ++port) {
         anyChange |= *controls[port] != lastSeen[port];
     }
     if (!anyChange) return;
-    for (uint32_t port = kFirstString; port < kPlayedChord; ++port) {
-        if (*controls[port] == lastSeen[port]) continue;
-        lastSeen[port] = *controls[port];
-        const int32_t value = heldTo(lastSeen[port], rangeOf(port), applied[port]);
-        if (value == applied[port]) continue;
-        const int32_t parameter = parameterOfPort(port);
-        if (isStringPort(port)) {
-            plektra.setParameter(parameter, parameterOfFret(value));
-            chordsEdited = true;
-        } else if (port == kSoundSet) {
-            plektra.setParameter(parameter, static_cast<float>(value));
-        } else if (value == 1 || !resetRoseLastRun) {
+    for (uint32_t port = kFirstControl; port < kPortCount; ++port) {
+        const float value = *controls[port];
+        // NaN never equals itself: a port left at NaN counts as changed once only.
+        if (value == lastSeen[port] || (std::isnan(value) && std::isnan(lastSeen[port]))) {
+            continue;
+        }
+        lastSeen[port] = value;
+        const uint32_t id = controlOf(port);
+        if (port == kReset) {
+            if (std::isnan(value)) continue;
+            const auto held = static_cast<int32_t>(controls::held(id, value));
             // A trigger. The generic controls of jalv and Ardour latch: one click raises it
             // and leaves it up, the next lowers it, and each click asks for a reset. A host
             // that lowers it right after the run that raised it, as the trigger property
             // asks, asked for one.
-            resetRose = value == 1;
-            plektra.setParameter(parameter, 1.0f);
+            if (held != resetApplied && (held == 1 || !resetRoseLastRun)) {
+                resetRose = held == 1;
+                instrument.reset(0);
+            }
+            resetApplied = held;
+        } else if (controls::isPlayingAid(id)) {
+            // A playing aid left at NaN plays its default; a string or the sound set keeps
+            // its value.
+            instrument.control(0, id, std::isnan(value) ? controls::range(id).defaultValue : value);
+        } else {
+            instrument.control(0, id, value);
         }
-        applied[port] = value;
     }
 }
 
-void Lv2Instrument::queueEvents()
+void Lv2Instrument::passEvents()
 {
-    plektra.clearQueue();
     if (!events) return;
-    bool queueFull = false;
     LV2_ATOM_SEQUENCE_FOREACH(events, event)
     {
         const LV2_Atom& body = event->body;
+        const auto at = static_cast<uint32_t>(
+            std::clamp<int64_t>(event->time.frames, 0, std::numeric_limits<int32_t>::max()));
         if (body.type == midiEvent) {
-            const auto* bytes = reinterpret_cast<const uint8_t*>(LV2_ATOM_BODY_CONST(&body));
-            // System exclusive reaches a VST module as an event of another kind, never as
-            // MIDI; it is left out here too.
-            if (queueFull || body.size == 0 || bytes[0] == 0xF0) continue;
-            VstMidiEvent midi{};
-            midi.type = kVstMidiType;
-            midi.byteSize = sizeof(VstMidiEvent);
-            midi.deltaFrames = static_cast<int32_t>(
-                std::clamp<int64_t>(event->time.frames, 0, std::numeric_limits<int32_t>::max()));
-            for (uint32_t i = 0; i < std::min<uint32_t>(body.size, 3); ++i) {
-                midi.midiData[i] = static_cast<char>(bytes[i]);
-            }
-            queueFull = !plektra.pushMidiEvent(&midi);
+            instrument.midi(at, static_cast<const uint8_t*>(LV2_ATOM_BODY_CONST(&body)), body.size);
         } else if ((body.type == atomObject || body.type == atomBlank) &&
                    body.size >= sizeof(LV2_Atom_Object_Body)) {
             const auto* object = reinterpret_cast<const LV2_Atom_Object*>(&body);
             if (object->body.otype == resetMessage) {
-                plektra.setParameter(kResetParameter, 1.0f);
-            } else {
-                transport.read(object);
+                // A press of the panel's button has no place in the music, and hosts stamp it
+                // anywhere in the block (at its end, some): it acts as soon as it can.
+                instrument.reset(0);
+            } else if (object->body.otype == position) {
+                instrument.transport(at, transportOf(object));
             }
         }
     }
+}
+
+Transport Lv2Instrument::transportOf(const LV2_Atom_Object* object) const
+{
+    const LV2_Atom* atoms[9] = {};
+    lv2_atom_object_get(object, speedKey, &atoms[0], bpm, &atoms[1], frame, &atoms[2], beat,
+                        &atoms[3], bar, &atoms[4], barBeat, &atoms[5], beatUnit, &atoms[6],
+                        beatsPerBar, &atoms[7], 0);
+    Transport transport;
+    double* fields[] = {
+        &transport.speed, &transport.beatsPerMinute, &transport.sample,   &transport.beat,
+        &transport.bar,   &transport.barBeat,        &transport.beatUnit, &transport.beatsPerBar};
+    const Transport::Field bits[] = {
+        Transport::kSpeed, Transport::kTempo,   Transport::kSample,   Transport::kBeat,
+        Transport::kBar,   Transport::kBarBeat, Transport::kBeatUnit, Transport::kBeatsPerBar};
+    for (size_t i = 0; i < std::size(bits); ++i) {
+        if (numberOf(atoms[i], *fields[i])) transport.valid |= bits[i];
+    }
+    return transport;
+}
+
+bool Lv2Instrument::numberOf(const LV2_Atom* atom, double& value) const
+{
+    if (!atom) return false;
+    if (atom->type == atomFloat && atom->size >= sizeof(float)) {
+        value = reinterpret_cast<const LV2_Atom_Float*>(atom)->body;
+    } else if (atom->type == atomDouble && atom->size >= sizeof(double)) {
+        value = reinterpret_cast<const LV2_Atom_Double*>(atom)->body;
+    } else if (atom->type == atomInt && atom->size >= sizeof(int32_t)) {
+        value = reinterpret_cast<const LV2_Atom_Int*>(atom)->body;
+    } else if (atom->type == atomLong && atom->size >= sizeof(int64_t)) {
+        value = static_cast<double>(reinterpret_cast<const LV2_Atom_Long*>(atom)->body);
+    } else {
+        return false;
+    }
+    return true;
 }

@@ -1,6 +1,6 @@
-// The instrument behind the LV2 plug-in interface: reads the control ports into the
-// instrument's parameters, the atom port into its MIDI queue and clock, and renders through
-// the same block driver as the VST module.
+// The instrument behind the LV2 plug-in interface: hands the control ports' changes, the
+// atom port's MIDI, time:Position objects and reset messages to the format-neutral
+// instrument, and its outputs to the output ports.
 #pragma once
 
 #include <atomic>
@@ -12,10 +12,8 @@
 
 #include <string>
 
-#include "host/Plektra.h"
-#include "lv2/Lv2KeyNames.h"
+#include "instrument/Instrument.h"
 #include "lv2/Lv2Ports.h"
-#include "lv2/Lv2Transport.h"
 #include "lv2/Midnam.h"
 
 class Lv2Instrument
@@ -30,23 +28,24 @@ public:
     void run(uint32_t frames);
 
     // The MIDNAM document naming the keys with the chords they play now, and the model it
-    // names, unique to the instance. On the host's thread, while run() may be playing: the
-    // chords are read as the panel reads them, one atomic word a string.
+    // names, unique to the instance. On the host's thread, while run() may be playing.
     std::string keyNames();
     std::string model() const;
 
 private:
-    void applyControls();
-    void applyPlayingAids();
-    void queueEvents();
+    void passControls();
+    void passEvents();
+    // A time:Position object as the instrument's transport.
+    Transport transportOf(const LV2_Atom_Object* object) const;
+    bool numberOf(const LV2_Atom* atom, double& value) const;
 
-    Plektra plektra{nullptr};
-    Lv2Transport transport;
+    Instrument instrument;
     LV2_URID midiEvent;
     LV2_URID atomObject;
     LV2_URID atomBlank;
     LV2_URID resetMessage;
-    double sampleRate;
+    LV2_URID position, bpm, speedKey, frame, beat, bar, barBeat, beatUnit, beatsPerBar;
+    LV2_URID atomFloat, atomDouble, atomInt, atomLong;
     const LyrevaneMidnamUpdate* keyNamesChanged;
 
     const LV2_Atom_Sequence* events = nullptr;
@@ -55,15 +54,9 @@ private:
     const float* controls[lv2ports::kPortCount] = {};
     float* playedChord = nullptr;
     float* recognisedChord = nullptr;
-    // The value each control port last had, held to its range: only a change reaches the
+    // The raw value each control port had at the last run: only a change reaches the
     // instrument, as a host's automation would.
-    int32_t applied[lv2ports::kPortCount] = {};
-    float lastSeen[lv2ports::kPortCount] = {};  // the raw port value behind applied
-    bool resetRose = false;  // the reset port went up in the last run
-    bool chordsEdited = false;  // in this block; the host reads the key names again
-    bool wasRolling = false;    // the host's transport in the last block
-    // The chord zone as the key names last told it: kNoZone with chord keys only, else the
-    // recognised chord. Written by the audio thread, read when the host asks for the names:
-    // one word that nothing else depends on, so relaxed ordering.
-    std::atomic<int32_t> zoneChord{lv2keynames::kNoZone};
+    float lastSeen[lv2ports::kPortCount] = {};
+    int32_t resetApplied = 0;  // the reset port's value held to 0 or 1
+    bool resetRose = false;    // the reset port went up in the last run
 };

@@ -5,6 +5,10 @@
 #include <lv2/atom/atom.h>
 
 using namespace lv2ports;
+using controls::fretOfParameter;
+using controls::kHighestFret;
+using controls::kMuted;
+using controls::parameterOfFret;
 
 namespace {
 

@@ -7,11 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "host/Plektra.h"
 #include "lv2/Lv2Ports.h"
+#include "strum/CArpStrum.h"
 #include "lv2/Midnam.h"
 #include "presets/FactoryChordSets.h"
-#include "strum/PatternTable.h"
 
 using namespace lv2ports;
 
@@ -77,11 +76,14 @@ std::string scalePoint(const std::string& label, int32_t value)
     return "[ rdfs:label " + quoted(label) + " ; rdf:value " + std::to_string(value) + " ]";
 }
 
-std::string scalePoints(const std::vector<std::string>& labels, int32_t first)
+// Every value of an enumeration with its name, from the control table.
+std::string valuePoints(uint32_t id)
 {
+    const controls::Range range = controls::range(id);
     std::string points;
-    for (size_t i = 0; i < labels.size(); ++i) {
-        points += (i ? " ,\n      " : "") + scalePoint(labels[i], first + static_cast<int32_t>(i));
+    for (auto value = static_cast<int32_t>(range.minimum); value <= range.maximum; ++value) {
+        points += (value > range.minimum ? " ,\n      " : "") +
+                  scalePoint(controls::valueText(id, static_cast<float>(value)), value);
     }
     return points;
 }
@@ -123,16 +125,18 @@ std::string playingText()
 
 // An integer control port with its range from the port table; the caller adds its scale
 // points and properties and closes it.
-void controlPort(std::ostream& out, uint32_t port, const std::string& name,
-                 const std::string& comment, int32_t defaultValue, const std::string& properties)
+void controlPort(std::ostream& out, uint32_t port, const std::string& properties)
 {
-    const Range range = rangeOf(port);
+    const uint32_t id = controlOf(port);
+    const controls::Range range = controls::range(id);
     out << " , [\n    a lv2:" << (port == kPlayedChord ? "Output" : "Input")
         << "Port , lv2:ControlPort ;\n"
         << "    lv2:index " << port << " ;\n    lv2:symbol " << quoted(portSymbol(port)) << " ;\n"
-        << "    lv2:name " << quoted(name) << " ;\n    rdfs:comment " << quoted(comment) << " ;\n"
-        << "    lv2:default " << defaultValue << " ;\n    lv2:minimum " << range.minimum
-        << " ;\n    lv2:maximum " << range.maximum << " ;\n    lv2:portProperty lv2:integer"
+        << "    lv2:name " << quoted(controls::name(id)) << " ;\n    rdfs:comment "
+        << quoted(controls::comment(id)) << " ;\n"
+        << "    lv2:default " << static_cast<int32_t>(range.defaultValue) << " ;\n    lv2:minimum "
+        << static_cast<int32_t>(range.minimum) << " ;\n    lv2:maximum "
+        << static_cast<int32_t>(range.maximum) << " ;\n    lv2:portProperty lv2:integer"
         << properties;
 }
 
@@ -148,40 +152,28 @@ std::string number(float value)
 // The playing aids, from their table; their defaults leave the instrument as the module.
 void aidPorts(std::ostream& out)
 {
-    std::vector<std::string> patterns = {"off"};
-    for (const StrumPattern& pattern : strumpatterns::kPatterns) patterns.push_back(pattern.name);
-    for (const AidPort& aid : kAidPorts) {
-        const float maximum = aid.port == kPattern ? static_cast<float>(patternCount()) : aid.maximum;
+    for (uint32_t id = controls::kChordInput; id < controls::kRecognisedChord; ++id) {
+        const controls::Range range = controls::range(id);
         out << " , [\n    a lv2:InputPort , lv2:ControlPort ;\n"
-            << "    lv2:index " << aid.port << " ;\n    lv2:symbol " << quoted(aid.symbol) << " ;\n"
-            << "    lv2:name " << quoted(aid.name) << " ;\n    rdfs:comment " << quoted(aid.comment)
-            << " ;\n    pg:group " << ownUri("playing") << " ;\n";
-        if (aid.integer) {
-            out << "    lv2:default " << aid.defaultValue << " ;\n    lv2:minimum " << aid.minimum
-                << " ;\n    lv2:maximum " << maximum << " ;\n    lv2:portProperty lv2:integer";
+            << "    lv2:index " << portOf(id) << " ;\n    lv2:symbol " << quoted(controls::symbol(id))
+            << " ;\n    lv2:name " << quoted(controls::name(id)) << " ;\n    rdfs:comment "
+            << quoted(controls::comment(id)) << " ;\n    pg:group " << ownUri("playing") << " ;\n";
+        if (controls::flags(id) & controls::kInteger) {
+            out << "    lv2:default " << range.defaultValue << " ;\n    lv2:minimum "
+                << range.minimum << " ;\n    lv2:maximum " << range.maximum
+                << " ;\n    lv2:portProperty lv2:integer";
         } else {
-            out << "    lv2:default " << number(aid.defaultValue) << " ;\n    lv2:minimum "
-                << number(aid.minimum) << " ;\n    lv2:maximum " << number(maximum);
+            out << "    lv2:default " << number(range.defaultValue) << " ;\n    lv2:minimum "
+                << number(range.minimum) << " ;\n    lv2:maximum " << number(range.maximum);
         }
-        if (*aid.unit) out << " ;\n    units:unit units:" << aid.unit;
-        if (aid.port == kChordInput) {
-            out << " , lv2:enumeration ;\n    lv2:scalePoint "
-                << scalePoints({kChordInputNames[0], kChordInputNames[1]}, 0);
-        } else if (aid.port == kPattern) {
-            out << " , lv2:enumeration ;\n    lv2:scalePoint " << scalePoints(patterns, 0);
+        if (*controls::unit(id)) out << " ;\n    units:unit units:" << controls::unit(id);
+        if (controls::flags(id) & controls::kEnumeration) {
+            out << " , lv2:enumeration ;\n    lv2:scalePoint " << valuePoints(id);
         }
         out << "\n  ]";
     }
-    std::vector<std::string> chords;
-    for (int32_t chord = kNoChord; chord <= rangeOf(kRecognisedChord).maximum; ++chord) {
-        chords.push_back(recognisedChordLabel(chord));
-    }
-    controlPort(out, kRecognisedChord, "Recognised chord",
-                "The chord last read from the notes held below the chord keys, -1 before any: "
-                "its root (0 C to 11 B) times " + std::to_string(chords::kQualityCount) +
-                    ", plus its quality (0 major, 1 minor, 2 seventh, in the order of the "
-                    "scale points).",
-                kNoChord, " , lv2:enumeration ;\n    lv2:scalePoint " + scalePoints(chords, kNoChord));
+    controlPort(out, kRecognisedChord,
+                " , lv2:enumeration ;\n    lv2:scalePoint " + valuePoints(controls::kRecognisedChord));
     out << "\n  ]";
 }
 
@@ -192,7 +184,6 @@ std::string chordGroup(int32_t chord)
 
 std::string pluginDescription()
 {
-    Plektra instrument(nullptr);
     std::ostringstream out;
     out << kPrefixes << "<" << kPluginUri << ">\n"
         << "  a lv2:Plugin , lv2:InstrumentPlugin , doap:Project ;\n"
@@ -223,37 +214,23 @@ std::string pluginDescription()
             << "    lv2:designation pg:" << side << "\n  ]";
     }
 
-    std::vector<std::string> frets;
-    for (int32_t fret = kMuted; fret <= kHighestFret; ++fret) frets.push_back(fretLabel(fret));
-    const std::string fretPoints = scalePoints(frets, kMuted);
+    const std::string fretPoints = valuePoints(controls::kFirstString);
     for (uint32_t port = kFirstString; port < kSoundSet; ++port) {
-        const int32_t parameter = parameterOfPort(port);
-        const int32_t chord = parameter / ChordValues::kStringCount;
-        const int32_t string = parameter % ChordValues::kStringCount;
-        // Any chord may be the one being played, whose strings stop when it is edited.
-        controlPort(out, port, stringPortName(chord, string),
-                    "Where the string is held: -1 muted, 0 open, 1 to 18 the fret. An edit of "
-                    "the chord being played stops its strings.",
-                    fretOfParameter(instrument.getParameter(parameter)),
+        const int32_t chord = parameterOfPort(port) / ChordValues::kStringCount;
+        controlPort(out, port,
                     " , pprops:causesArtifacts ;\n    pg:group " + ownUri(chordGroup(chord)) +
                         " ;\n    lv2:scalePoint " + fretPoints);
         out << "\n  ]";
     }
 
-    controlPort(out, kSoundSet, "Sound set",
-                "The recorded guitar the strings play. A change stops every string.", 0,
+    controlPort(out, kSoundSet,
                 " , lv2:enumeration , pprops:causesArtifacts ;\n    lv2:scalePoint " +
-                    scalePoints({kSoundSetNames[0], kSoundSetNames[1]}, 0));
+                    valuePoints(controls::kSoundSet));
     out << "\n  ]";
-    controlPort(out, kReset, "Reset", "Stops every string.", 0, " , lv2:toggled , pprops:trigger");
+    controlPort(out, kReset, " , lv2:toggled , pprops:trigger");
     out << "\n  ]";
-    std::vector<std::string> chords;
-    for (int32_t chord = 0; chord < ChordValues::kChordCount; ++chord) {
-        chords.push_back(chordLabel(chord));
-    }
-    controlPort(out, kPlayedChord, "Chord being played",
-                "The chord the last chord key selected.", 0,
-                " , lv2:enumeration ;\n    lv2:scalePoint " + scalePoints(chords, 0));
+    controlPort(out, kPlayedChord,
+                " , lv2:enumeration ;\n    lv2:scalePoint " + valuePoints(controls::kPlayedChord));
     out << "\n  ]";
     aidPorts(out);
     out << " .\n\n";
@@ -269,7 +246,7 @@ std::string pluginDescription()
     for (int32_t chord = 0; chord < ChordValues::kChordCount; ++chord) {
         out << "\n" << ownUri(chordGroup(chord)) << "\n  a pg:Group ;\n"
             << "  lv2:symbol " << quoted(chordGroup(chord)) << " ;\n"
-            << "  rdfs:label " << quoted(chordLabel(chord)) << " .\n";
+            << "  rdfs:label " << quoted(controls::chordLabel(chord)) << " .\n";
     }
 
     // The key-names extension is not among lv2-dev's schemas; what its two URIs are is said

@@ -83,7 +83,7 @@ LYREVANE_SOAK_SECONDS=120 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 LSAN_OPTI
 
 echo "== ThreadSanitizer (concurrency tests)"
 # Only the programs that hold concurrency tests (and the module they load).
-build build/tsan -DLYREVANE_SANITIZE=thread -- test_strum test_host test_hardening
+build build/tsan -DLYREVANE_SANITIZE=thread -- test_strum test_host test_hardening test_instrument
 LYREVANE_SOAK_SECONDS=120 TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build/tsan --output-on-failure -L concurrency -j "$jobs"
 
 echo "== Fuzzing (clang, libFuzzer, one minute per surface)"

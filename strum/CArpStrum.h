@@ -72,6 +72,9 @@ public:
     // Parameter encoding of one string: k/19 for k = 0 (muted), 1 (open), 2..19 (frets
     // 1..18). Safe to call from the host's user-interface thread while the audio plays.
     void setChordValue(uint32_t chord, uint32_t string, float value);
+    // The note a string of a chord holds before anyone edits it, kMuted when it does not
+    // sound; chord and string must be within the bank.
+    static int32_t defaultNote(int32_t chord, int32_t string);
     float getChordValue(uint32_t chord, uint32_t string) const;
 
 protected:

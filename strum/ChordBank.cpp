@@ -34,6 +34,11 @@ void CArpStrum::loadDefaultChords()
     }
 }
 
+int32_t CArpStrum::defaultNote(int32_t chord, int32_t string)
+{
+    return kDefaultChords[chord][string];
+}
+
 void CArpStrum::setChordValue(uint32_t chord, uint32_t string, float value)
 {
     // The negated test also ignores a value that is not a number.

@@ -533,7 +533,7 @@ std::unique_ptr<harness::Lv2BundleHost> startBundle(const Options& options, std:
         // A chord set as the LV2 ports hold it: each string in frets, and the sound set.
         for (int32_t index = 0; index < kChordParameterCount; ++index) {
             bundle->setPort(lv2ports::kFirstString + static_cast<uint32_t>(index),
-                            static_cast<float>(lv2ports::fretOfParameter(program->values[index])));
+                            static_cast<float>(controls::fretOfParameter(program->values[index])));
         }
         bundle->setPort(lv2ports::kSoundSet,
                         program->values[kSoundSetParameter] != 0.0f ? 1.0f : 0.0f);

@@ -236,7 +236,7 @@ int lv2Controls()
                                   ? lv2ports::kSoundSet
                                   : lv2ports::kFirstString + static_cast<uint32_t>(parameter.index);
         const int32_t value = lv2ports::isStringPort(port)
-                                  ? lv2ports::fretOfParameter(parameter.value)
+                                  ? controls::fretOfParameter(parameter.value)
                                   : static_cast<int32_t>(parameter.value);
         std::printf("%s=%d\n", lv2ports::portSymbol(port).c_str(), value);
     }

@@ -282,7 +282,7 @@ TEST_F(Lv2Test, AHostsPresetRestoresEveryString)
     // them, and the sound set, saved by lilv and applied to a new instance.
     ASSERT_TRUE(host.instantiate(44100.0, 512));
     for (uint32_t port = kFirstString; port < kSoundSet; ++port) {
-        host.control(port) = static_cast<float>(port * 7 % 20 + kMuted);
+        host.control(port) = static_cast<float>(port * 7 % 20 + controls::kMuted);
     }
     host.control(kSoundSet) = 1.0f;
     std::string folder = ::testing::TempDir() + "lyrevane-preset-XXXXXX";
