@@ -119,7 +119,7 @@ void CArpStrum::noteEventOn(int32_t time, uint32_t packed)
     play(key.action, key.argument, time, velocity);
 }
 
-void CArpStrum::noteEventOff(int32_t, uint32_t packed)
+void CArpStrum::noteEventOff(int32_t time, uint32_t packed)
 {
     const uint32_t note = msgData1(packed);
     if (chordInput != ChordInput::heldNotes || !ChordZone::holds(note)) return;
@@ -129,7 +129,7 @@ void CArpStrum::noteEventOff(int32_t, uint32_t packed)
         heldChord.store(zone.chordNumber(), relaxed);
         heldChangeWaits = true;
     }
-    if (zone.empty()) patterns.release();
+    if (zone.empty()) patterns.letGo(time);
 }
 
 void CArpStrum::setChordInput(ChordInput input)

@@ -213,6 +213,10 @@ void PatternPlayer::hold(int32_t time)
     held = true;
     if (!first || !current || mode == Mode::locked) return;
     time = std::clamp(time, 0, std::max(frames - 1, 0));
+    if (mode == Mode::free && songSample + time <= heldAgainBy) {
+        earliest = std::max(earliest, time);
+        return;
+    }
     // The pattern's own bar, from the held note on.
     grid.sample = songSample + time;
     grid.beat = 0.0;
@@ -230,6 +234,16 @@ void PatternPlayer::release()
 {
     held = false;
     if (mode == Mode::free) mode = Mode::silent;
+}
+
+void PatternPlayer::letGo(int32_t time)
+{
+    held = false;
+    if (mode != Mode::free) return;
+    // A hand moving between chords keeps the pattern's time: for a beat the grid runs on,
+    // silent, and a chord held again within it goes on from there.
+    time = std::clamp(time, 0, std::max(frames - 1, 0));
+    heldAgainBy = songSample + time + std::llround(grid.samplesPerBeat);
 }
 
 int32_t PatternPlayer::patternBars() const
@@ -326,6 +340,15 @@ bool PatternPlayer::nextStroke(int32_t before, Stroke& stroke)
         grid.sample + std::llround((start + swung(offset) - grid.beat) * grid.samplesPerBeat) +
         humaniser.timeOffset(position, sampleRate, limit);
     const int64_t time = sample - songSample;
+    if (mode == Mode::free && !held && time < before) {
+        // Nothing held: the steps pass unplayed, until the hand has been away a beat.
+        if (sample > heldAgainBy) {
+            mode = Mode::silent;
+            return false;
+        }
+        advance();
+        return nextStroke(before, stroke);
+    }
     if (loopEndsAt >= 0 && time >= loopEndsAt && loopEndsAt < before) {
         wrapLoop();
         return nextStroke(before, stroke);

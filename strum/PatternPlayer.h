@@ -66,6 +66,9 @@ public:
     // zone), and put down again.
     void hold(int32_t time);
     void release();
+    // The last note of the zone let go at this sample of the block: the pattern stops
+    // unless a chord is held again within a beat.
+    void letGo(int32_t time);
     // Takes the next stroke due before this sample of the block; false when none is.
     bool nextStroke(int32_t before, Stroke& stroke);
     void endBlock();
@@ -119,6 +122,7 @@ private:
 
     Mode mode = Mode::silent;
     bool held = false;
+    int64_t heldAgainBy = 0;  // the last sample where a chord held again keeps the grid
     double lastTempo = 120.0;
     double sampleRate = 44100.0;
     int64_t songSample = 0;  // samples the player has seen, at the start of this block

@@ -728,3 +728,29 @@ TEST_F(Lv2PlayingTest, AStopEndsTheStrumUnderWay)
     EXPECT_GT(loudest({played.begin() + 1000, played.begin() + 2048}), 0.01f);
     EXPECT_EQ(loudest({played.begin() + 2048 + 1000, played.end()}), 0.0f);
 }
+
+TEST_F(Lv2PlayingTest, AHandMovingBetweenChordsKeepsThePatternsTime)
+{
+    // The transport stopped, steady downs at 120 (a stroke every 22050 samples): C held from
+    // 1 s, the hand lifted at 2.95 s and G pressed at 3.05 s. The stroke at 3 s finds no
+    // chord held; the later ones keep their places, on G.
+    Take take;
+    take.frames = 6 * 44100;
+    take.moves = {{0, false, 0.0}};
+    const auto at = [](double seconds) { return std::llround(seconds * 44100); };
+    take.keys = {{at(1.0), kNoteOn, 36, 90},   {at(1.0), kNoteOn, 40, 90},
+                 {at(1.0), kNoteOn, 43, 90},   {at(2.95), kNoteOff, 36, 0},
+                 {at(2.95), kNoteOff, 40, 0},  {at(2.95), kNoteOff, 43, 0},
+                 {at(3.05), kNoteOn, 31, 90},  {at(3.05), kNoteOn, 35, 90},
+                 {at(3.05), kNoteOn, 38, 90}};
+    std::vector<SongEvent> keyed = {{at(1.0), kNoteOn, 48, 100}};
+    for (int beat = 0; beat < 10; ++beat) {
+        if (beat == 4) keyed.push_back({at(3.05), kNoteOn, 55, 100});
+        if (beat == 4) continue;
+        keyed.push_back({at(1.0) + beat * 22050, kNoteOn, 60, static_cast<uint8_t>(beat % 4 ? 100 : 113)});
+    }
+    start(take);
+    host.control(kChordInput) = 1.0f;
+    host.control(kPattern) = 1.0f;
+    EXPECT_EQ(firstDifference(renderLv2Take(host, take), renderVstTake(take, keyed)), -1);
+}
