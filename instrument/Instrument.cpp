@@ -18,6 +18,7 @@ bool isSetting(uint32_t id) { return (flags(id) & (kOutput | kTrigger)) == 0; }
 Instrument::Instrument(double sampleRate) : sampleRate(sampleRate)
 {
     plektra.setSampleRate(static_cast<float>(sampleRate));
+    plektra.setBlockIndependent(true);
     for (uint32_t id = 0; id < kCount; ++id) {
         applied[id] = range(id).defaultValue;
         values[id].store(applied[id], kRelaxed);

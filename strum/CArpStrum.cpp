@@ -216,7 +216,9 @@ void CArpStrum::play(KeyAction action, int32_t argument, int32_t time, int32_t v
     if (action >= StrumUp) {
         lastAction = action;
         lastArg = argument;
-        elapsed = 0;
+        // Counted from the block's start, as the VST 2.4 module counts; in exact samples
+        // from the key itself where the output must not depend on the block size.
+        elapsed = exactLateChanges ? -time : 0;
         lastVelocity = velocity;
     }
     perform(action, argument, time, velocity);
@@ -336,7 +338,8 @@ void CArpStrum::changedChord(int32_t time)
 {
     // A chord change shortly after a strum key counts as played together with it: the strum
     // is repeated on the new chord from this key on.
-    if (elapsed < lateChordWindow && lastAction >= StrumUp) {
+    const int64_t since = static_cast<int64_t>(elapsed) + (exactLateChanges ? time : 0);
+    if (since < lateChordWindow && lastAction >= StrumUp) {
         perform(static_cast<KeyAction>(lastAction), lastArg, time, lastVelocity);
     }
 }

@@ -53,6 +53,15 @@ public:
     // transport for the next block, null when the host gave none.
     void setSongClock(const SongClock* clock);
     PatternPlayer& patternPlayer() { return patterns; }
+    // For the musician's editions, whose output must not depend on the host's block size:
+    // the late chord change's window counted in exact samples from the strum key rather than
+    // from its block's start, and a cut keeping what fell due before it in its block; the
+    // VST 2.4 module counts and cuts by blocks.
+    void setBlockIndependent(bool exact)
+    {
+        exactLateChanges = exact;
+        exactCuts = exact;
+    }
     // Switching lets go of the zone; the next strum plays the selected chord key's chord.
     void setChordInput(ChordInput input);
     // The tuning (a number of tunings::kTunings) and the capo's fret, each held to its range.
@@ -114,6 +123,7 @@ protected:
     // Strum timing is defined in samples at 44100 Hz; these carry it to the host rate.
     float rateScale;          // host rate / 44100, exactly 1.0 at 44100
     int32_t lateChordWindow;  // 2205 samples at 44100 Hz (50 ms), in host samples
+    bool exactLateChanges = false;
 
     PatternPlayer patterns;
     SongClock clock;

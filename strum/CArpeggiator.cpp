@@ -125,10 +125,27 @@ void CArpeggiator::moveDueEvents(int32_t blockLength)
 // chord key cuts the ringing strings exactly where it is played, whatever the block size.
 void CArpeggiator::allNotesOff(int32_t time)
 {
-    eventCount = queuedReleases;
+    // Where the output must not depend on the block size, what fell due before the cut
+    // sounded, as it would have had the block ended before it: it stays, and is released
+    // at the cut with the rest. Counts as if it had been handed over, without a store.
+    int32_t sounding[kNoteCount];
+    std::copy(std::begin(noteCount), std::end(noteCount), std::begin(sounding));
+    int32_t kept = queuedReleases;
+    for (int32_t i = queuedReleases; exactCuts && i < eventCount; ++i) {
+        if (eventQueue[i].time >= time) continue;
+        const uint32_t packed = eventQueue[i].packed;
+        const uint32_t note = msgData1(packed);
+        if (isCountedNote(note) && msgKind(packed) == kNoteOffKind) {
+            sounding[note] = std::max(sounding[note] - 1, 0);
+        } else if (isCountedNote(note) && msgKind(packed) == kNoteOnKind) {
+            ++sounding[note];
+        }
+        eventQueue[kept++] = eventQueue[i];
+    }
+    eventCount = kept;
     std::fill(std::begin(eventQueue) + eventCount, std::end(eventQueue), TimedMsg{0, 0});
     for (uint32_t note = 0; note < kNoteCount; ++note) {
-        for (int32_t k = 0; k < noteCount[note]; ++k) {
+        for (int32_t k = 0; k < sounding[note]; ++k) {
             if (pushEvent(time, packMsg(kNoteOffKind, 0, note, 0)) == 0) {
                 break;
             }

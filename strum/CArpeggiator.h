@@ -48,4 +48,7 @@ protected:
     // counts of their notes are zero already, so a second call must keep them, or those
     // notes would ring for good (two chord changes in one block).
     int32_t queuedReleases;
+    // Whether a cut keeps what fell due before it in the same block (see allNotesOff): the
+    // musician's editions; the VST 2.4 module drops it.
+    bool exactCuts = false;
 };
