@@ -235,7 +235,11 @@ void Instrument::applyPlayingAids()
 
 void Instrument::takeMainThreadSettings()
 {
-    if (!settingsEdited.exchange(false, std::memory_order_acquire)) return;
+    // Most blocks have nothing from the main thread: a plain load spares them the exchange.
+    if (!settingsEdited.load(kRelaxed) ||
+        !settingsEdited.exchange(false, std::memory_order_acquire)) {
+        return;
+    }
     const uint32_t writing = settingsWriting.load(std::memory_order_acquire);
     Settings wanted;
     for (uint32_t id = 0; id < kCount; ++id)
