@@ -131,8 +131,9 @@ private:
 
     // Each control's value for other threads to read and set: the audio thread stores what
     // it applies and the block's outputs; the main thread stores its edits. A word per
-    // control, on its own meaning nothing to anything else, so relaxed order; a change
-    // wanted is announced by settingsEdited.
+    // control, on its own meaning nothing to anything else, so relaxed order, but for a
+    // whole state, stored with release and read with acquire against settingsWriting; a
+    // change wanted is announced by settingsEdited.
     std::array<std::atomic<float>, controls::kCount> values;
     // Raised (release) by the main thread after it stored values, taken (acquire) by the
     // audio thread at a block's start, so that the block sees the stored values.
