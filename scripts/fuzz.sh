@@ -3,7 +3,7 @@
 # then runs each for the given number of seconds (default 60). The committed corpora and
 # regression inputs seed the search; what it adds stays in the build folder.
 #
-#   scripts/fuzz.sh [seconds] [target ...]      targets: host wave png midifile program state (default all)
+#   scripts/fuzz.sh [seconds] [target ...]      targets: host wave png midifile program state lv2 (default all)
 #
 # A failing input is left under <build>/artifacts/<target>/; once fixed, copy it into
 # tests/fuzz/regressions/<target>/ so that every build replays it.
@@ -13,7 +13,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${LYREVANE_FUZZ_BUILD:-$root/build-fuzz}
 seconds=${1:-60}
 [ $# -gt 0 ] && shift
-targets=${*:-host wave png midifile program state}
+targets=${*:-host wave png midifile program state lv2}
 
 if ! ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1; then
     echo "libFuzzer is missing: apt-get install libclang-rt-14-dev" >&2
