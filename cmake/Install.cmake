@@ -2,9 +2,9 @@
 # their debug information kept in the build.
 #
 # Without a prefix the install is the user's own: the render tool, its manual and the
-# documentation under ~/.local, the plug-ins in ~/.vst and ~/.lv2, where hosts look. With a
-# prefix (a package: -DCMAKE_INSTALL_PREFIX=/usr) the plug-ins go to PREFIX/lib/vst and
-# PREFIX/lib/lv2, the folders Debian's plug-in packages fill and hosts search by default.
+# documentation under ~/.local, the plug-ins in ~/.vst, ~/.lv2 and ~/.clap, where hosts look.
+# With a prefix (a package: -DCMAKE_INSTALL_PREFIX=/usr) the plug-ins go to PREFIX/lib/vst,
+# PREFIX/lib/lv2 and PREFIX/lib/clap, the folders Debian's plug-in packages fill and hosts search by default.
 # The Windows build installs the DLL and the render tool side by side into the prefix.
 if(CMAKE_INSTALL_PREFIX_INITIALIZED_TO_DEFAULT AND NOT WIN32)
   set(CMAKE_INSTALL_PREFIX "$ENV{HOME}/.local" CACHE PATH "Install prefix" FORCE)
@@ -15,23 +15,31 @@ set(LYREVANE_VST_DIR "" CACHE PATH
   "Where cmake --install puts Lyrevane.so (empty: ~/.vst, or PREFIX/lib/vst with a prefix)")
 set(LYREVANE_LV2_DIR "" CACHE PATH
   "Where cmake --install puts Lyrevane.lv2 (empty: ~/.lv2, or PREFIX/lib/lv2 with a prefix)")
+set(LYREVANE_CLAP_DIR "" CACHE PATH
+  "Where cmake --install puts Lyrevane.clap (empty: ~/.clap, or PREFIX/lib/clap with a prefix)")
 if(WIN32)
   set(lyrevane_vst_dir .)
+  set(lyrevane_clap_dir .)
   set(lyrevane_bin_dir .)
 else()
   set(lyrevane_bin_dir ${CMAKE_INSTALL_BINDIR})
   if(CMAKE_INSTALL_PREFIX STREQUAL "$ENV{HOME}/.local")
     set(lyrevane_vst_dir $ENV{HOME}/.vst)
     set(lyrevane_lv2_dir $ENV{HOME}/.lv2)
+    set(lyrevane_clap_dir $ENV{HOME}/.clap)
   else()
     set(lyrevane_vst_dir lib/vst)
     set(lyrevane_lv2_dir lib/lv2)
+    set(lyrevane_clap_dir lib/clap)
   endif()
   if(LYREVANE_VST_DIR)
     set(lyrevane_vst_dir ${LYREVANE_VST_DIR})
   endif()
   if(LYREVANE_LV2_DIR)
     set(lyrevane_lv2_dir ${LYREVANE_LV2_DIR})
+  endif()
+  if(LYREVANE_CLAP_DIR)
+    set(lyrevane_clap_dir ${LYREVANE_CLAP_DIR})
   endif()
 endif()
 

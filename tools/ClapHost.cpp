@@ -55,9 +55,6 @@ int64_t readChunk(const InputStream* stream, void* buffer, uint64_t size)
     return static_cast<int64_t>(taken);
 }
 
-bool acceptEvent(const OutputEvents*, const EventHeader*) { return true; }
-const OutputEvents kOutputEvents{nullptr, &acceptEvent};
-
 std::string lowered(std::string text)
 {
     std::transform(text.begin(), text.end(), text.begin(),
@@ -103,7 +100,10 @@ ClapHost::~ClapHost()
 const void* ClapHost::hostExtension(const Host*, const char* id)
 {
     static const HostThreadCheck threadCheck{&ClapHost::isMainThread, &ClapHost::isAudioThread};
+    static const HostTimerSupport timerSupport{&ClapHost::registerTimer,
+                                               &ClapHost::unregisterTimer};
     if (id == nullptr) return nullptr;
+    if (std::strcmp(id, kTimerSupportExtension) == 0) return &timerSupport;
     if (std::strcmp(id, kThreadCheckExtension) == 0) return &threadCheck;
     if (std::strcmp(id, kLogExtension) == 0) return &kLog;
     if (std::strcmp(id, kParamsExtension) == 0) return &kParams;
@@ -113,6 +113,49 @@ const void* ClapHost::hostExtension(const Host*, const char* id)
 
 bool ClapHost::isMainThread(const Host* host) { return !hostOf(host).inAudioCall; }
 bool ClapHost::isAudioThread(const Host* host) { return hostOf(host).inAudioCall; }
+
+bool ClapHost::registerTimer(const Host* host, uint32_t, Id* id)
+{
+    ClapHost& self = hostOf(host);
+    if (id == nullptr) return false;
+    *id = self.nextTimer++;
+    self.timers.push_back(*id);
+    return true;
+}
+
+bool ClapHost::unregisterTimer(const Host* host, Id id)
+{
+    auto& timers = hostOf(host).timers;
+    const auto found = std::find(timers.begin(), timers.end(), id);
+    if (found == timers.end()) return false;
+    timers.erase(found);
+    return true;
+}
+
+void ClapHost::fireTimers()
+{
+    const auto* support = extension<PluginTimerSupport>(kTimerSupportExtension);
+    const std::vector<Id> firing = timers;
+    for (Id id : firing) {
+        if (support != nullptr) support->onTimer(instance, id);
+    }
+}
+
+bool ClapHost::receiveEvent(const OutputEvents* list, const EventHeader* event)
+{
+    ClapHost& self = *static_cast<ClapHost*>(list->context);
+    if (event == nullptr || event->spaceId != kCoreEventSpace) return false;
+    if (event->type == kParamValue && event->size >= sizeof(ParamValueEvent)) {
+        const auto& change = reinterpret_cast<const ParamValueEvent&>(*event);
+        self.reportedValues.emplace_back(change.paramId, change.value);
+    } else if ((event->type == kParamGestureBegin || event->type == kParamGestureEnd) &&
+               event->size >= sizeof(ParamGestureEvent)) {
+        self.reportedGestures.emplace_back(
+            reinterpret_cast<const ParamGestureEvent&>(*event).paramId,
+            event->type == kParamGestureBegin);
+    }
+    return true;
+}
 
 uint32_t ClapHost::eventCount(const InputEvents* list)
 {
@@ -254,11 +297,11 @@ bool ClapHost::valueToText(Id id, double value, std::string& text) const
     return true;
 }
 
-void ClapHost::setParameter(Id id, double value)
+void ClapHost::setParameter(Id id, double value, uint32_t frame)
 {
     AnyEvent event{};
     event.parameter = {
-        headerOf(sizeof(ParamValueEvent), 0, kParamValue), id, nullptr, -1, -1, -1, -1, value};
+        headerOf(sizeof(ParamValueEvent), frame, kParamValue), id, nullptr, -1, -1, -1, -1, value};
     pending.push_back(event);
 }
 
@@ -339,6 +382,7 @@ bool ClapHost::run(const ClapSongPosition* position, const std::vector<MidiEvent
         transport.timeSignatureDenominator = 4;
     }
     const InputEvents inEvents{this, &ClapHost::eventCount, &ClapHost::eventAt};
+    const OutputEvents outEvents{this, &ClapHost::receiveEvent};
     Process process{};
     process.steadyTime = steadyTime;
     process.frameCount = frames;
@@ -348,7 +392,7 @@ bool ClapHost::run(const ClapSongPosition* position, const std::vector<MidiEvent
     process.audioInputCount = static_cast<uint32_t>(inputPorts.size());
     process.audioOutputCount = static_cast<uint32_t>(outputPorts.size());
     process.inEvents = &inEvents;
-    process.outEvents = &kOutputEvents;
+    process.outEvents = &outEvents;
     inAudioCall = true;
     const ProcessStatus status = instance->process(instance, &process);
     inAudioCall = false;

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "clap/ClapAbi.h"
@@ -55,13 +56,21 @@ public:
     }
     uint32_t audioInputChannels() const { return inputChannels; }
 
+    // The host's timers, as a host's main loop fires them: each registered one, once.
+    void fireTimers();
+    size_t timerCount() const { return timers.size(); }
+    // The parameter values the plug-in has told the host of (a panel's edits), oldest first.
+    std::vector<std::pair<clapabi::Id, double>> reportedValues;
+    // Its gestures: the parameter and whether one begins.
+    std::vector<std::pair<clapabi::Id, bool>> reportedGestures;
+
     const std::vector<ClapParameter>& parameters() const { return parameterList; }
     // By the name the plug-in shows, in any case; null when none has it.
     const ClapParameter* findParameter(const std::string& name) const;
     bool parameterValue(clapabi::Id id, double& value) const;
     bool valueToText(clapabi::Id id, double value, std::string& text) const;
-    // Queued: the plug-in gets it as an event at the start of the next block.
-    void setParameter(clapabi::Id id, double value);
+    // Queued: the plug-in gets it as an event at that sample of the next block.
+    void setParameter(clapabi::Id id, double value, uint32_t frame = 0);
 
     // The state through streams that move at most chunkBytes per call, as some hosts' do.
     bool saveState(std::vector<uint8_t>& bytes, uint64_t chunkBytes = UINT64_MAX) const;
@@ -84,6 +93,9 @@ private:
     static const void* hostExtension(const clapabi::Host* host, const char* id);
     static bool isMainThread(const clapabi::Host* host);
     static bool isAudioThread(const clapabi::Host* host);
+    static bool registerTimer(const clapabi::Host* host, uint32_t periodMs, clapabi::Id* id);
+    static bool unregisterTimer(const clapabi::Host* host, clapabi::Id id);
+    static bool receiveEvent(const clapabi::OutputEvents* list, const clapabi::EventHeader* event);
     static uint32_t eventCount(const clapabi::InputEvents* list);
     static const clapabi::EventHeader* eventAt(const clapabi::InputEvents* list, uint32_t index);
     void readPorts();
@@ -100,6 +112,8 @@ private:
     bool takesMidi = false;
     uint32_t inputChannels = 0;  // of the first input port, which run() feeds
     std::vector<ClapParameter> parameterList;
+    std::vector<clapabi::Id> timers;
+    clapabi::Id nextTimer = 0;
     std::vector<AnyEvent> pending;  // parameter changes for the next block
     std::vector<AnyEvent> events;   // the block's, by time
     int64_t steadyTime = 0;

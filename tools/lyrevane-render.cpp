@@ -12,6 +12,9 @@
 #include "lv2/Lv2Ports.h"
 #include "tools/Lv2BundleHost.h"
 #endif
+#if LYREVANE_RENDER_CLAP
+#include "tools/ClapRender.h"
+#endif
 
 #include <sndfile.h>
 
@@ -49,6 +52,9 @@ constexpr const char* kUsage =
     "       lyrevane-render --lv2 [--plugin BUNDLE] [--rate HZ] [--block N] [--chord-set NAME]\n"
     "                       [--port NAME=VALUE]... [--tempo BPM] [--tail SECONDS] [--float]\n"
     "                       IN.mid OUT.wav\n"
+    "       lyrevane-render --clap [--plugin FILE.clap] [--rate HZ] [--block N]\n"
+    "                       [--chord-set NAME] [--port NAME=VALUE]... [--tempo BPM]\n"
+    "                       [--tail SECONDS] [--float] IN.mid OUT.wav\n"
     "--preset applies a VST program file, --chord-set a factory chord set by name (its\n"
     "name in any case: 'G major', 'blues in e'); --param values are set after either.\n"
     "--scale shows the panel at S device pixels per pixel (1 to 4), as a host asks.\n"
@@ -56,7 +62,10 @@ constexpr const char* kUsage =
     "tool, else the first Lyrevane.lv2 in LV2_PATH, ~/.lv2, /usr/local/lib/lv2 or\n"
     "/usr/lib/lv2), the song's tempo as the host's rolling transport; --port sets a port by\n"
     "its symbol (pattern=3, chord_input=1, humanise_time=12). --tempo plays the song at one\n"
-    "tempo.\n";
+    "tempo.\n"
+    "--clap renders through the CLAP edition (by default the Lyrevane.clap built or\n"
+    "installed with the tool, else the first in CLAP_PATH, ~/.clap, /usr/local/lib/clap or\n"
+    "/usr/lib/clap) as a CLAP host plays it; --port sets a control by its name or symbol.\n";
 
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
@@ -120,6 +129,7 @@ struct Options {
     std::string snapshot;
     std::vector<std::string> files;
     bool lv2 = false;
+    bool clap = false;
     std::vector<std::pair<std::string, float>> ports;  // LV2 port symbol and value
     double tempo = 0.0;                                 // beats per minute; 0: the song's
 };
@@ -195,6 +205,10 @@ std::string parseOptions(int argc, char** argv, Options& options)
             options.lv2 = true;
             continue;
         }
+        if (arg == "--clap") {
+            options.clap = true;
+            continue;
+        }
         if (arg.rfind("--", 0) != 0) {
             options.files.push_back(arg);
             continue;
@@ -244,6 +258,14 @@ std::string parseOptions(int argc, char** argv, Options& options)
     if (!options.preset.empty() && !options.chordSet.empty()) {
         return "--preset and --chord-set both choose the chords; give one of them";
     }
+    if (options.lv2 && options.clap) {
+        return "--lv2 and --clap both choose the plug-in; give one of them";
+    }
+    if (options.clap && (!options.parameters.empty() || !options.preset.empty() ||
+                         !options.snapshot.empty())) {
+        return "--clap takes --chord-set and --port NAME=VALUE, not --param, --preset or "
+               "--snapshot";
+    }
     if (options.lv2 && !options.parameters.empty()) {
         return "--param sets the VST module's parameters; with --lv2 use --port NAME=VALUE";
     }
@@ -253,8 +275,8 @@ std::string parseOptions(int argc, char** argv, Options& options)
     if (options.lv2 && !options.snapshot.empty()) {
         return "--snapshot photographs the VST module's panel; it takes no --lv2";
     }
-    if (!options.lv2 && !options.ports.empty()) {
-        return "--port sets an LV2 port; give --lv2 too";
+    if (!options.lv2 && !options.clap && !options.ports.empty()) {
+        return "--port sets an LV2 port or a CLAP control; give --lv2 or --clap too";
     }
     const size_t expectedFiles = options.snapshot.empty() ? 2 : 0;
     if (options.files.size() != expectedFiles) {
@@ -604,6 +626,22 @@ int renderToWave(const Options& options)
         }
         play = playingBundle(*bundle, tempoMap, options.rate);
     }
+#endif
+#if LYREVANE_RENDER_CLAP
+    std::unique_ptr<harness::ClapHost> clapHost;
+    if (options.clap) {
+        const std::optional<presets::Program> program = chosenProgram(options, error);
+        const std::string path =
+            options.plugin.empty() ? harness::defaultClapPath() : options.plugin;
+        if (!program && !error.empty()) return fail(error);
+        if (path.empty()) return fail("no Lyrevane.clap found; name one with --plugin FILE.clap");
+        clapHost = harness::startClap(path, options.rate, options.block, program, options.ports,
+                                      error);
+        if (!clapHost) return fail(error);
+        play = harness::playingClap(*clapHost, tempoMap, options.rate);
+    }
+#else
+    if (options.clap) return fail("this build of the tool has no CLAP host");
 #endif
     if (!play) {
         host = startModule(options, error);

@@ -3,7 +3,7 @@
 # and checks what arrives: every shipped file in its place, every binary stripped and naming
 # its debug file in the build, the LV2 panel small, the bundle listed by lilv from its
 # installed folder, and the installed render tool, with no --plugin, playing the installed
-# module: the example song identical to the build's own render.
+# module and the installed CLAP edition: the example song identical to the build's own render.
 # Usage: check-install.sh BUILD_DIR SOURCE_DIR
 set -euo pipefail
 build=$(realpath "$1")
@@ -28,6 +28,7 @@ module=$(found "*/Lyrevane.so")
 dsp=$(found "*/Lyrevane.lv2/lyrevane-dsp.so")
 ui=$(found "*/Lyrevane.lv2/lyrevane-ui.so")
 render=$(found "$prefix/bin/lyrevane-render")
+clap=$(found "*/Lyrevane.clap")
 found "*/Lyrevane.lv2/manifest.ttl" >/dev/null
 found "*/Lyrevane.lv2/lyrevane.ttl" >/dev/null
 found "$prefix/share/man/man1/lyrevane-render.1" >/dev/null
@@ -35,7 +36,7 @@ found "$prefix/share/doc/lyrevane/README.md" >/dev/null
 found "$prefix/share/doc/lyrevane/examples/song.mid" >/dev/null
 echo "ok   installed $(find "$stage" -type f | wc -l) files"
 
-for binary in "$module" "$dsp" "$ui" "$render"; do
+for binary in "$module" "$dsp" "$ui" "$render" "$clap"; do
   name=$(basename "$binary")
   sections=$(readelf -S -W "$binary")
   if grep -qE ' \.(symtab|debug_[a-z]+) ' <<<"$sections"; then
@@ -72,3 +73,8 @@ echo "ok   lv2ls lists $listed from $lv2_dir"
 cmp -s "$stage/installed.wav" "$stage/built.wav" \
   || fail "the installed tool and module render the song differently from the build's"
 echo "ok   the installed tool renders the song through the installed module, as the build does"
+"$render" --clap "$source/examples/song.mid" "$stage/installed-clap.wav" >/dev/null \
+  || fail "the installed lyrevane-render --clap with no --plugin"
+cmp -s "$stage/installed-clap.wav" "$stage/built.wav" \
+  || fail "the installed CLAP edition renders the song differently from the build's module"
+echo "ok   the installed tool renders the song through the installed Lyrevane.clap, as the module"

@@ -61,7 +61,7 @@ apt-get install -y -qq --no-install-recommends "$deb" >"$work/apt.log" 2>&1 \
   || { cat "$work/apt.log"; fail "apt-get could not install the package"; }
 [ "$(status)" = "install ok installed" ] || fail "status after install: $(status)"
 dpkg -L lyrevane | grep -vx '/\.' >"$work/files.txt"
-for path in /usr/lib/vst/Lyrevane.so /usr/lib/lv2/Lyrevane.lv2/manifest.ttl \
+for path in /usr/lib/vst/Lyrevane.so /usr/lib/clap/Lyrevane.clap /usr/lib/lv2/Lyrevane.lv2/manifest.ttl \
     /usr/lib/lv2/Lyrevane.lv2/lyrevane.ttl /usr/lib/lv2/Lyrevane.lv2/lyrevane-dsp.so \
     /usr/lib/lv2/Lyrevane.lv2/lyrevane-ui.so /usr/bin/lyrevane-render \
     /usr/share/man/man1/lyrevane-render.1.gz /usr/share/doc/lyrevane/copyright \
