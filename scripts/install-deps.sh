@@ -16,7 +16,7 @@ packages=(
   ardour
   lv2-dev liblilv-dev lilv-utils sordi jalv jackd2 libjack-jackd2-dev libxml2-utils
   muse jack-capture xdotool x11-utils
-  zam-plugins
+  zam-plugins qtractor
 )
 if [ "${1:-}" = "--packaging" ]; then
   packages+=(dpkg-dev file lintian nsis zip)
