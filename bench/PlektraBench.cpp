@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -17,8 +18,10 @@
 #include <lv2/midi/midi.h>
 #include <lv2/time/time.h>
 
+#include "clap/ClapAbi.h"
 #include "host/Plektra.h"
 #include "lv2/Lv2Instrument.h"
+#include "platform/LoadableModule.h"
 #include "tests/support/Lv2Host.h"
 #include "tools/MidiFile.h"
 #include "tools/PluginHost.h"
@@ -209,6 +212,143 @@ void lv2DenseBlock(benchmark::State& state)
     rig.run(state);
 }
 BENCHMARK(lv2DenseBlock)->Arg(64)->Arg(1024);
+
+// The CLAP edition as a host drives it, loaded from the built Lyrevane.clap: each block's
+// notes as CLAP note events (the host's own lists built beforehand, as a host keeps them),
+// the transport rolling at 120 bpm, stated every block as CLAP hosts do.
+class ClapRig
+{
+public:
+    ClapRig(int32_t frames, const std::vector<std::pair<uint32_t, double>>& settings = {})
+        : left(frames), right(frames)
+    {
+        std::string error;
+        module = platform::LoadableModule::load(LYREVANE_CLAP_PATH, error);
+        entry = static_cast<const clapabi::PluginEntry*>(module.symbol(clapabi::kEntrySymbol));
+        if (entry == nullptr || !entry->init(LYREVANE_CLAP_PATH)) return;
+        const auto* factory = static_cast<const clapabi::PluginFactory*>(
+            entry->getFactory(clapabi::kPluginFactoryId));
+        plugin = factory->create(factory, &host, "org.lyrevane.lyrevane");
+        if (plugin == nullptr || !plugin->init(plugin) ||
+            !plugin->activate(plugin, kRate, 1, static_cast<uint32_t>(frames))) {
+            plugin = nullptr;
+            return;
+        }
+        const auto* params = static_cast<const clapabi::PluginParams*>(
+            plugin->extension(plugin, clapabi::kParamsExtension));
+        for (const auto& [id, value] : settings) {
+            clapabi::ParamValueEvent change{
+                {sizeof change, 0, clapabi::kCoreEventSpace, clapabi::kParamValue, 0},
+                id,
+                nullptr,
+                -1,
+                -1,
+                -1,
+                -1,
+                value};
+            Events one{{&change.header}};
+            const clapabi::InputEvents in{&one, &Events::size, &Events::get};
+            params->flush(plugin, &in, nullptr);
+        }
+    }
+    ~ClapRig()
+    {
+        if (plugin != nullptr) plugin->destroy(plugin);
+        if (entry != nullptr) entry->deinit();
+    }
+    bool ok() const { return plugin != nullptr; }
+
+    void addBlock(const std::vector<VstMidiEvent>& midi)
+    {
+        auto& notes = blockNotes.emplace_back();
+        for (const VstMidiEvent& event : midi) {
+            notes.push_back({{sizeof(clapabi::NoteEvent), static_cast<uint32_t>(event.deltaFrames),
+                              clapabi::kCoreEventSpace, clapabi::kNoteOn, 0},
+                             -1,
+                             0,
+                             0,
+                             static_cast<int16_t>(event.midiData[1]),
+                             static_cast<uint8_t>(event.midiData[2]) / 127.0});
+        }
+    }
+
+    void run(benchmark::State& state)
+    {
+        const auto frames = static_cast<uint32_t>(left.size());
+        std::vector<Events> lists(blockNotes.size());
+        for (size_t block = 0; block < blockNotes.size(); ++block) {
+            for (const clapabi::NoteEvent& note : blockNotes[block]) {
+                lists[block].headers.push_back(&note.header);
+            }
+        }
+        float* channels[2] = {left.data(), right.data()};
+        clapabi::AudioBuffer output{channels, nullptr, 2, 0, 0};
+        clapabi::TransportEvent transport{};
+        transport.header = {sizeof transport, 0, clapabi::kCoreEventSpace, clapabi::kTransport, 0};
+        transport.flags = clapabi::kTransportHasTempo | clapabi::kTransportHasBeatsTimeline |
+                          clapabi::kTransportIsPlaying;
+        transport.tempo = 120.0;
+        int64_t position = 0;
+        size_t next = 0;
+        for (auto _ : state) {
+            transport.songPositionBeats =
+                std::llround(position / kRate * 2.0 * clapabi::kBeatTimeFactor);
+            const clapabi::InputEvents in{&lists[next], &Events::size, &Events::get};
+            const clapabi::Process process{position, frames, &transport, nullptr, &output,
+                                           0,        1,      &in,        nullptr};
+            plugin->process(plugin, &process);
+            benchmark::DoNotOptimize(left.data());
+            position += frames;
+            next = next + 1 < lists.size() ? next + 1 : 1 % lists.size();
+        }
+        countFrames(state, static_cast<int32_t>(frames));
+    }
+
+private:
+    struct Events
+    {
+        std::vector<const clapabi::EventHeader*> headers;
+        static uint32_t size(const clapabi::InputEvents* list)
+        {
+            return static_cast<uint32_t>(static_cast<Events*>(list->context)->headers.size());
+        }
+        static const clapabi::EventHeader* get(const clapabi::InputEvents* list, uint32_t index)
+        {
+            return static_cast<Events*>(list->context)->headers[index];
+        }
+    };
+
+    platform::LoadableModule module;
+    const clapabi::PluginEntry* entry = nullptr;
+    clapabi::Host host{clapabi::kVersion,
+                       nullptr,
+                       "bench",
+                       "",
+                       "",
+                       "1",
+                       [](const clapabi::Host*, const char*) -> const void* { return nullptr; },
+                       [](const clapabi::Host*) {},
+                       [](const clapabi::Host*) {},
+                       [](const clapabi::Host*) {}};
+    const clapabi::Plugin* plugin = nullptr;
+    std::vector<float> left, right;
+    std::vector<std::vector<clapabi::NoteEvent>> blockNotes;
+};
+
+// The same blocks through the CLAP edition, to set beside lv2DenseBlock.
+void clapDenseBlock(benchmark::State& state)
+{
+    const std::vector<BlockEvents> blocks = denseStrumBlocks(state);
+    if (blocks.empty()) return;
+    ClapRig rig(static_cast<int32_t>(state.range(0)));
+    if (!rig.ok()) {
+        state.SkipWithError("cannot load " LYREVANE_CLAP_PATH);
+        return;
+    }
+    for (const BlockEvents& block : blocks) rig.addBlock(block.midi);
+    rig.run(state);
+}
+BENCHMARK(clapDenseBlock)->Arg(64)->Arg(1024);
 
 VstMidiEvent key(int32_t offset, uint8_t note, uint8_t velocity)
 {
