@@ -58,12 +58,7 @@ TEST_P(RenderComparisonTest, WindowsRenderMatchesTheLinuxRender)
 }
 
 INSTANTIATE_TEST_SUITE_P(Examples, RenderComparisonTest,
-                         ::testing::Values("song", "dense-strum"
-#if LYREVANE_CLAP_RENDERS
-                                           ,
-                                           "song-clap"
-#endif
-                                           ),
+                         ::testing::Values("song", "dense-strum"),
                          [](const auto& info) {
                              std::string name = info.param;
                              name.erase(std::remove(name.begin(), name.end(), '-'), name.end());
