@@ -375,6 +375,22 @@ void lv2PatternOnHeldChord(benchmark::State& state)
 }
 BENCHMARK(lv2PatternOnHeldChord)->Arg(64)->Arg(1024);
 
+// The same with every control of a guitarist's playing on: a capo, DADGAD (the held chord
+// fingered by the voicing finder) and the articulation keys.
+void lv2PatternOnHeldChordCapoTuningArticulations(benchmark::State& state)
+{
+    Lv2Rig rig(static_cast<int32_t>(state.range(0)),
+               {{lv2ports::kChordInput, 1.0f},
+                {lv2ports::kPattern, kEighthsPattern},
+                {lv2ports::kCapo, 3.0f},
+                {lv2ports::kTuning, 8.0f},
+                {lv2ports::kArticulationKeys, 1.0f}});
+    rig.addBlock({key(0, 28, 90), key(0, 32, 90), key(0, 35, 90)});
+    rig.addBlock({});
+    rig.run(state);
+}
+BENCHMARK(lv2PatternOnHeldChordCapoTuningArticulations)->Arg(64)->Arg(1024);
+
 // ...against the same strums played by the strum keys on the E major chord key.
 void lv2SameStrumsByKeys(benchmark::State& state)
 {

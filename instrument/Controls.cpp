@@ -4,9 +4,11 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <iterator>
 
 #include "strum/CArpStrum.h"
 #include "strum/PatternTable.h"
+#include "strum/Tunings.h"
 
 namespace controls {
 
@@ -81,19 +83,53 @@ constexpr PlayingAid kPlayingAids[] = {
      {0.0f, kLargestSeed, 0.0f},
      true,
      ""},
+    {kCapo,
+     "capo",
+     "Capo",
+     "The fret the capo clamps, 0 for none. The chords keep their frets, counted from the capo "
+     "as a chord chart reads, and sound as many semitones higher; the key names name the "
+     "chords as they sound.",
+     {0.0f, float(tunings::kHighestCapo), 0.0f},
+     true,
+     ""},
+    {kTuning,
+     "tuning",
+     "Tuning",
+     "What the open strings sound. The chords keep their frets and sound on the strings as "
+     "tuned; a held chord is fingered for the tuning and the capo.",
+     {0.0f, float(tunings::kTuningCount - 1), 0.0f},
+     true,
+     ""},
+    {kArticulationKeys,
+     "articulation_keys",
+     "Articulation keys",
+     "Off, keys 61, 63, 66 and 68 silence the strings as the other unassigned keys do. On, 61 "
+     "strums dead (the fretting hand damping the strings: a percussive chuck) down and 63 up, "
+     "66 strums palm-muted down and 68 up, shaped by velocity and tempo as the other strums.",
+     {0.0f, 1.0f, 0.0f},
+     true,
+     ""},
 };
+
+// The table's place of a playing aid: the recognised chord, an output, lies among their ids.
+constexpr uint32_t playingAidIndex(uint32_t id)
+{
+    return id < kRecognisedChord ? id - kChordInput : id - kChordInput - 1;
+}
 
 constexpr bool playingAidsInIdOrder()
 {
-    uint32_t id = kChordInput;
-    for (const PlayingAid& aid : kPlayingAids) {
-        if (aid.id != id++) return false;
+    uint32_t index = 0;
+    for (uint32_t id = 0; id < kCount; ++id) {
+        if (!isPlayingAid(id)) continue;
+        if (playingAidIndex(id) != index || kPlayingAids[index].id != id) return false;
+        ++index;
     }
-    return id == kRecognisedChord;
+    return index == std::size(kPlayingAids);
 }
-static_assert(playingAidsInIdOrder(), "kPlayingAids describes kChordInput to kSeed in order");
+static_assert(playingAidsInIdOrder(), "kPlayingAids describes every playing aid in id order");
 
-const PlayingAid& playingAid(uint32_t id) { return kPlayingAids[id - kChordInput]; }
+const PlayingAid& playingAid(uint32_t id) { return kPlayingAids[playingAidIndex(id)]; }
 
 int32_t lastRecognisedChord() { return 12 * chords::kQualityCount - 1; }
 
@@ -110,6 +146,10 @@ bool valueName(uint32_t id, int32_t value, std::string& text)
         text = kChordInputNames[value];
     } else if (id == kPattern) {
         text = patternLabel(value);
+    } else if (id == kTuning) {
+        text = tunings::kTunings[value].name;
+    } else if (id == kArticulationKeys) {
+        text = kArticulationKeysNames[value];
     } else if (id == kRecognisedChord) {
         text = recognisedChordLabel(value);
     } else {
@@ -169,7 +209,8 @@ uint32_t flags(uint32_t id)
     if (id == kSoundSet) return kInteger | kEnumeration | kCausesArtifacts;
     if (id == kReset) return kInteger | kTrigger | kCausesArtifacts;
     if (id == kPlayedChord || id == kRecognisedChord) return kInteger | kEnumeration | kOutput;
-    if (id == kChordInput || id == kPattern) return kInteger | kEnumeration;
+    if (id == kChordInput || id == kPattern || id == kTuning || id == kArticulationKeys)
+        return kInteger | kEnumeration;
     return playingAid(id).integer ? uint32_t{kInteger} : 0u;
 }
 
@@ -231,6 +272,7 @@ std::string group(uint32_t id)
 {
     if (isString(id))
         return chordLabel(static_cast<int32_t>(id - kFirstString) / ChordValues::kStringCount);
+    if (isGuitarControl(id)) return "Capo, tuning and articulations";
     if (isPlayingAid(id) || id == kRecognisedChord) return "Held chords and patterns";
     return "";
 }

@@ -30,6 +30,10 @@ enum Id : uint32_t {
     kHumaniseVelocity,
     kSeed,
     kRecognisedChord,  // output
+    // Playing as a guitarist does, beyond the VST module's instrument, off at their defaults.
+    kCapo,
+    kTuning,
+    kArticulationKeys,
     kCount,
 };
 
@@ -70,9 +74,15 @@ constexpr const char* kStringNames[ChordValues::kStringCount] = {"low E", "A", "
                                                                  "G",     "B", "high E"};
 constexpr const char* kSoundSetNames[kSoundSetCount] = {"acoustic", "electric"};
 constexpr const char* kChordInputNames[kChordInputCount] = {"chord keys", "held notes"};
+constexpr const char* kArticulationKeysNames[2] = {"off", "on"};
 
 constexpr bool isString(uint32_t id) { return id >= kFirstString && id < kSoundSet; }
-constexpr bool isPlayingAid(uint32_t id) { return id >= kChordInput && id < kRecognisedChord; }
+constexpr bool isPlayingAid(uint32_t id)
+{
+    return (id >= kChordInput && id < kRecognisedChord) || (id > kRecognisedChord && id < kCount);
+}
+// The capo, the tuning and the articulation keys, among the playing aids.
+constexpr bool isGuitarControl(uint32_t id) { return id > kRecognisedChord && id < kCount; }
 
 // Allocate nothing: the audio thread uses them. The id must be below kCount.
 Range range(uint32_t id);

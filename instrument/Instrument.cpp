@@ -218,6 +218,9 @@ void Instrument::applyControl(uint32_t id, float value)
         if (wanted >= 1.0f) plektra.setParameter(kResetParameter, 1.0f);
     } else if (isPlayingAid(id)) {
         applyPlayingAids();
+        // The chord keys' names follow the capo and the tuning, the strum keys' the
+        // articulation keys.
+        namesChanged |= isGuitarControl(id);
     }
 }
 
@@ -231,6 +234,8 @@ void Instrument::applyPlayingAids()
     patterns.setVelocity(static_cast<int32_t>(applied[kPatternVelocity]));
     patterns.setHumanise(applied[kHumaniseTime], applied[kHumaniseVelocity],
                          static_cast<uint32_t>(applied[kSeed]));
+    plektra.setNeck(static_cast<int32_t>(applied[kTuning]), static_cast<int32_t>(applied[kCapo]));
+    plektra.setArticulationKeys(applied[kArticulationKeys] >= 1.0f);
 }
 
 void Instrument::takeMainThreadSettings()
@@ -300,15 +305,12 @@ Settings Instrument::settings() const
 
 keynames::Names Instrument::keyNames()
 {
+    // The chords as they sound, under the capo and the tuning the audio thread last took.
     keynames::Bank chords{};
-    for (uint32_t id = kFirstString; id < kSoundSet; ++id) {
-        const auto parameter = static_cast<int32_t>(id - kFirstString);
-        const int32_t fret = fretOfParameter(plektra.getParameter(parameter));
-        const int32_t string = parameter % ChordValues::kStringCount;
-        chords[parameter / ChordValues::kStringCount][string] =
-            fret == kMuted ? -1 : ChordValues::kOpenStrings[string] + fret;
+    for (uint32_t chord = 0; chord < chords.size(); ++chord) {
+        chords[chord] = plektra.soundingChord(chord);
     }
-    return keynames::names(chords, zoneChord.load(kRelaxed));
+    return keynames::names(chords, zoneChord.load(kRelaxed), plektra.articulationKeys());
 }
 
 bool Instrument::saveState(state::Write write, void* context) const

@@ -21,7 +21,8 @@ using Names = std::array<std::string, kKeyCount>;
 constexpr int32_t kNoZone = -2;
 
 // "C3 chord: Am", "Strum down", "Pick string 1 (low E)" or "Silence" (key 60 is C4); with a
-// chord zone, its keys "Held chord: Am7". Allocates: never on the audio thread.
-Names names(const Bank& chords, int32_t zoneChord = kNoZone);
+// chord zone, its keys "Held chord: Am7"; with the articulation keys, "Dead strum down" and
+// the like. The chords are the notes they sound. Allocates: never on the audio thread.
+Names names(const Bank& chords, int32_t zoneChord = kNoZone, bool articulationKeys = false);
 
 }  // namespace keynames

@@ -40,6 +40,9 @@ enum Port : uint32_t {
     kHumaniseVelocity = kFirstControl + controls::kHumaniseVelocity,
     kSeed = kFirstControl + controls::kSeed,
     kRecognisedChord = kFirstControl + controls::kRecognisedChord,  // output
+    kCapo = kFirstControl + controls::kCapo,
+    kTuning = kFirstControl + controls::kTuning,
+    kArticulationKeys = kFirstControl + controls::kArticulationKeys,
     kPortCount = kFirstControl + controls::kCount,
 };
 

@@ -149,32 +149,41 @@ std::string number(float value)
     return written.find_first_of(".e") == std::string::npos ? written + ".0" : written;
 }
 
+// A playing aid's port, from the control table, in a group of the ports.
+void aidPort(std::ostream& out, uint32_t id, const std::string& group)
+{
+    const controls::Range range = controls::range(id);
+    out << " , [\n    a lv2:InputPort , lv2:ControlPort ;\n"
+        << "    lv2:index " << portOf(id) << " ;\n    lv2:symbol " << quoted(controls::symbol(id))
+        << " ;\n    lv2:name " << quoted(controls::name(id)) << " ;\n    rdfs:comment "
+        << quoted(controls::comment(id)) << " ;\n    pg:group " << ownUri(group) << " ;\n";
+    if (controls::flags(id) & controls::kInteger) {
+        out << "    lv2:default " << range.defaultValue << " ;\n    lv2:minimum "
+            << range.minimum << " ;\n    lv2:maximum " << range.maximum
+            << " ;\n    lv2:portProperty lv2:integer";
+    } else {
+        out << "    lv2:default " << number(range.defaultValue) << " ;\n    lv2:minimum "
+            << number(range.minimum) << " ;\n    lv2:maximum " << number(range.maximum);
+    }
+    if (*controls::unit(id)) out << " ;\n    units:unit units:" << controls::unit(id);
+    if (controls::flags(id) & controls::kEnumeration) {
+        out << " , lv2:enumeration ;\n    lv2:scalePoint " << valuePoints(id);
+    }
+    out << "\n  ]";
+}
+
 // The playing aids, from their table; their defaults leave the instrument as the module.
 void aidPorts(std::ostream& out)
 {
     for (uint32_t id = controls::kChordInput; id < controls::kRecognisedChord; ++id) {
-        const controls::Range range = controls::range(id);
-        out << " , [\n    a lv2:InputPort , lv2:ControlPort ;\n"
-            << "    lv2:index " << portOf(id) << " ;\n    lv2:symbol " << quoted(controls::symbol(id))
-            << " ;\n    lv2:name " << quoted(controls::name(id)) << " ;\n    rdfs:comment "
-            << quoted(controls::comment(id)) << " ;\n    pg:group " << ownUri("playing") << " ;\n";
-        if (controls::flags(id) & controls::kInteger) {
-            out << "    lv2:default " << range.defaultValue << " ;\n    lv2:minimum "
-                << range.minimum << " ;\n    lv2:maximum " << range.maximum
-                << " ;\n    lv2:portProperty lv2:integer";
-        } else {
-            out << "    lv2:default " << number(range.defaultValue) << " ;\n    lv2:minimum "
-                << number(range.minimum) << " ;\n    lv2:maximum " << number(range.maximum);
-        }
-        if (*controls::unit(id)) out << " ;\n    units:unit units:" << controls::unit(id);
-        if (controls::flags(id) & controls::kEnumeration) {
-            out << " , lv2:enumeration ;\n    lv2:scalePoint " << valuePoints(id);
-        }
-        out << "\n  ]";
+        aidPort(out, id, "playing");
     }
     controlPort(out, kRecognisedChord,
                 " , lv2:enumeration ;\n    lv2:scalePoint " + valuePoints(controls::kRecognisedChord));
     out << "\n  ]";
+    for (uint32_t id = controls::kRecognisedChord + 1; id < controls::kCount; ++id) {
+        aidPort(out, id, "guitar");
+    }
 }
 
 std::string chordGroup(int32_t chord)
@@ -241,6 +250,8 @@ std::string pluginDescription()
            "for each press of its button.\" .\n\n";
     out << ownUri("playing") << "\n  a pg:Group ;\n  lv2:symbol \"playing\" ;\n"
         << "  rdfs:label \"Held chords and patterns\" .\n\n";
+    out << ownUri("guitar") << "\n  a pg:Group ;\n  lv2:symbol \"guitar\" ;\n"
+        << "  rdfs:label " << quoted(controls::group(controls::kCapo)) << " .\n\n";
     out << ownUri("out") << "\n  a pg:StereoGroup , pg:OutputGroup ;\n"
         << "  lv2:symbol \"out\" ;\n  rdfs:label \"Output\" .\n";
     for (int32_t chord = 0; chord < ChordValues::kChordCount; ++chord) {

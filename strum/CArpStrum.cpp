@@ -6,6 +6,7 @@
 #include <cmath>
 #include <iterator>
 #include <limits>
+#include <utility>
 
 namespace {
 
@@ -16,6 +17,7 @@ constexpr float kReferenceRate = 44100.0f;
 constexpr float kReferenceTempo = 120.0f;
 constexpr int32_t kSpacingBase = 660;  // strum spacing at velocity 0, before the tempo factor
 constexpr int32_t kShortLength = 660;  // how long a short-strum string sounds
+constexpr int32_t kDeadLength = 6615;  // a dead string's chuck: gone within 150 ms
 constexpr int32_t kLateChordWindow = 2205;
 // The count of samples since the last strum key once it has left the window.
 constexpr int32_t kPastWindow = std::numeric_limits<int32_t>::max();
@@ -55,9 +57,32 @@ constexpr std::array<KeyBinding, 128> makeKeyMap()
     return map;
 }
 
+// The articulation keys, black keys among the strums and picks that the key map leaves silent.
+constexpr std::pair<uint32_t, KeyBinding> kArticulationKeys[] = {
+    {61, {DeadStrumDown, 0}},
+    {63, {DeadStrumUp, 0}},
+    {66, {MutedStrumDown, 0}},
+    {68, {MutedStrumUp, 0}},
+};
+
 }  // namespace
 
 const std::array<KeyBinding, 128> CArpStrum::keyMap = makeKeyMap();
+
+KeyBinding CArpStrum::binding(uint32_t note, bool articulationKeys)
+{
+    if (articulationKeys) {
+        for (const auto& [key, articulation] : kArticulationKeys) {
+            if (key == note) return articulation;
+        }
+    }
+    return note < keyMap.size() ? keyMap[note] : KeyBinding{MuteAll, 0};
+}
+
+void CArpStrum::setArticulationKeys(bool on)
+{
+    articulationKeysOn.store(on, relaxed);
+}
 
 CArpStrum::CArpStrum()
     : lastAction(0),
@@ -115,7 +140,7 @@ void CArpStrum::noteEventOn(int32_t time, uint32_t packed)
         if (zone.press(note)) playHeldChord(time);
         return;
     }
-    const KeyBinding key = keyMap[note];
+    const KeyBinding key = binding(note, articulationKeysOn.load(relaxed));
     play(key.action, key.argument, time, velocity);
 }
 
@@ -248,6 +273,18 @@ void CArpStrum::perform(KeyAction action, int32_t argument, int32_t time, int32_
     case PickString:
         pickString(time, velocity, static_cast<uint32_t>(argument));
         break;
+    case DeadStrumUp:
+        strum(time, velocity, false, true, Take::dead);
+        break;
+    case DeadStrumDown:
+        strum(time, velocity, true, true, Take::dead);
+        break;
+    case MutedStrumUp:
+        strum(time, velocity, false, false, Take::palmMuted);
+        break;
+    case MutedStrumDown:
+        strum(time, velocity, true, false, Take::palmMuted);
+        break;
     }
 }
 
@@ -272,7 +309,7 @@ void CArpStrum::resetStrum()
     lastVelocity = 0;
 }
 
-void CArpStrum::strum(int32_t time, int32_t velocity, bool ascending, bool isShort)
+void CArpStrum::strum(int32_t time, int32_t velocity, bool ascending, bool isShort, Take take)
 {
     // A tempo that is not a number fails the comparison and plays like one below 120.
     const float tempoFactor = tempo >= kReferenceTempo ? kReferenceTempo / tempo : 1.0f;
@@ -281,7 +318,9 @@ void CArpStrum::strum(int32_t time, int32_t velocity, bool ascending, bool isSho
     // Velocity bytes reach 255 at most, so the spacing stays positive.
     const int32_t spacing = toSamples(static_cast<float>(kSpacingBase - 2 * velocity) * timeScale);
     const int32_t gap = isShort ? spacing / 2 : spacing;
-    const int32_t length = toSamples(static_cast<float>(kShortLength) * timeScale);
+    const int32_t length = toSamples(
+        static_cast<float>(take == Take::dead ? kDeadLength : kShortLength) * timeScale);
+    const auto channel = static_cast<uint32_t>(channelOf(take));
     const int32_t step = velocity / 12;
 
     int64_t t = static_cast<int64_t>(time) - gap;
@@ -294,7 +333,7 @@ void CArpStrum::strum(int32_t time, int32_t velocity, bool ascending, bool isSho
         }
         t += gap;
         stringVelocity = static_cast<uint8_t>(stringVelocity - step);
-        pushNoteEvent(clampTime(t), packMsg(kNoteOnKind, 0, note, stringVelocity));
+        pushNoteEvent(clampTime(t), packMsg(kNoteOnKind, channel, note, stringVelocity));
         if (isShort) {
             pushEvent(clampTime(t + length), packMsg(kNoteOffKind, 0, note, 0));
         }

@@ -3,6 +3,7 @@
 // string, release everything), including the late chord change after a strum key.
 #pragma once
 
+#include "sound/Take.h"
 #include "strum/CArpeggiator.h"
 #include "strum/ChordValues.h"
 #include "strum/ChordZone.h"
@@ -35,6 +36,9 @@ public:
     static constexpr const int32_t (&openNotes)[kStringCount] = ChordValues::kOpenStrings;
     // Action of every MIDI note number; fixed for the life of the instrument.
     static const std::array<KeyBinding, 128> keyMap;
+    // A key's action, with the articulation keys or without (the key map's); MuteAll beyond
+    // the map.
+    static KeyBinding binding(uint32_t note, bool articulationKeys);
 
     CArpStrum();
 
@@ -64,6 +68,10 @@ public:
     }
     // Switching lets go of the zone; the next strum plays the selected chord key's chord.
     void setChordInput(ChordInput input);
+    // Keys 61, 63, 66 and 68 strum dead and palm-muted, down and up, instead of silencing.
+    // Any thread may read it.
+    void setArticulationKeys(bool on);
+    bool articulationKeys() const { return articulationKeysOn.load(std::memory_order_relaxed); }
     // The tuning (a number of tunings::kTunings) and the capo's fret, each held to its range.
     // Chords stay frets above the capo; the strings sound as tuned, from the next stroke on,
     // and a held chord is fingered anew for them. tuning() and capo() may be read on any
@@ -89,7 +97,10 @@ public:
 protected:
     ~CArpStrum() = default;
 
-    void strum(int32_t time, int32_t velocity, bool ascending, bool isShort);
+    // A short strum is twice as fast and its strings stop after a while; each string asks
+    // the sound engine for the take, by its note's channel.
+    void strum(int32_t time, int32_t velocity, bool ascending, bool isShort,
+               Take take = Take::ringing);
     void pickString(int32_t time, int32_t velocity, uint32_t string);
     void selectChord(int32_t time, uint32_t chord);
     // After a chord change at this key's time, repeats a strum key played just before on
@@ -144,4 +155,6 @@ protected:
     tunings::OpenStrings openStrings{};
     std::atomic<int32_t> tuningNumber{0};
     std::atomic<int32_t> capoFret{0};
+    // Set on the audio thread, read by the key names' thread: one flag, relaxed.
+    std::atomic<bool> articulationKeysOn{false};
 };

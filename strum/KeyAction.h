@@ -12,4 +12,10 @@ enum KeyAction : int32_t {
     ShortStrumUp = 4,
     ShortStrumDown = 5,
     PickString = 6,
+    // The articulations beyond the key map: strums damped by the fretting hand (a dead
+    // "chuck") or by the picking hand's palm.
+    DeadStrumUp = 7,
+    DeadStrumDown = 8,
+    MutedStrumUp = 9,
+    MutedStrumDown = 10,
 };

@@ -21,6 +21,29 @@ TEST(Controls, IdsKeepTheLv2PortsAndSymbolsOfEarlierReleases)
     EXPECT_EQ(symbol(kReset), "reset");
     EXPECT_EQ(symbol(kPlayedChord), "chord");
     EXPECT_EQ(symbol(kHumaniseVelocity), "humanise_velocity");
+    EXPECT_EQ(lv2ports::portOf(kCapo), 86u);
+    EXPECT_EQ(symbol(kCapo), "capo");
+    EXPECT_EQ(symbol(kTuning), "tuning");
+    EXPECT_EQ(symbol(kArticulationKeys), "articulation_keys");
+}
+
+TEST(Controls, CapoTuningAndArticulationKeysHoldBadValuesToValidOnes)
+{
+    EXPECT_EQ(range(kCapo).maximum, 12.0f);
+    EXPECT_EQ(held(kCapo, 40.0f), 12.0f);
+    EXPECT_EQ(held(kCapo, -3.0f), 0.0f);
+    EXPECT_EQ(held(kCapo, NAN), 0.0f);
+    // A fractional tuning is the nearest one.
+    EXPECT_EQ(held(kTuning, 2.6f), 3.0f);
+    EXPECT_EQ(held(kTuning, 1000.0f), 8.0f);
+    EXPECT_EQ(held(kArticulationKeys, 0.4f), 0.0f);
+    EXPECT_EQ(valueText(kTuning, 1.0f), "Drop D (D A D G B E)");
+    EXPECT_EQ(valueText(kArticulationKeys, 1.0f), "on");
+    float value = 0.0f;
+    ASSERT_TRUE(parseValue(kTuning, "dadgad (d a d g a d)", value));
+    EXPECT_EQ(value, 8.0f);
+    EXPECT_EQ(group(kTuning), "Capo, tuning and articulations");
+    EXPECT_TRUE(flags(kTuning) & kEnumeration);
 }
 
 TEST(Controls, EveryControlHasAUniqueSymbolANameAndADefaultWithinItsRange)

@@ -157,6 +157,34 @@ TEST(Instrument, KeyNamesFollowTheChordsAndTheHostIsTold)
     EXPECT_FALSE(instrument.keyNamesChanged());
 }
 
+TEST(Instrument, KeyNamesNameTheChordsAsTheySoundAndTheArticulationKeys)
+{
+    Instrument instrument(kRate);
+    std::vector<float> out(64);
+    instrument.beginBlock(out.data(), nullptr, 64);
+    instrument.control(0, kCapo, 2.0f);
+    instrument.endBlock();
+    EXPECT_TRUE(instrument.keyNamesChanged());
+    // E major's shape two frets up sounds F#; D (x x 0 2 3 2) with the capo at 2 sounds E.
+    EXPECT_EQ(instrument.keyNames()[52], "E3 chord: F#");
+    EXPECT_EQ(instrument.keyNames()[50], "D3 chord: E");
+    instrument.beginBlock(out.data(), nullptr, 64);
+    instrument.control(0, kCapo, 0.0f);
+    instrument.control(0, kTuning, 1.0f);  // drop D: the E shape sounds over a D bass
+    instrument.control(0, kArticulationKeys, 1.0f);
+    instrument.endBlock();
+    EXPECT_TRUE(instrument.keyNamesChanged());
+    EXPECT_EQ(instrument.keyNames()[52], "E3 chord: E7/D");
+    EXPECT_EQ(instrument.keyNames()[61], "Dead strum down");
+    EXPECT_EQ(instrument.keyNames()[63], "Dead strum up");
+    EXPECT_EQ(instrument.keyNames()[66], "Palm-muted strum down");
+    EXPECT_EQ(instrument.keyNames()[68], "Palm-muted strum up");
+    instrument.beginBlock(out.data(), nullptr, 64);
+    instrument.control(0, kArticulationKeys, 0.0f);
+    instrument.endBlock();
+    EXPECT_EQ(instrument.keyNames()[61], "Silence");
+}
+
 namespace {
 
 // The names of the twelve chord keys: what chords the engine holds now.

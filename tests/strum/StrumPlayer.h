@@ -50,6 +50,7 @@ public:
     using CArpStrum::selectedChord;
 
     std::vector<PlayedEvent> played;
+    std::vector<int32_t> noteOnChannels;  // of each note-on in played, in order: the take
     float hostTempo = 120.0f;
     float hostRate = 44100.0f;
 
@@ -102,9 +103,10 @@ public:
     std::vector<PlayedEvent> notesOn() const { return ofKind(0x90); }
     std::vector<PlayedEvent> releases() const { return ofKind(0x80); }
 
-    void onNoteOn(int32_t, int32_t note, int32_t velocity) override
+    void onNoteOn(int32_t channel, int32_t note, int32_t velocity) override
     {
         played.push_back({dispatchTime, 0x90, note, velocity});
+        noteOnChannels.push_back(channel);
     }
     void onNoteOff(int32_t, int32_t note, int32_t) override
     {

@@ -5,6 +5,7 @@
 
 #include "strum/PatternTable.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <set>
@@ -151,8 +152,19 @@ TEST(StrumPatterns, TheTableHoldsAGuitaristsPatternsOnTheirGrids)
             previous = step.cell;
         }
     }
-    // Ringing and short strokes both ways, and picked strings, all appear.
-    EXPECT_EQ(actions.size(), 5u);
+    // Ringing, short, dead and palm-muted strokes both ways, and picked strings, all appear.
+    EXPECT_EQ(actions.size(), 9u);
+    // The funk and reggae patterns chuck dead strokes; rock eighths have a palm-muted twin.
+    const auto plays = [](const char* symbol, KeyAction action) {
+        const StrumPattern& pattern = strumpatterns::kPatterns[patternNumber(symbol) - 1];
+        return std::any_of(pattern.steps, pattern.steps + pattern.stepCount,
+                           [action](const PatternStep& step) { return step.action == action; });
+    };
+    EXPECT_TRUE(plays("funk", DeadStrumDown));
+    EXPECT_TRUE(plays("reggae", DeadStrumDown));
+    EXPECT_TRUE(plays("rock-palm-muted", MutedStrumDown));
+    EXPECT_TRUE(plays("funk-chucks", DeadStrumUp));
+    EXPECT_TRUE(plays("gallop", MutedStrumDown));
     EXPECT_EQ(strumpatterns::kPatterns[patternNumber("waltz") - 1].beats, 3);
     EXPECT_EQ(strumpatterns::kPatterns[patternNumber("shuffle") - 1].stepsPerBeat, 3);
 }
