@@ -23,7 +23,7 @@ libpng_source=$(ls -d "$out"/src/libpng1.6-*/ | head -n 1)
 libsndfile_source=$(ls -d "$out"/src/libsndfile-*/ | head -n 1)
 
 cmake -S "$root" -B "$native" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$native" -j "$jobs" --target recordings Lyrevane lyrevane-render
+cmake --build "$native" -j "$jobs" --target recordings Lyrevane lyrevane-render lyrevane_clap_binary
 
 for arch in i686 x86_64; do
   cmake -S "$root" -B "$out/$arch" -DCMAKE_BUILD_TYPE=RelWithDebInfo \

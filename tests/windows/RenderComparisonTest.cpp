@@ -58,7 +58,12 @@ TEST_P(RenderComparisonTest, WindowsRenderMatchesTheLinuxRender)
 }
 
 INSTANTIATE_TEST_SUITE_P(Examples, RenderComparisonTest,
-                         ::testing::Values("song", "dense-strum"),
+                         ::testing::Values("song", "dense-strum"
+#if LYREVANE_CLAP_RENDERS
+                                           ,
+                                           "song-clap"
+#endif
+                                           ),
                          [](const auto& info) {
                              std::string name = info.param;
                              name.erase(std::remove(name.begin(), name.end(), '-'), name.end());
