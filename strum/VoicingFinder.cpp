@@ -103,7 +103,16 @@ private:
         if ((sounding & required) != required) return;
         const int fingers = fingersOf(current);
         if (fingers > kMostFingers) return;
+        // Two strings on one note sound as one: the sound engine restrikes the note, cutting
+        // the first string off as the second sounds.
+        int unisons = 0;
+        for (int s = bassString; s < end; ++s) {
+            for (int t = s + 1; t < end; ++t) {
+                unisons += open[s] + current[s] == open[t] + current[t] ? 1 : 0;
+            }
+        }
         const int cost = kMissingToneCost * chords::pitchClassCount(tones & ~sounding) +
+                         kUnplayedStringCost * unisons +
                          kUnplayedStringCost * (kStringCount - (end - bassString)) +
                          kFretMovedCost * std::abs(lowestFret - position) + kFingerCost * fingers +
                          kOpenStringCost * opens;

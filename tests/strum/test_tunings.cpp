@@ -114,6 +114,18 @@ TEST(VoicingFinder, TakesTheTuningsOpenStringsTheNamedBassAndTheHandsPosition)
         ASSERT_TRUE(voicings::findVoicing(open, root, 0, root, 12, fingering));
         EXPECT_LE(std::abs(voicings::neckPosition(fingering) - 12), 2) << symbol;
     }
+    // DADGAD with the capo at 3 offers E major with the G and B strings both on E; the
+    // engine would cut one off with the other, so the finder looks further.
+    tunings::openStrings(8, 3, open);
+    {
+        chords::Fingering fingering;
+        ASSERT_TRUE(voicings::findVoicing(open, 4, 0, 4, 0, fingering));
+        std::vector<int32_t> notes = soundingNotes(open, fingering);
+        notes.erase(std::remove(notes.begin(), notes.end(), -1), notes.end());
+        std::sort(notes.begin(), notes.end());
+        EXPECT_EQ(std::adjacent_find(notes.begin(), notes.end()), notes.end())
+            << ::testing::PrintToString(fingering);
+    }
     // A slash chord keeps its bass lowest: D/F# in standard tuning.
     tunings::openStrings(0, 0, open);
     chords::Fingering fingering;
