@@ -56,10 +56,10 @@ SongClock songClockOf(const VstTimeInfo& time)
     // tempo always is; Ardour's time:beatsPerMinute in 6/8 too).
     clock.beatsPerMinute = time.tempo * beatsPerQuarter;
     clock.frame = std::isfinite(time.samplePos) ? time.samplePos : 0.0;
-    const int32_t looping = kVstCyclePosValid | kVstTransportCycleActive;
-    if ((time.flags & looping) == looping && time.cycleEndPos > time.cycleStartPos) {
+    if ((time.flags & kVstCyclePosValid) && time.cycleEndPos > time.cycleStartPos) {
         clock.loopStart = time.cycleStartPos * beatsPerQuarter;
         clock.loopEnd = time.cycleEndPos * beatsPerQuarter;
+        clock.looping = (time.flags & kVstTransportCycleActive) != 0;
     }
     return clock;
 }

@@ -59,15 +59,20 @@ void TransportClock::follow(const Transport& transport)
     if (frameGiven && rolledOn && speed != 0.0) {
         // Ardour plays through a loop's end in one run and starts the next at the loop's
         // start plus what ran past the end, stating the loop nowhere: a jump back while
-        // rolling shows it, and a jump back by as much again is its seam, no jump at all.
+        // rolling may show it (or be a locate), and a jump back by as much again is its
+        // seam, no jump at all, and the loop's proof.
         const double back = predictedFrame - transport.sample;
-        seam = loopKnown && std::fabs(back - loopFrames) <= 1.0;
-        if (!seam && back > 1.0) {
+        seam = loopSeen && std::fabs(back - loopFrames) <= 1.0;
+        if (seam) {
+            loopKnown = true;
+        } else if (back > 1.0) {
             learnLoop(back);
         } else if (back < -1.0) {
-            loopKnown = false;
+            loopSeen = loopKnown = false;
         }
     }
+    // Played on past the loop's end: the loop is off.
+    if (loopKnown && time.ppqPos > loopEndPpq + 1e-3) loopSeen = loopKnown = false;
     known = true;
     // The block driver lets the strings ring on through a seam.
     changed = !seam;
@@ -76,12 +81,12 @@ void TransportClock::follow(const Transport& transport)
 void TransportClock::learnLoop(double frames)
 {
     // A loop starts on a sixteenth note (a host's rounding of its beat is far finer).
-    loopKnown = false;
+    loopSeen = loopKnown = false;
     if (!(time.tempo > 0.0) || !(rate > 0.0) || !std::isfinite(time.ppqPos)) return;
     loopFrames = frames;
     loopStartPpq = std::floor(time.ppqPos * 4.0 + 1e-6) / 4.0;
     loopEndPpq = loopStartPpq + frames * time.tempo / (60.0 * rate);
-    loopKnown = true;
+    loopSeen = true;
 }
 
 const VstTimeInfo* TransportClock::next(int32_t frames, double sampleRate)
@@ -93,8 +98,9 @@ const VstTimeInfo* TransportClock::next(int32_t frames, double sampleRate)
                  (meterKnown ? kVstTimeSigValid : 0);
     changed = false;
     answer = time;
-    if (loopKnown) {
-        answer.flags |= kVstCyclePosValid | kVstTransportCycleActive;
+    if (loopSeen) {
+        // A loop only seen is stated, not active: it tells a seam's exact beat, no more.
+        answer.flags |= kVstCyclePosValid | (loopKnown ? kVstTransportCycleActive : 0);
         answer.cycleStartPos = loopStartPpq;
         answer.cycleEndPos = loopEndPpq;
     }

@@ -65,7 +65,8 @@ private:
     bool meterKnown = false;
     double quartersPerBar = 4.0;
     double speed = 0.0;  // 0 stopped, 1 playing
-    bool loopKnown = false;
+    bool loopSeen = false;   // a jump back while rolling: a loop, or a locate
+    bool loopKnown = false;  // the same jump again: a loop
     double loopFrames = 0.0;
     double loopStartPpq = 0.0;
     double loopEndPpq = 0.0;

@@ -103,7 +103,8 @@ void PatternPlayer::startBlock(const SongClock* clock, int32_t blockFrames, doub
         wrapped = false;
         loopEndsAt = -1;
         const double toLoopEnd = (clock->loopEnd - beatAtSample(songSample)) * grid.samplesPerBeat;
-        if (clock->loopEnd > clock->loopStart && std::fabs(clock->loopStart) < kFarthestBeat &&
+        if (clock->looping && clock->loopEnd > clock->loopStart &&
+            std::fabs(clock->loopStart) < kFarthestBeat &&
             toLoopEnd > -0.5 && toLoopEnd < frames + 0.5) {
             loopEndsAt = static_cast<int32_t>(std::clamp<int64_t>(std::llround(toLoopEnd), 0, frames));
             loopStartBeat = clock->loopStart;

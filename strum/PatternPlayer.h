@@ -22,6 +22,7 @@ struct SongClock {
     // than splitting the block there (Ardour 7); loopEnd > loopStart when there is one.
     double loopStart = 0.0;
     double loopEnd = 0.0;
+    bool looping = false;  // the loop plays; otherwise it was only seen (perhaps a locate)
 };
 
 // One stroke of a pattern, as a key of the strum engine would play it.
