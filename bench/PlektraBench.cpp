@@ -97,7 +97,8 @@ void countFrames(benchmark::State& state, int32_t frames)
 }
 
 // One processReplacing block of range(0) frames; the song loops until the timing is done.
-void plektraDenseBlock(benchmark::State& state)
+// Varied, every stroke is drawn anew (the musician's instrument's variation).
+void plektraDenseBlock(benchmark::State& state, bool varied)
 {
     const auto frames = static_cast<int32_t>(state.range(0));
     std::vector<BlockEvents> blocks = denseStrumBlocks(state);
@@ -117,6 +118,7 @@ void plektraDenseBlock(benchmark::State& state)
     Plektra& plektra =
         *static_cast<Plektra*>(static_cast<AudioEffect*>(host.open(makePlektra)->object));
     plektra.setSampleRate(static_cast<float>(kRate));
+    plektra.setVariation(varied, 1);
     std::vector<float> left(frames), right(frames);
     float* outputs[] = {left.data(), right.data()};
     size_t next = 0;
@@ -129,7 +131,8 @@ void plektraDenseBlock(benchmark::State& state)
     }
     countFrames(state, frames);
 }
-BENCHMARK(plektraDenseBlock)->Arg(64)->Arg(512)->Arg(1024)->Arg(4096);
+BENCHMARK_CAPTURE(plektraDenseBlock, plain, false)->Arg(64)->Arg(512)->Arg(1024)->Arg(4096);
+BENCHMARK_CAPTURE(plektraDenseBlock, varied, true)->Arg(64)->Arg(512)->Arg(1024)->Arg(4096);
 
 // The LV2 front end as a host drives it: its controls at the instrument's own defaults but
 // for the ones given, and each block's events as an atom sequence, the first block's led by

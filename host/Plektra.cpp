@@ -242,6 +242,10 @@ void Plektra::renderBlock(bool transportChanged, const VstTimeInfo* time, float*
     const bool positioned = time && (time->flags & kVstPpqPosValid);
     const SongClock clock = positioned ? songClockOf(*time) : SongClock{};
     setSongClock(positioned ? &clock : nullptr);
+    // A varied stroke is drawn from its place in the song: the host's, while it plays one.
+    if (clock.rolling && clock.frame > 0.0 && clock.frame < 1e18) {
+        sampler.setSongPosition(std::llround(clock.frame));
+    }
     // Some hosts raise the transport-changed bit on every block while they play on, so the
     // bit alone would cut every string at each block boundary: only a real jump releases
     // the voices. The strum engine keeps its schedule even then: strums already under way

@@ -53,6 +53,9 @@ public:
     void onPitchBend(int32_t channel, int16_t bend) override;
 
     const CSampler& soundEngine() const { return sampler; }
+    // The audio thread: strokes that never repeat exactly (CSampler::setVariation). Off, as
+    // the VST module always plays, unless the musician's instrument turns it on.
+    void setVariation(bool on, uint32_t seed) { sampler.setVariation(on, seed); }
 
 private:
     void requestReset();

@@ -35,10 +35,11 @@ bool isValidNote(int32_t value)
 // A stage at coefficient 1.0 hands a 16-bit sample through unchanged while its state is one
 // too: both lie on the grid of 2^-15 within [-1, 1], so x - state is exact and adding state
 // back gives x. States start at 0.0 and then hold the last sample, so this fails only for a
-// voice whose last samples were floats.
-bool handsThroughPcm(const CSamplerVoice& voice)
+// voice whose last samples were floats, or the last stage of a varied stroke.
+bool handsThroughPcm(const CSamplerVoice& voice, int32_t stages)
 {
-    for (const SmoothingStage& stage : voice.smoothing) {
+    for (int32_t s = 0; s < stages; ++s) {
+        const SmoothingStage& stage = voice.smoothing[s];
         // Within [-1, 1] the scaled state fits an int, so the conversion is defined.
         const float steps = stage.state * 32768.0f;
         if (stage.coefficient != 1.0f || !(std::fabs(stage.state) <= 1.0f) ||
@@ -58,6 +59,29 @@ bool holdsValue(const CEnvelope& envelope, const EnvelopeRates& rates)
     }
     return envelope.state == CEnvelope::kSustain && rate.coefficient == 1.0f &&
            rate.target == 0.0f && std::fabs(envelope.value) > kEnvelopeEpsilon;
+}
+
+// A varied stroke: its level by up to kLevelShare either way (0.5 dB), its pitch by up to
+// kPitchShare (1.25 cents), its start up to kLatestStart recording samples into the attack,
+// and a tone filter whose corner falls kDarkOctaves from the hardest velocity to the softest
+// and whose coefficient the pick's place moves by up to kPickShare either way. Shares, not
+// powers: a note-on computes no exponential, as strums start many at once.
+constexpr double kLevelShare = 0.0576;
+constexpr double kPitchShare = 0.000722;
+constexpr double kLatestStart = 32.0;
+constexpr double kBrightestHz = 18000.0;
+constexpr double kDarkOctaves = 3.5;
+constexpr double kPickShare = 0.15;
+
+// An even share in [-1, 1) for one stroke and one use of it (splitmix64's finaliser).
+double shareOf(uint32_t seed, int64_t place, int32_t note, uint64_t use)
+{
+    uint64_t z = (uint64_t(seed) << 32) ^ uint64_t(place) * 0x9E3779B97F4A7C15ULL ^
+                 (uint64_t(uint32_t(note)) << 8 | use) * 0xBF58476D1CE4E5B9ULL;
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
+    z ^= z >> 31;
+    return double(z >> 11) * (2.0 / 9007199254740992.0) - 1.0;
 }
 
 }  // namespace
@@ -112,6 +136,17 @@ CSampler::CSampler() : units(bestVectorUnits())
 {
     voices[0].envelope.setParameters(kAttackTime, kDecayTime, kSustainLevel, kReleaseTime,
                                      rates);
+    setToneCoefficients(kRecordingRate);
+}
+
+void CSampler::setToneCoefficients(float hostRate)
+{
+    for (int32_t velocity = 0; velocity < kVelocityCount; ++velocity) {
+        const double octaves = -kDarkOctaves * (127 - velocity) / 126.0;
+        const double corner = std::min(kBrightestHz * std::exp2(octaves), 0.45 * hostRate);
+        toneCoefficients[velocity] =
+            static_cast<float>(1.0 - std::exp(-2.0 * 3.141592653589793 * corner / hostRate));
+    }
 }
 
 void CSampler::noteOn(int32_t channel, int32_t note, int32_t velocity)
@@ -155,6 +190,21 @@ void CSampler::noteOn(int32_t channel, int32_t note, int32_t velocity)
     voice.envelope.value = 0.0f;
     voice.envelope.state = CEnvelope::kAttack;
     player.bend = engineBend;
+    SmoothingStage& tone = voice.smoothing[kSmoothingStages - 1];
+    if (varied) {
+        const auto share = [&](uint64_t use) {
+            return shareOf(variationSeed, songPosition, note, use);
+        };
+        voice.velocityGain *= static_cast<float>(1.0 + kLevelShare * share(0));
+        player.ratio *= static_cast<float>(1.0 + kPitchShare * share(1));
+        player.position = static_cast<int32_t>(kLatestStart * 0.5 * (share(2) + 1.0));
+        const double coefficient = toneCoefficients[velocity] * (1.0 + kPickShare * share(3));
+        tone.coefficient = static_cast<float>(std::min(coefficient, 1.0));
+        tone.state = 0.0f;
+    } else if (tone.coefficient != 1.0f) {
+        // Left by a varied stroke: this one plays as if variation had never been on.
+        tone = SmoothingStage{};
+    }
 }
 
 void CSampler::noteOff(int32_t note)
@@ -206,6 +256,7 @@ void CSampler::setSampleRate(float hostRate)
     for (CSamplerVoice& voice : voices) {
         voice.envelope.setParameters(attackTime, decayTime, kSustainLevel, releaseTime, rates);
     }
+    setToneCoefficients(hostRate);
 }
 
 float CSampler::renderSample()
@@ -224,6 +275,7 @@ float CSampler::renderSample()
 
 void CSampler::advance()
 {
+    ++songPosition;
     for (CSamplerVoice& voice : voices) {
         voice.player.step(rateStep);
         voice.envelope.advance(rates);
@@ -234,6 +286,17 @@ CSampler::VectorUnits CSampler::bestVectorUnits()
 {
     __builtin_cpu_init();
     return __builtin_cpu_supports("avx2") ? VectorUnits::avx2 : VectorUnits::baseline;
+}
+
+void CSampler::setVariation(bool on, uint32_t seed)
+{
+    varied = on;
+    variationSeed = seed;
+}
+
+void CSampler::setSongPosition(int64_t samples)
+{
+    songPosition = samples;
 }
 
 void CSampler::useVectorUnits(VectorUnits requested)
@@ -253,6 +316,7 @@ void CSampler::render(float* out, int32_t count)
     bool anyPcm = false;
     bool anyFloat = false;
     bool pcmHandedThrough = true;
+    bool pcmHandedToLastStage = true;
     bool steady[kGroupCapacity] = {true, true, true, true};
     for (int32_t v = 0; v < kVoiceCount; ++v) {
         const CSamplerVoice& voice = voices[v];
@@ -281,7 +345,9 @@ void CSampler::render(float* out, int32_t count)
         const uint8_t* pcm = player.wave->pcm();
         anyPcm = anyPcm || pcm != nullptr;
         anyFloat = anyFloat || pcm == nullptr;
-        pcmHandedThrough = pcmHandedThrough && handsThroughPcm(voice);
+        pcmHandedThrough = pcmHandedThrough && handsThroughPcm(voice, kSmoothingStages);
+        pcmHandedToLastStage =
+            pcmHandedToLastStage && handsThroughPcm(voice, kSmoothingStages - 1);
         steady[g] = steady[g] && holdsValue(voice.envelope, rates);
         lanes.data[g][l] = pcm != nullptr ? static_cast<const void*>(pcm)
                                           : static_cast<const void*>(player.wave->floatSamples());
@@ -293,9 +359,10 @@ void CSampler::render(float* out, int32_t count)
     }
     if (laneCount == 0) {
         std::fill(out, out + count, 0.0f);
+        songPosition += count;
         return;
     }
-    if (anyPcm && (anyFloat || !pcmHandedThrough)) {
+    if (anyPcm && (anyFloat || !pcmHandedToLastStage)) {
         // Only records filled from float samples by hand meet embedded ones; the plain path
         // serves that rare mix, and 16-bit samples after float ones, with the same result.
         for (int32_t i = 0; i < count; ++i) {
@@ -304,7 +371,9 @@ void CSampler::render(float* out, int32_t count)
         }
         return;
     }
-    const SampleFormat format = anyPcm ? SampleFormat::pcm16 : SampleFormat::float32;
+    const SampleFormat format = !anyPcm            ? SampleFormat::float32
+                                : pcmHandedThrough ? SampleFormat::pcm16
+                                                   : SampleFormat::pcm16LastStage;
     // Only the folding into loops divides; most segments stay clear of every loop.
     for (int32_t lane = 0; mayLoop && lane < laneCount; ++lane) {
         const int32_t g = lane / kLaneWidth;
@@ -332,7 +401,7 @@ void CSampler::render(float* out, int32_t count)
     }
     for (int32_t g = 0; g < lanes.groups; ++g) {
         lanes.envelopeSteady[g] = steady[g];
-        if (format == SampleFormat::pcm16) {
+        if (format != SampleFormat::float32) {
             lanes.gain[g] *= CWaveData::kPcmScale;
         }
     }
@@ -357,6 +426,7 @@ void CSampler::render(float* out, int32_t count)
             voice.smoothing[stage].state = lanes.smoothingState[stage][g][l];
         }
     }
+    songPosition += count;
 }
 
 void CSampler::mapNote(int32_t note, const CWaveData& record)

@@ -105,6 +105,16 @@ public:
     // Adapts pitch steps and envelope times to the host's output rate so both keep their
     // sound in Hz and seconds; ignored unless finite and at least 1 Hz.
     void setSampleRate(float hostRate);
+    // Strokes that never repeat exactly: with on, each note-on plays its recording a little
+    // louder or softer (within 0.5 dB), sharper or flatter (within 1.25 cents), from a moment
+    // later in its attack and through a tone filter set by the velocity (soft strokes darker)
+    // and by where the pick meets the string. Every draw comes from seed, the note and the
+    // stroke's place in the song (see setSongPosition), so a song renders the same every
+    // time. Off, the default, plays every note exactly as before.
+    void setVariation(bool on, uint32_t seed);
+    // The song position, in samples at the host rate, of the next sample rendered; the
+    // sampler counts on from it. Without it the count runs from the sampler's construction.
+    void setSongPosition(int64_t samples);
 
     float renderSample();
     void advance();
@@ -137,6 +147,8 @@ public:
     const EnvelopeRates& envelopeRates() const { return rates; }
 
 private:
+    void setToneCoefficients(float hostRate);
+
     const CWaveData* sampleMap[kNoteCount][kVelocityCount] = {};
     // The palm-muted and dead takes by note; every velocity plays the same one.
     const CWaveData* takeMap[kTakeCount - 1][kNoteCount] = {};
@@ -149,4 +161,9 @@ private:
     float decayTime = kDecayTime;
     float releaseTime = kReleaseTime;
     VectorUnits units;
+    bool varied = false;
+    uint32_t variationSeed = 0;
+    int64_t songPosition = 0;
+    // A varied stroke's tone filter by velocity, before the pick moves it.
+    float toneCoefficients[kVelocityCount] = {};
 };

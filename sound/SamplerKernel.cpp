@@ -110,6 +110,10 @@ inline __attribute__((always_inline)) void renderGroups(VoiceLanes& lanes, float
                                                          int32_t count)
 {
     constexpr bool smooth = format == SampleFormat::float32;
+    // 16-bit samples through the last stage alone, in their stored scale: the stage is
+    // linear and the scale a power of two, so every rounding falls as in the per-sample path.
+    constexpr bool lastStage = format == SampleFormat::pcm16LastStage;
+    constexpr int32_t last = kSmoothingStages - 1;
     const Floats zeros = {};
     const Ints noInts = {};
     const Ints offState = noInts + kOffState;
@@ -130,6 +134,9 @@ inline __attribute__((always_inline)) void renderGroups(VoiceLanes& lanes, float
 #pragma GCC unroll 4
         for (int32_t stage = 0; stage < kSmoothingStages; ++stage) {
             smoothing[stage][g] = lanes.smoothingState[stage][g];
+        }
+        if (lastStage) {
+            smoothing[last][g] *= 1.0f / kPcmScale;
         }
     }
     for (int32_t done = 0; done < count; done += kLaneWidth) {
@@ -170,6 +177,11 @@ inline __attribute__((always_inline)) void renderGroups(VoiceLanes& lanes, float
                         stageState = (smoothed - stageState) * coefficient + stageState;
                         smoothed = stageState;
                     }
+                } else if (lastStage) {
+                    Floats& stageState = smoothing[last][g];
+                    stageState = (smoothed - stageState) * lanes.smoothingCoefficient[last][g] +
+                                 stageState;
+                    smoothed = stageState;
                 }
                 rows[g][t] = lanes.gain[g] * smoothed * value[g];
 
@@ -228,6 +240,9 @@ inline __attribute__((always_inline)) void renderGroups(VoiceLanes& lanes, float
             // A chain handed through holds the last sample in every stage.
             lanes.smoothingState[stage][g] = smooth ? smoothing[stage][g] : signal[g] * kPcmScale;
         }
+        if (lastStage) {
+            lanes.smoothingState[last][g] = smoothing[last][g] * kPcmScale;
+        }
     }
 }
 
@@ -260,6 +275,12 @@ inline __attribute__((always_inline)) void renderAny(VoiceLanes& lanes, float* o
         } else {
             renderLanes<false, SampleFormat::pcm16>(lanes, out, count);
         }
+    } else if (format == SampleFormat::pcm16LastStage) {
+        if (mayLoop) {
+            renderLanes<true, SampleFormat::pcm16LastStage>(lanes, out, count);
+        } else {
+            renderLanes<false, SampleFormat::pcm16LastStage>(lanes, out, count);
+        }
     } else if (mayLoop) {
         renderLanes<true, SampleFormat::float32>(lanes, out, count);
     } else {
@@ -287,7 +308,7 @@ const uint8_t kSilentPcm[2] = {0, 0};
 
 const void* silentSample(SampleFormat format)
 {
-    return format == SampleFormat::pcm16 ? static_cast<const void*>(kSilentPcm)
+    return format != SampleFormat::float32 ? static_cast<const void*>(kSilentPcm)
                                          : static_cast<const void*>(kSilentFloat);
 }
 

@@ -27,8 +27,9 @@ typedef int32_t Ints __attribute__((vector_size(kLaneWidth * sizeof(int32_t))));
 typedef uint32_t Words __attribute__((vector_size(kLaneWidth * sizeof(uint32_t))));
 typedef double Doubles __attribute__((vector_size(kLaneWidth * sizeof(double))));
 
-// How the recordings of a segment's voices hold their samples (see CWaveData).
-enum class SampleFormat { pcm16, float32 };
+// How the recordings of a segment's voices hold their samples (see CWaveData), and for 16-bit
+// samples whether the last smoothing stage shapes them (the first three hand them through).
+enum class SampleFormat { pcm16, pcm16LastStage, float32 };
 
 struct VoiceLanes
 {
@@ -59,8 +60,9 @@ struct VoiceLanes
 const void* silentSample(SampleFormat format);
 
 // Renders count samples of the voices in lanes into out and leaves their moved state in
-// lanes. 16-bit samples are handed through the smoothing chain unchanged, which the caller
-// must have made sure of. Without mayLoop every lane is known to stay at or above position 0
+// lanes. 16-bit samples are handed through the smoothing chain unchanged, or through all but
+// its last stage for pcm16LastStage, which the caller must have made sure of. Without
+// mayLoop every lane is known to stay at or above position 0
 // and below its loop start for the whole segment. avx2 picks the variant built for that
 // instruction set.
 void renderVoiceLanes(VoiceLanes& lanes, float* out, int32_t count, bool mayLoop,
