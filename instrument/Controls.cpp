@@ -109,6 +109,16 @@ constexpr PlayingAid kPlayingAids[] = {
      {0.0f, 1.0f, 0.0f},
      true,
      ""},
+    {kVariation,
+     "variation",
+     "Stroke variation",
+     "Strokes that never repeat exactly: with 1, each string's stroke differs a little in "
+     "where the pick meets the string, its attack, its level (within 1 dB) and its pitch "
+     "(within 3 cents), and soft strokes sound darker than hard ones. Drawn from the seed and "
+     "the stroke's place in the song, so a song renders the same every time.",
+     {0.0f, 1.0f, 0.0f},
+     true,
+     ""},
 };
 
 // The table's place of a playing aid: the recognised chord, an output, lies among their ids.

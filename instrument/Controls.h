@@ -34,6 +34,7 @@ enum Id : uint32_t {
     kCapo,
     kTuning,
     kArticulationKeys,
+    kVariation,
     kCount,
 };
 

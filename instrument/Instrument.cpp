@@ -236,6 +236,7 @@ void Instrument::applyPlayingAids()
                          static_cast<uint32_t>(applied[kSeed]));
     plektra.setNeck(static_cast<int32_t>(applied[kTuning]), static_cast<int32_t>(applied[kCapo]));
     plektra.setArticulationKeys(applied[kArticulationKeys] >= 1.0f);
+    plektra.setVariation(applied[kVariation] >= 1.0f, static_cast<uint32_t>(applied[kSeed]));
 }
 
 void Instrument::takeMainThreadSettings()

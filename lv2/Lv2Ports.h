@@ -43,6 +43,7 @@ enum Port : uint32_t {
     kCapo = kFirstControl + controls::kCapo,
     kTuning = kFirstControl + controls::kTuning,
     kArticulationKeys = kFirstControl + controls::kArticulationKeys,
+    kVariation = kFirstControl + controls::kVariation,
     kPortCount = kFirstControl + controls::kCount,
 };
 

@@ -176,10 +176,11 @@ TEST_F(Lv2PlayingTest, ThePlayingAidsAreDescribedAndOffByDefault)
     std::vector<float> minimum(kPortCount), maximum(kPortCount), defaults(kPortCount);
     lilv_plugin_get_port_ranges_float(host.plugin(), minimum.data(), maximum.data(),
                                       defaults.data());
-    const std::vector<std::string> symbols = {"chord_input", "pattern", "swing",
-                                              "pattern_velocity", "humanise_time",
-                                              "humanise_velocity", "seed", "recognised_chord"};
-    for (uint32_t port = kChordInput; port <= kRecognisedChord; ++port) {
+    const std::vector<std::string> symbols = {
+        "chord_input", "pattern", "swing",  "pattern_velocity",  "humanise_time",
+        "humanise_velocity", "seed", "recognised_chord", "capo", "tuning", "articulation_keys",
+        "variation"};
+    for (uint32_t port = kChordInput; port <= kVariation; ++port) {
         EXPECT_EQ(portString(port, LV2_CORE__symbol), symbols[port - kChordInput]);
     }
     EXPECT_EQ(scalePoints(kChordInput), (std::vector<std::string>{"0=chord keys", "1=held notes"}));
@@ -194,6 +195,8 @@ TEST_F(Lv2PlayingTest, ThePlayingAidsAreDescribedAndOffByDefault)
     EXPECT_EQ(portString(kHumaniseTime, LV2_UNITS__unit), LV2_UNITS__ms);
     EXPECT_EQ(portString(kHumaniseVelocity, LV2_UNITS__unit), LV2_UNITS__pc);
     EXPECT_EQ(defaults[kSeed], 0.0f);
+    EXPECT_EQ(defaults[kVariation], 0.0f);
+    EXPECT_EQ(maximum[kVariation], 1.0f);
     const auto chords = scalePoints(kRecognisedChord);
     ASSERT_EQ(chords.size(), 1u + 12u * chords::kQualityCount);
     EXPECT_EQ(chords[0], "-1=none");
@@ -326,6 +329,32 @@ TEST_F(Lv2PlayingTest, HumanisingRepeatsBySeedWithinItsBoundsWhateverTheBlockSiz
     Take keyedTake = take;
     keyedTake.keys = nudged;
     EXPECT_EQ(firstDifference(first, renderLv2Take(byKeys, keyedTake)), -1);
+}
+
+// Varied strokes through the plug-in: the same song the same in any block size and by seed,
+// another seed another way, and off exactly the module's strokes.
+TEST_F(Lv2PlayingTest, VariedStrokesRepeatBySeedWhateverTheBlockSize)
+{
+    Take take;
+    take.rate = 48000.0;
+    take.frames = std::llround(8 * samplesPerBeat(take));
+    take.keys = {{0, kNoteOn, kEMajorKey, 100}};
+    auto render = [&](int32_t block, float variation, float seed) {
+        take.block = block;
+        Lv2Host lv2(LYREVANE_LV2_PATH, kPluginUri);
+        EXPECT_TRUE(lv2.instantiate(take.rate, block)) << lv2.error();
+        lv2.control(kPattern) = 2.0f;
+        lv2.control(kVariation) = variation;
+        lv2.control(kSeed) = seed;
+        return renderLv2Take(lv2, take);
+    };
+    const std::vector<float> varied = render(64, 1.0f, 42.0f);
+    EXPECT_EQ(firstDifference(render(1000, 1.0f, 42.0f), varied), -1) << "another block size";
+    EXPECT_NE(firstDifference(render(64, 1.0f, 43.0f), varied), -1) << "another seed";
+    const std::vector<float> plain = render(64, 0.0f, 42.0f);
+    EXPECT_NE(firstDifference(plain, varied), -1);
+    take.block = 64;
+    EXPECT_EQ(firstDifference(plain, renderVstTake(take, strokesAsKeys(take, 2))), -1);
 }
 
 TEST_F(Lv2PlayingTest, HeldChordsOfEveryQualityAreRecognisedInThreeInversionsAndTwoOctaves)
