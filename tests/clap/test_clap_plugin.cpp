@@ -252,6 +252,11 @@ TEST_F(Renders, WithThePlayerControlsSetTheClapEditionPlaysTheLv2EditionsSamples
         ASSERT_FALSE(lv2.empty());
         EXPECT_TRUE(render("--clap" + size + controls, "patterns.mid") == lv2) << block;
     }
+    // Dead and palm-muted strokes play their own takes, as in the LV2 edition.
+    const std::string chucks =
+        " --port chord_input=1 --port pattern=14 --port articulation_keys=1";
+    EXPECT_TRUE(render("--clap" + chucks, "patterns.mid") ==
+                render("--lv2" + chucks, "patterns.mid"));
     // A pattern on the host's beat does not depend on how the host cuts its blocks.
     const std::string pattern = " --port chord_input=1 --port pattern=5";
     EXPECT_TRUE(render("--clap --block 64" + pattern, "patterns.mid") ==
