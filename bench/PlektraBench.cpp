@@ -394,6 +394,23 @@ void lv2PatternOnHeldChordCapoTuningArticulations(benchmark::State& state)
 }
 BENCHMARK(lv2PatternOnHeldChordCapoTuningArticulations)->Arg(64)->Arg(1024);
 
+// And every new control on at once, on all six strings: a capo, drop D, the articulation keys
+// and varied strokes.
+void lv2PatternOnHeldChordEveryNewControl(benchmark::State& state)
+{
+    Lv2Rig rig(static_cast<int32_t>(state.range(0)),
+               {{lv2ports::kChordInput, 1.0f},
+                {lv2ports::kPattern, kEighthsPattern},
+                {lv2ports::kCapo, 3.0f},
+                {lv2ports::kTuning, 1.0f},
+                {lv2ports::kArticulationKeys, 1.0f},
+                {lv2ports::kVariation, 1.0f}});
+    rig.addBlock({key(0, 28, 90), key(0, 32, 90), key(0, 35, 90)});
+    rig.addBlock({});
+    rig.run(state);
+}
+BENCHMARK(lv2PatternOnHeldChordEveryNewControl)->Arg(64)->Arg(1024);
+
 // ...against the same strums played by the strum keys on the E major chord key.
 void lv2SameStrumsByKeys(benchmark::State& state)
 {
