@@ -126,10 +126,10 @@ TEST(State, ALaterReleasesControlsAreSkippedAndControlsNotNamedTakeTheirDefault)
     // Only the swing, and a control of a later release, id 500.
     std::vector<uint8_t> bytes = {'L', 'Y', 'R', 'S', 1, 0, 0, 0, 2, 0, 0, 0};
     for (const auto& [id, value] : {std::pair<uint32_t, float>{500, 3.0f}, {kSwing, 0.25f}}) {
-        uint8_t entry[8];
-        std::memcpy(entry, &id, 4);
-        std::memcpy(entry + 4, &value, 4);
-        bytes.insert(bytes.end(), entry, entry + 8);
+        const size_t at = bytes.size();
+        bytes.resize(at + 8);
+        std::memcpy(bytes.data() + at, &id, 4);
+        std::memcpy(bytes.data() + at + 4, &value, 4);
     }
     bytes.resize(bytes.size() + 4);
     resealed(bytes);
