@@ -50,7 +50,8 @@ int64_t readChunk(const InputStream* stream, void* buffer, uint64_t size)
     auto& cursor = *static_cast<StreamCursor*>(stream->context);
     const uint64_t taken =
         std::min({size, cursor.chunkBytes, uint64_t(cursor.bytes->size() - cursor.position)});
-    std::memcpy(buffer, cursor.bytes->data() + cursor.position, taken);
+    // A stream asked for nothing may be handed no buffer at all.
+    if (taken > 0) std::memcpy(buffer, cursor.bytes->data() + cursor.position, taken);
     cursor.position += taken;
     return static_cast<int64_t>(taken);
 }
