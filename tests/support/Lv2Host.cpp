@@ -64,6 +64,9 @@ bool Lv2Host::instantiate(double sampleRate, int32_t maxBlock, bool withMap)
     std::vector<const LV2_Feature*> features = extraFeatures;
     if (withMap) features.push_back(&mapFeature);
     features.push_back(nullptr);
+    // A test that starts again gets a new instance; the one before goes, as the host's last
+    // one goes when the host does.
+    if (instance) lilv_instance_free(instance);
     instance = lilv_plugin_instantiate(found, sampleRate, features.data());
     if (!instance) {
         lastError = "the plug-in declined to instantiate";
